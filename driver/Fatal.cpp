@@ -1,0 +1,88 @@
+#include "driver/Fatal.h"
+
+#include <cstring>
+
+void FatalError(const std::string& text) { throw FatalErrorException(text); }
+
+const char* DataErrorText(int number) {
+  switch (number) {
+    case kErrorObsoleteData: return "E005:Obsolete Data";
+    case kErrorInsufficientNodes: return "E009:Insufficient nodes";
+    case kErrorInsufficientRStat: return "E011:Insufficient RSTAT";
+    case 20: return "???";
+    default: return "unknown";
+  }
+}
+
+void DataError(int number, const std::string& detail) {
+  std::string text = DataErrorText(number);
+  if (!detail.empty()) text += " (" + detail + ")";
+  FatalError(text);
+}
+
+const char* ReadSiteDescription(int site) {
+  switch (site) {
+    case kSiteHeader: return "the 64-byte header";
+    case kSiteStation: return "a 6-byte station record";
+    case kSiteSort: return "a 4-byte sort record";
+    case kSiteRoute: return "a 10-byte route record";
+    case kSiteRouteStation: return "a 4-byte route-station entry";
+    case kSiteStringIndex: return "a chunk of the string index";
+    case kSiteStringPool: return "a chunk of the string pool";
+    case kSiteTrailer: return "a 2-byte route trailer word";
+    case kSiteNode: return "a 6-byte node record";
+    case kSiteEdge: return "a 4-byte edge entry";
+    default: return "an unknown read";
+  }
+}
+
+void ReadFailure(int site, int cause, std::uint32_t offset) {
+  FatalError("read failure " + std::to_string(site) + "/" + std::to_string(cause) +
+             ": the input ends inside " + ReadSiteDescription(site) + " at offset " +
+             std::to_string(offset));
+}
+
+void InputLimitError(const std::string& detail) { FatalError("input refused: " + detail); }
+
+namespace {
+// Large enough for the longest source path a build can produce.
+char assertion_text[4096];
+}  // namespace
+
+void AssertFailed(const char* expression, const char* file, unsigned line) {
+  char number[8];
+  FormatDecimal(line % 100000, number);
+  char* const last = assertion_text + sizeof assertion_text - 1;
+  char* cursor = assertion_text;
+  const char* parts[] = {"Assertion failed: ", expression, ", file ", file, ", line ", number, "\n"};
+  for (const char* part : parts) {
+    if (std::strlen(part) <= static_cast<std::size_t>(last - cursor)) {
+      cursor = AppendText(cursor, part);
+      continue;
+    }
+    std::memcpy(cursor, part, static_cast<std::size_t>(last - cursor));  // keep what fits
+    *last = '\0';
+    break;
+  }
+  FatalError(assertion_text);
+}
+
+void FormatDecimal(unsigned value, char* out) {
+  bool started = false;
+  for (unsigned divisor : {10000u, 1000u, 100u, 10u, 1u}) {
+    unsigned digit = value / divisor % 10;
+    if (digit != 0 || started || divisor == 1) {
+      *out++ = static_cast<char>('0' + digit);
+      started = true;
+    }
+  }
+  *out = '\0';
+}
+
+char* AppendText(char* cursor, const char* text) {
+  while ((*cursor = *text) != '\0') {
+    ++cursor;
+    ++text;
+  }
+  return cursor;
+}

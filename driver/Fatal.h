@@ -1,0 +1,64 @@
+// The one road by which every failure ends a conversion.
+//
+// A failure never returns to its caller: FatalError throws FatalErrorException,
+// which the entry catches to end the process with exit status 9. Because every
+// failure takes this one road, tests can drive failures in-process.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// Thrown by FatalError; what() is the diagnostic shown on standard error.
+class FatalErrorException : public std::runtime_error {
+ public:
+  explicit FatalErrorException(const std::string& text) : std::runtime_error(text) {}
+};
+
+// Cause code of every read failure: the read came up short.
+inline constexpr int kShortRead = 8;
+
+// Internal numbers of the data errors.
+inline constexpr int kErrorObsoleteData = 3;
+inline constexpr int kErrorInsufficientNodes = 6;
+inline constexpr int kErrorInsufficientRStat = 19;
+
+// Read sites of the loaders; each names the record whose read came up short.
+enum ReadSite : int {
+  kSiteHeader = 9,
+  kSiteStation = 10,
+  kSiteSort = 11,
+  kSiteRoute = 12,
+  kSiteRouteStation = 13,
+  kSiteStringIndex = 14,
+  kSiteStringPool = 15,
+  kSiteTrailer = 16,
+  kSiteNode = 17,
+  kSiteEdge = 18,
+};
+
+[[noreturn]] void FatalError(const std::string& text);
+
+// The data error's text ("E005:Obsolete Data"), optionally followed by detail.
+[[noreturn]] void DataError(int number, const std::string& detail = "");
+const char* DataErrorText(int number);
+
+// A read at `offset` of the input came up short.
+[[noreturn]] void ReadFailure(int site, int cause, std::uint32_t offset);
+const char* ReadSiteDescription(int site);
+
+// The input asks for more than the image can hold, or refers outside its own tables.
+[[noreturn]] void InputLimitError(const std::string& detail);
+
+// Composes "Assertion failed: EXPR, file FILE, line N" and fails with it.
+[[noreturn]] void AssertFailed(const char* expression, const char* file, unsigned line);
+
+// Writes `value` (below 100000) in decimal without leading zeros, NUL-terminated.
+void FormatDecimal(unsigned value, char* out);
+
+// Copies `text` with its NUL to `cursor`; returns the position of the copied NUL.
+char* AppendText(char* cursor, const char* text);
+
+// Always active, whatever the build type.
+#define FENWA_ASSERT(condition) \
+  ((condition) ? static_cast<void>(0) : AssertFailed(#condition, __FILE__, __LINE__))

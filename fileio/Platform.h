@@ -1,0 +1,37 @@
+// What the current file needs of the operating system: open by access and
+// disposition, read, write, absolute seek, sync, close, rename and remove.
+// One implementation per platform; everything above it is shared.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+using PlatformHandle = std::intptr_t;
+inline constexpr PlatformHandle kInvalidHandle = -1;
+
+enum class Access { kRead, kWrite, kReadWrite };
+enum class Disposition {
+  kOpenExisting,  // fail when missing
+  kCreateAlways,  // create, or truncate an existing file
+  kOpenAlways,    // open, or create when missing
+  kCreateNew,     // create; fail when the name exists
+};
+
+// Opens a regular file (never a folder) for exclusive use where the platform offers it.
+PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition);
+// Returns bytes read, 0 at the end, or -1 on error.
+std::int64_t PlatformRead(PlatformHandle handle, void* buffer, std::size_t count);
+// Returns bytes written (possibly fewer than asked), or -1 on error.
+std::int64_t PlatformWrite(PlatformHandle handle, const void* buffer, std::size_t count);
+// Moves to `offset` from the start (or from the end when `from_end`); returns the new position or -1.
+std::int64_t PlatformSeek(PlatformHandle handle, std::int64_t offset, bool from_end);
+bool PlatformSync(PlatformHandle handle);
+bool PlatformClose(PlatformHandle handle);
+bool PlatformReplace(const char* from, const char* to);
+void PlatformRemove(const char* name);
+// A distinct suffix for temporary names made by this process.
+std::string PlatformUniqueSuffix();
+// The system's text for the last failure.
+std::string PlatformLastError();
+// Ends the process-wide effects that would kill the process on a write past a size limit.
+void PlatformPrepareProcess();

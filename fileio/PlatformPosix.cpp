@@ -1,0 +1,73 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "fileio/Platform.h"
+
+// POSIX has no exclusive open; an ordinary open serves.
+PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition) {
+  int flags = O_CLOEXEC;
+  flags |= access == Access::kRead ? O_RDONLY : access == Access::kWrite ? O_WRONLY : O_RDWR;
+  if (disposition == Disposition::kCreateAlways) flags |= O_CREAT | O_TRUNC;
+  if (disposition == Disposition::kOpenAlways) flags |= O_CREAT;
+  if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
+  int fd;
+  do {
+    fd = ::open(name, flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return kInvalidHandle;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
+std::int64_t PlatformRead(PlatformHandle handle, void* buffer, std::size_t count) {
+  ssize_t got;
+  do {
+    got = ::read(static_cast<int>(handle), buffer, count);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+std::int64_t PlatformWrite(PlatformHandle handle, const void* buffer, std::size_t count) {
+  ssize_t written;
+  do {
+    written = ::write(static_cast<int>(handle), buffer, count);
+  } while (written < 0 && errno == EINTR);
+  return written;
+}
+
+std::int64_t PlatformSeek(PlatformHandle handle, std::int64_t offset, bool from_end) {
+  return ::lseek(static_cast<int>(handle), static_cast<off_t>(offset), from_end ? SEEK_END : SEEK_SET);
+}
+
+bool PlatformSync(PlatformHandle handle) { return ::fdatasync(static_cast<int>(handle)) == 0; }
+
+bool PlatformClose(PlatformHandle handle) { return ::close(static_cast<int>(handle)) == 0; }
+
+bool PlatformReplace(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+void PlatformRemove(const char* name) { ::unlink(name); }
+
+std::string PlatformUniqueSuffix() {
+  static std::atomic<unsigned> counter{0};
+  return std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+std::string PlatformLastError() { return std::strerror(errno); }
+
+void PlatformPrepareProcess() {
+  // A write past the file-size limit then fails with an error we report,
+  // instead of killing the process and leaving a temporary file behind.
+  ::signal(SIGXFSZ, SIG_IGN);
+}

@@ -1,0 +1,132 @@
+#include "tests/support/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "driver/Fatal.h"
+#include "fileio/CurrentFile.h"
+#include "network/Base.h"
+#include "network/Graph.h"
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "fenwa-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+Bytes ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string FatalText(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const FatalErrorException& failure) {
+    return failure.what();
+  }
+  ADD_FAILURE() << "expected the action to fail";
+  return "";
+}
+
+void LoadNetworkBytes(const Bytes& file) {
+  TempDir dir;
+  const std::string path = (dir / "network.dat").string();
+  WriteBytes(path, file);
+  testing::internal::CaptureStdout();
+  const bool opened = OpenCurrentFile(path.c_str(), "rb");
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(opened);
+  try {
+    ReleaseGraphTables();
+    ReleaseNetworkTables();
+    LoadBaseTables();
+    AssignCompanies();
+    LoadGraph();
+  } catch (...) {
+    CloseCurrentFile();
+    throw;
+  }
+  CloseCurrentFile();
+}
+
+void LoadNetwork(const NetworkSpec& spec) { LoadNetworkBytes(BuildNetworkFile(spec)); }
+
+NetworkSpec SmallNetwork(std::size_t stations, std::size_t routes) {
+  NetworkSpec spec;
+  for (std::size_t i = 0; i < stations; ++i) {
+    const auto n = static_cast<std::uint16_t>(i);
+    spec.stations.push_back({static_cast<std::uint16_t>(0x100 + n), static_cast<std::uint16_t>(0x200 + n), 0,
+                             static_cast<std::uint16_t>(stations - 1 - i), n});
+  }
+  spec.strings = {"Route zero", "AAA line", "BBB line", "CCC line"};
+  for (std::size_t r = 0; r < routes; ++r) {
+    RouteSpec route;
+    route.name_index = static_cast<std::uint16_t>(r % spec.strings.size());
+    route.company_length = r == 0 ? 0 : 3;
+    route.word = static_cast<std::uint16_t>(0x1000 + r);
+    route.byte = static_cast<std::uint8_t>(r);
+    route.trailer = static_cast<std::uint16_t>(0x7000 + r);
+    route.stops = {{static_cast<std::uint16_t>(r % stations), 1}, {static_cast<std::uint16_t>((r + 1) % stations), 2}};
+    spec.routes.push_back(route);
+  }
+  spec.nodes = {{1, 2, {{3, 4}}}, {5, 6, {}}, {7, 8, {{0x8002, 9}, {1, 10}}}};
+  return spec;
+}
+
+std::uint16_t BE16(const Bytes& bytes, std::size_t offset) {
+  return static_cast<std::uint16_t>(bytes.at(offset) << 8 | bytes.at(offset + 1));
+}
+
+std::uint32_t BE32(const Bytes& bytes, std::size_t offset) {
+  return static_cast<std::uint32_t>(BE16(bytes, offset)) << 16 | BE16(bytes, offset + 2);
+}
+
+Database ParseDatabase(const Bytes& file) {
+  Database db;
+  if (file.size() < 78) throw std::runtime_error("database shorter than its header");
+  db.header.assign(file.begin(), file.begin() + 78);
+  const std::size_t count = BE16(file, 76);
+  for (std::size_t i = 0; i < count; ++i) {
+    db.offsets.push_back(BE32(file, 78 + 8 * i));
+    db.attributes.push_back(file.at(78 + 8 * i + 4));
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t end = i + 1 < count ? db.offsets[i + 1] : file.size();
+    if (db.offsets[i] > end || end > file.size()) throw std::runtime_error("record offsets out of order");
+    db.records.emplace_back(file.begin() + db.offsets[i], file.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  return db;
+}
+
+Bytes BigEndianWords(const std::vector<std::uint16_t>& words) {
+  Bytes bytes;
+  for (std::uint16_t word : words) {
+    bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+    bytes.push_back(static_cast<std::uint8_t>(word));
+  }
+  return bytes;
+}

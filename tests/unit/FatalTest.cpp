@@ -1,0 +1,59 @@
+#include "driver/Fatal.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TestSupport.h"
+
+TEST(FormatDecimal, WritesWithoutLeadingZeros) {
+  char text[8];
+  for (auto [value, expected] : {std::pair{0u, "0"}, {7u, "7"}, {950u, "950"}, {1554u, "1554"}, {10000u, "10000"},
+                                 {99999u, "99999"}, {1000u, "1000"}}) {
+    FormatDecimal(value, text);
+    EXPECT_STREQ(text, expected);
+  }
+}
+
+TEST(AppendText, LeavesCursorOnTheNulSoTheNextAppendOverwritesIt) {
+  char text[32] = "xxxxxxxxxxxxxxxxxxxx";
+  char* cursor = AppendText(text, "ab");
+  EXPECT_EQ(cursor, text + 2);
+  EXPECT_EQ(*cursor, '\0');
+  cursor = AppendText(cursor, "cde");
+  EXPECT_STREQ(text, "abcde");
+  EXPECT_EQ(AppendText(cursor, ""), cursor);
+}
+
+TEST(AssertFailed, ComposesConditionFileAndLine) {
+  EXPECT_EQ(FatalText([] { AssertFailed("rsize == 0", "/src/network/Graph.cpp", 950); }),
+            "Assertion failed: rsize == 0, file /src/network/Graph.cpp, line 950\n");
+  EXPECT_EQ(FatalText([] { AssertFailed("AdjHandle == NULL", "Graph", 1554); }),
+            "Assertion failed: AdjHandle == NULL, file Graph, line 1554\n");
+}
+
+TEST(AssertFailed, AnOverlongPathIsCutNotOverflowed) {
+  const std::string path(10000, 'p');
+  const std::string text = FatalText([&] { AssertFailed("x", path.c_str(), 1); });
+  EXPECT_LT(text.size(), 4096u);
+  EXPECT_EQ(text.rfind("Assertion failed: x, file ppp", 0), 0u);
+}
+
+TEST(FenwaAssert, FailsOnlyWhenTheConditionIsFalse) {
+  EXPECT_NO_THROW(FENWA_ASSERT(1 + 1 == 2));
+  const std::string text = FatalText([] { FENWA_ASSERT(1 + 1 == 3); });
+  EXPECT_EQ(text.rfind("Assertion failed: 1 + 1 == 3, file ", 0), 0u);
+  EXPECT_NE(text.find("FatalTest.cpp, line "), std::string::npos);
+}
+
+TEST(DataError, CarriesTheTextOfItsNumber) {
+  EXPECT_EQ(FatalText([] { DataError(3); }), "E005:Obsolete Data");
+  EXPECT_EQ(FatalText([] { DataError(6); }), "E009:Insufficient nodes");
+  EXPECT_EQ(FatalText([] { DataError(19); }), "E011:Insufficient RSTAT");
+  EXPECT_EQ(FatalText([] { DataError(20); }), "???");
+  EXPECT_EQ(FatalText([] { DataError(4); }), "unknown");
+  EXPECT_EQ(FatalText([] { DataError(19, "route 2"); }), "E011:Insufficient RSTAT (route 2)");
+}
+
+TEST(ReadFailure, NamesTheRecordAndTheOffset) {
+  const std::string text = FatalText([] { ReadFailure(kSiteStation, kShortRead, 70); });
+  EXPECT_EQ(text, "read failure 10/8: the input ends inside a 6-byte station record at offset 70");
+}

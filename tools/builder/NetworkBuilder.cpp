@@ -1,0 +1,127 @@
+#include "tools/builder/NetworkBuilder.h"
+
+#include <stdexcept>
+
+namespace {
+
+class ByteWriter {
+ public:
+  void U8(std::uint8_t value) { bytes_.push_back(value); }
+  void U16(std::uint16_t value) {
+    U8(static_cast<std::uint8_t>(value));
+    U8(static_cast<std::uint8_t>(value >> 8));
+  }
+  void U32(std::uint32_t value) {
+    U16(static_cast<std::uint16_t>(value));
+    U16(static_cast<std::uint16_t>(value >> 16));
+  }
+  void Bytes(const std::uint8_t* data, std::size_t size) { bytes_.insert(bytes_.end(), data, data + size); }
+  void Append(const std::vector<std::uint8_t>& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
+  std::size_t Size() const { return bytes_.size(); }
+  std::vector<std::uint8_t>& Result() { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+std::uint16_t Count16(std::size_t count, const char* what) {
+  if (count > 0xFFFF) throw std::invalid_argument(std::string("too many ") + what + " for a 16-bit count");
+  return static_cast<std::uint16_t>(count);
+}
+
+std::vector<std::uint8_t> NodeSection(const NetworkSpec& spec) {
+  ByteWriter out;
+  for (const NodeSpec& node : spec.nodes) {
+    out.U16(node.word_a);
+    out.U16(node.word_b);
+    out.U16(node.edge_count.value_or(Count16(node.edges.size(), "edges")));
+    for (const EdgeSpec& edge : node.edges) {
+      out.U16(edge.target);
+      out.U16(edge.value);
+    }
+  }
+  return std::move(out.Result());
+}
+
+std::vector<std::uint8_t> BaseSection(const NetworkSpec& spec, const StringTableBytes& strings) {
+  ByteWriter out;
+  for (const StationSpec& station : spec.stations) {
+    out.U16(station.word_a);
+    out.U16(station.word_b);
+    out.U16(station.spare);
+  }
+  for (const StationSpec& station : spec.stations) {
+    out.U16(station.sort);
+    out.U16(station.kana_sort);
+  }
+  for (const RouteSpec& route : spec.routes) {
+    out.U16(route.name_index);
+    out.U16(route.spare);
+    out.U16(route.station_count.value_or(Count16(route.stops.size(), "stops")));
+    out.U16(route.word);
+    out.U8(route.byte);
+    out.U8(route.company_length);
+    for (const StopSpec& stop : route.stops) {
+      out.U16(stop.station);
+      out.U16(stop.companion);
+    }
+  }
+  for (std::uint16_t offset : strings.index) out.U16(offset);
+  out.Bytes(reinterpret_cast<const std::uint8_t*>(strings.pool.data()), strings.pool.size());
+  return std::move(out.Result());
+}
+
+std::vector<std::uint8_t> TrailerSection(const NetworkSpec& spec) {
+  ByteWriter out;
+  for (const RouteSpec& route : spec.routes) out.U16(route.trailer);
+  return std::move(out.Result());
+}
+
+void WriteHeader(ByteWriter& out, const NetworkSpec& spec, const StringTableBytes& strings, std::uint32_t base,
+                 std::uint32_t trailer) {
+  const HeaderSpec& h = spec.header;
+  out.Bytes(h.magic.data(), h.magic.size());
+  out.U32(h.base_offset.value_or(base));
+  out.U32(h.trailer_offset.value_or(trailer));
+  out.Bytes(h.unused_middle.data(), h.unused_middle.size());
+  out.U16(h.rstat_capacity);
+  out.U16(h.node_count.value_or(Count16(spec.nodes.size(), "nodes")));
+  out.U16(h.station_count.value_or(Count16(spec.stations.size(), "stations")));
+  out.U16(h.route_count.value_or(Count16(spec.routes.size(), "routes")));
+  out.U16(h.string_count.value_or(Count16(strings.index.size(), "strings")));
+  out.U16(h.pool_size.value_or(Count16(strings.pool.size(), "pool bytes")));
+  out.U16(h.edge_capacity);
+  out.Bytes(h.unused_tail.data(), h.unused_tail.size());
+}
+
+}  // namespace
+
+StringTableBytes LayOutStrings(const NetworkSpec& spec) {
+  StringTableBytes table;
+  for (const std::string& text : spec.strings) {
+    table.index.push_back(Count16(table.pool.size(), "pool bytes before a string"));
+    table.pool += text;
+    table.pool += '\0';
+  }
+  if (spec.raw_string_index) table.index = *spec.raw_string_index;
+  if (spec.raw_pool) table.pool = *spec.raw_pool;
+  Count16(table.pool.size(), "pool bytes");
+  return table;
+}
+
+std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& spec) {
+  const StringTableBytes strings = LayOutStrings(spec);
+  const std::vector<std::uint8_t> nodes = NodeSection(spec);
+  const std::vector<std::uint8_t> base = BaseSection(spec, strings);
+  const std::vector<std::uint8_t> trailer = TrailerSection(spec);
+  const auto after_nodes = static_cast<std::uint32_t>(64 + nodes.size());
+  const bool base_first = spec.order == SectionOrder::kBaseThenTrailer;
+  const std::uint32_t base_offset = base_first ? after_nodes : after_nodes + static_cast<std::uint32_t>(trailer.size());
+  const std::uint32_t trailer_offset = base_first ? after_nodes + static_cast<std::uint32_t>(base.size()) : after_nodes;
+  ByteWriter out;
+  WriteHeader(out, spec, strings, base_offset, trailer_offset);
+  out.Append(nodes);
+  out.Append(base_first ? base : trailer);
+  out.Append(base_first ? trailer : base);
+  return std::move(out.Result());
+}

@@ -1,0 +1,90 @@
+// Lays out intermediate data files from a readable description.
+//
+// Every header field the converter reads can be set freely (counts and offsets
+// left unset follow from the description), the base and trailer sections can
+// come in either order, and the string table can be given as strings (the
+// index and pool follow) or as a raw index and pool, so that tests and tools
+// can make valid files and hostile ones alike.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct StationSpec {
+  std::uint16_t word_a = 0;
+  std::uint16_t word_b = 0;
+  std::uint16_t spare = 0;  // the two bytes the converter does not read
+  std::uint16_t sort = 0;
+  std::uint16_t kana_sort = 0;
+};
+
+struct StopSpec {
+  std::uint16_t station = 0;
+  std::uint16_t companion = 0;
+};
+
+struct RouteSpec {
+  std::uint16_t name_index = 0;
+  std::uint16_t spare = 0;
+  std::uint16_t word = 0;
+  std::uint8_t byte = 0;
+  std::uint8_t company_length = 0;
+  std::vector<StopSpec> stops;
+  std::uint16_t trailer = 0;
+  std::optional<std::uint16_t> station_count;  // default: stops.size()
+};
+
+struct EdgeSpec {
+  std::uint16_t target = 0;
+  std::uint16_t value = 0;
+};
+
+struct NodeSpec {
+  std::uint16_t word_a = 0;
+  std::uint16_t word_b = 0;
+  std::vector<EdgeSpec> edges;
+  std::optional<std::uint16_t> edge_count;  // default: edges.size()
+};
+
+// Header fields; an unset count or offset follows from the description.
+struct HeaderSpec {
+  std::array<std::uint8_t, 4> magic = {'A', 'D', '4', 0x1A};
+  std::optional<std::uint32_t> base_offset;
+  std::optional<std::uint32_t> trailer_offset;
+  std::uint16_t rstat_capacity = 0;  // 0: twice the station count
+  std::optional<std::uint16_t> node_count;
+  std::optional<std::uint16_t> station_count;
+  std::optional<std::uint16_t> route_count;
+  std::optional<std::uint16_t> string_count;
+  std::optional<std::uint16_t> pool_size;
+  std::uint16_t edge_capacity = 0;  // 0: 10000
+  std::array<std::uint8_t, 34> unused_middle{};  // bytes 12 to 45
+  std::array<std::uint8_t, 4> unused_tail{};     // bytes 60 to 63
+};
+
+enum class SectionOrder { kBaseThenTrailer, kTrailerThenBase };
+
+struct NetworkSpec {
+  HeaderSpec header;
+  std::vector<StationSpec> stations;
+  std::vector<RouteSpec> routes;
+  std::vector<std::string> strings;  // each stored with a NUL behind it
+  std::optional<std::vector<std::uint16_t>> raw_string_index;  // replaces the index made from `strings`
+  std::optional<std::string> raw_pool;                         // replaces the pool made from `strings`
+  std::vector<NodeSpec> nodes;
+  SectionOrder order = SectionOrder::kBaseThenTrailer;
+};
+
+// The index and pool that `strings` (or the raw replacements) make.
+struct StringTableBytes {
+  std::vector<std::uint16_t> index;
+  std::string pool;
+};
+StringTableBytes LayOutStrings(const NetworkSpec& spec);
+
+// The whole file. Throws std::invalid_argument when the description cannot be
+// laid out (a count that does not fit its field, a pool over 65535 bytes).
+std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& spec);
