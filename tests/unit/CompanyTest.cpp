@@ -1,0 +1,147 @@
+// Grouping routes by the company that begins their names.
+#include <gtest/gtest.h>
+
+#include "network/Base.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct NamedRoute {
+  std::string name;
+  std::uint8_t company_length;
+};
+
+// Route 0 first (never grouped), then the given routes, each naming its own string.
+NetworkSpec Routes(const std::vector<NamedRoute>& routes) {
+  NetworkSpec spec;
+  spec.header.rstat_capacity = 1;  // routes without stops still need a table to start in
+  spec.strings.push_back("route zero");
+  spec.routes.push_back(RouteSpec{});
+  spec.routes[0].company_length = 2;
+  for (const NamedRoute& named : routes) {
+    RouteSpec route;
+    route.name_index = static_cast<std::uint16_t>(spec.strings.size());
+    route.company_length = named.company_length;
+    spec.strings.push_back(named.name);
+    spec.routes.push_back(route);
+  }
+  return spec;
+}
+
+std::vector<std::uint16_t> Companies() {
+  std::vector<std::uint16_t> numbers;
+  for (std::int32_t r = 0; r < Num_r; ++r) numbers.push_back(ReadLE16(Route(r) + kRouteCompany));
+  return numbers;
+}
+
+constexpr std::uint16_t kNone = kNoIndex;
+
+TEST(CompareBytes, ComparesUnsignedBytesIncludingNuls) {
+  const std::uint8_t a[] = {1, 0, 0x80};
+  const std::uint8_t b[] = {1, 0, 0x7F};
+  EXPECT_EQ(CompareBytes(a, b, 0), 0);
+  EXPECT_EQ(CompareBytes(a, b, 2), 0);
+  EXPECT_EQ(CompareBytes(a, b, 3), 1);
+  EXPECT_EQ(CompareBytes(b, a, 3), -1);
+}
+
+TEST(AssignCompanies, NumbersCompaniesInOrderOfFirstAppearance) {
+  LoadNetwork(Routes({{"A1", 1}, {"A2", 1}, {"B1", 1}, {"A3", 1}}));
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 0, 1, 0}));
+  EXPECT_EQ(Num_kaisya, 2);
+}
+
+TEST(AssignCompanies, RoutesWithoutACompanyFormTheLastGroup) {
+  LoadNetwork(Routes({{"A1", 1}, {"nameless", 0}, {"B1", 1}, {"A2", 1}}));
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 2, 1, 0}));
+  EXPECT_EQ(Num_kaisya, 3);
+}
+
+TEST(AssignCompanies, TheSameBytesWithDifferentLengthsAreDifferentCompanies) {
+  LoadNetwork(Routes({{"ABCD", 2}, {"ABCD", 3}, {"ABXX", 2}, {"ABCE", 3}}));
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 1, 0, 1}));
+}
+
+TEST(AssignCompanies, ShiftJisPrefixesCompareAsRawBytes) {
+  // Two-byte characters: the first company is 2 characters long, 4 bytes.
+  LoadNetwork(Routes({{"\x93\x8c\x93\x73\x90\xfc", 4}, {"\x93\x8c\x93\x73\x96\x7b", 4}, {"\x93\x8c\x8b\x9e", 4}}));
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 0, 1}));
+}
+
+TEST(AssignCompanies, WithNoRouteBeyondRouteZeroNothingIsAssigned) {
+  LoadNetwork(Routes({}));
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone}));
+  EXPECT_EQ(Num_kaisya, 0);
+  LoadNetwork(NetworkSpec{});
+  EXPECT_EQ(Num_kaisya, 0);
+}
+
+TEST(AssignCompanies, ALengthBeyondTheNameCountsTheRestAsNul) {
+  // "AB" with length 5 is "AB\0\0\0": equal to "AB" with length 5, not to "ABC".
+  LoadNetwork(Routes({{"AB", 5}, {"ABC", 5}, {"AB", 5}, {"ABC", 255}}));
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 1, 0, 2}));
+}
+
+TEST(AssignCompanies, ALastStringWithoutItsNulEndsAtThePool) {
+  NetworkSpec spec = Routes({{"XY", 4}});
+  spec.strings.clear();
+  spec.raw_string_index = std::vector<std::uint16_t>{0, 0, 2};
+  spec.raw_pool = std::string("XYXY", 4);  // route 1 names "XY" from offset 2 up to the end, no NUL
+  spec.routes[1].name_index = 2;
+  spec.routes.push_back(spec.routes[1]);
+  spec.routes[2].name_index = 1;  // "XYXY" from offset 0: a different company at length 4
+  LoadNetwork(spec);
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 1}));
+}
+
+TEST(AssignCompanies, LongNamesAreComparedWithoutLimit) {
+  const std::string long_name(300, 'L');
+  LoadNetwork(Routes({{long_name, 255}, {long_name + "x", 255}, {std::string(254, 'L') + "M", 255}}));
+  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 0, 1}));
+}
+
+std::vector<NamedRoute> DistinctCompanies(int count) {
+  std::vector<NamedRoute> routes;
+  for (int i = 0; i < count; ++i) routes.push_back({"C" + std::to_string(100 + i) + " line", 4});
+  return routes;
+}
+
+TEST(AssignCompanies, FortyCompaniesFit) {
+  LoadNetwork(Routes(DistinctCompanies(40)));
+  EXPECT_EQ(Num_kaisya, 40);
+  EXPECT_EQ(Companies().back(), 39);
+}
+
+TEST(AssignCompanies, AFortyFirstCompanyFails) {
+  const std::string text = FatalText([] { LoadNetwork(Routes(DistinctCompanies(41))); });
+  EXPECT_EQ(text.rfind("Assertion failed: Num_kaisya < MAX_KAISYA", 0), 0u) << text;
+}
+
+TEST(AssignCompanies, FortyCompaniesLeaveNoRoomForTheUnnamedGroup) {
+  std::vector<NamedRoute> routes = DistinctCompanies(40);
+  routes.push_back({"nameless", 0});
+  const std::string text = FatalText([&] { LoadNetwork(Routes(routes)); });
+  EXPECT_EQ(text.rfind("Assertion failed: Num_kaisya < MAX_KAISYA", 0), 0u) << text;
+  routes.erase(routes.begin());
+  LoadNetwork(Routes(routes));
+  EXPECT_EQ(Companies().back(), 39);
+}
+
+TEST(AssignCompanies, RouteNamesOutsideTheStringTableAreRefused) {
+  NetworkSpec spec = Routes({{"A1", 1}});
+  spec.routes[1].name_index = 2;  // two strings: 0 and 1
+  EXPECT_NE(FatalText([&] { LoadNetwork(spec); }).find("route 1 names string 2, but there are only 2 strings"),
+            std::string::npos);
+  spec = Routes({{"A1", 0}});
+  spec.strings.clear();
+  spec.raw_string_index = std::vector<std::uint16_t>{0, 3};
+  spec.raw_pool = std::string("ab\0", 3);
+  EXPECT_NE(FatalText([&] { LoadNetwork(spec); }).find("route 1 names string 1 at pool offset 3, outside the 3-byte"),
+            std::string::npos);
+  spec.routes[1].name_index = 0;
+  spec.routes[0].name_index = 1;  // route 0 is never grouped, so its name is not read
+  LoadNetwork(spec);
+  EXPECT_EQ(Num_kaisya, 1);
+}
+
+}  // namespace
