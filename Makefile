@@ -2,8 +2,12 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+WIN_BUILD ?= build-win
+WIN_HOST_BUILD ?= build-winhost
 
-.PHONY: all build run test quick-test sanitize-test deps clean
+.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test deps clean
 
 all: build
 
@@ -14,8 +18,15 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Makes the sample network's intermediate file with fenwamake, converts it with
+# fenwaimg in $(BUILD)/sample/, and summarises the image with fenwadump.
 run: build
-	$(BUILD)/fenwaimg || true
+	rm -rf $(BUILD)/sample && mkdir -p $(BUILD)/sample
+	$(BUILD)/tools/fenwamake/fenwamake examples/sample-network.json $(BUILD)/sample/sample-network.dat
+	@echo "cd $(BUILD)/sample && ../fenwaimg sample-network.dat   (its Shift_JIS console text shown in UTF-8)"
+	@cd $(BUILD)/sample && ../fenwaimg sample-network.dat >console.txt; status=$$?; \
+	  iconv -f CP932 -t UTF-8 console.txt; exit $$status
+	$(BUILD)/tools/fenwadump/fenwadump --summary $(BUILD)/sample/fenwaimg.pdb
 
 # The native suite only: the quick loop while developing.
 quick-test: build
@@ -28,7 +39,26 @@ sanitize-test:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: quick-test sanitize-test
+# The fuzzer (clang++, libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer)
+# and its seed corpus, made by the builder at every limit the converter accepts.
+fuzz-build:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DFENWA_FUZZ=ON -DFENWA_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	$(FUZZ_BUILD)/tests/fuzz/fenwa_make_seeds $(FUZZ_BUILD)/seeds
+
+# A bounded fuzzing run (FUZZ_SECONDS, a minute by default); new inputs collect in $(FUZZ_BUILD)/corpus.
+fuzz-smoke: fuzz-build
+	mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/fenwa_convert_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
+	  -print_final_stats=1 $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+
+# The Windows build (MinGW-w64) under Wine: its own file checks, the end-to-end
+# suite with CR LF line ends, and the sample network byte for byte against Linux.
+windows-test:
+	WIN_BUILD=$(WIN_BUILD) WIN_HOST_BUILD=$(WIN_HOST_BUILD) JOBS=$(JOBS) bash tests/windows/run-windows-tests.sh
+
+test: quick-test sanitize-test fuzz-smoke windows-test
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD)

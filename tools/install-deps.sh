@@ -5,6 +5,10 @@ set -euo pipefail
 packages=(
   cmake make g++ libgtest-dev   # the converter and its tests
   libpalm-perl                  # the independent reader the end-to-end tests check images with
+  nlohmann-json3-dev jq         # the companion tools fenwamake and fenwadump, and their tests
+  clang libclang-rt-dev         # the fuzzer (libFuzzer and the sanitizers' runtimes)
+  g++-mingw-w64-x86-64          # the Windows build
+  wine wine64 wine64-preloader  # the emulator its tests run under
 )
 
 missing=()

@@ -62,6 +62,8 @@ struct UnopenableInput {
   bool make_folder;
 };
 
+void PrintTo(const UnopenableInput& input, std::ostream* out) { *out << input.name; }
+
 class InputCannotBeOpened : public testing::TestWithParam<UnopenableInput> {};
 
 TEST_P(InputCannotBeOpened, PrintsTraceAndOpenFailureAndKeepsTheImage) {

@@ -21,8 +21,7 @@ std::string ShellQuote(const std::string& text) {
 namespace {
 
 std::string ConverterCommand() {
-  const char* custom = std::getenv("FENWA_CONVERTER");
-  return custom != nullptr && *custom != '\0' ? std::string(custom) : ShellQuote(FENWAIMG_PATH);
+  return ConverterReplaced() ? std::string(std::getenv("FENWA_CONVERTER")) : ShellQuote(FENWAIMG_PATH);
 }
 
 std::string ReadText(const fs::path& path) {
@@ -45,6 +44,11 @@ RunResult RunFenwaimg(const fs::path& folder, const std::vector<std::string>& ar
   result.out = ReadText(capture / "out");
   result.err = ReadText(capture / "err");
   return result;
+}
+
+bool ConverterReplaced() {
+  const char* custom = std::getenv("FENWA_CONVERTER");
+  return custom != nullptr && *custom != '\0';
 }
 
 std::string ConsoleLines(const std::string& text) {

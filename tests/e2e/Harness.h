@@ -22,6 +22,9 @@ struct RunResult {
 RunResult RunFenwaimg(const std::filesystem::path& folder, const std::vector<std::string>& args,
                       const std::string& shell_setup = "");
 
+// True when FENWA_CONVERTER replaces the native binary (the Windows build under Wine).
+bool ConverterReplaced();
+
 // Expected console text: each "\n" becomes the platform's line end.
 std::string ConsoleLines(const std::string& text);
 

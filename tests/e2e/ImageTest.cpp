@@ -256,12 +256,16 @@ TEST_F(OutputFault, AWriteFailingPartWayKeepsThePreviousImage) {
   NetworkSpec spec;
   spec.stations.resize(3000);  // an image of about 24 KB
   WriteBytes(dir_ / "net.dat", BuildNetworkFile(spec));
-  ExpectRefused(RunFenwaimg(dir_.Path(), {input_}, "ulimit -f 8"));
+  // Windows has no signal for a write past a size limit, only a failed write; under
+  // Wine the shell ignores SIGXFSZ so that the limit shows up the same way.
+  const char* limit = ConverterReplaced() ? "ulimit -f 8; trap '' XFSZ" : "ulimit -f 8";
+  ExpectRefused(RunFenwaimg(dir_.Path(), {input_}, limit));
   EXPECT_EQ(ReadBytes(dir_ / kOutput), previous_);
   EXPECT_EQ(FolderEntries(dir_.Path()), (std::vector<std::string>{kOutput, "net.dat"}));
 }
 
 TEST_F(OutputFault, AWorkingFolderRemovedUnderTheConverterCannotTakeTheOutput) {
+  if (ConverterReplaced()) GTEST_SKIP() << "Windows refuses to remove a folder that a process works in";
   input_ = (dir_ / "net.dat").string();
   ExpectRefused(RunFenwaimg(dir_.Path(), {input_}, "mkdir gone && cd gone && rmdir ../gone"));
   EXPECT_EQ(ReadBytes(dir_ / kOutput), previous_);

@@ -182,6 +182,8 @@ struct HeaderRefusal {
   const char* reason;
 };
 
+void PrintTo(const HeaderRefusal& refusal, std::ostream* out) { *out << refusal.name; }
+
 class HeaderRefusalTest : public testing::TestWithParam<HeaderRefusal> {};
 
 TEST_P(HeaderRefusalTest, IsRefusedBeforeAnyTableIsFilled) {

@@ -1,0 +1,42 @@
+// Writes the benchmark's inputs into a folder: largest.dat, the largest input
+// the converter accepts (every table close to its 65535-byte record limit),
+// and typical.dat, a small network as users have them.
+// Usage: fenwa_bench_inputs FOLDER
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/fuzz/SampleNetworks.h"
+
+namespace {
+
+void Write(const std::filesystem::path& path, const NetworkSpec& spec) {
+  const std::vector<std::uint8_t> bytes = BuildNetworkFile(spec);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+  std::printf("%s: %zu bytes\n", path.string().c_str(), bytes.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  try {
+    const std::filesystem::path folder = argv[1];
+    std::filesystem::create_directories(folder);
+    Write(folder / "largest.dat", samples::Largest());
+    Write(folder / "typical.dat", samples::Typical());
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "fenwa_bench_inputs: %s\n", failure.what());
+    return 1;
+  }
+  return 0;
+}

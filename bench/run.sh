@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The converter's speed, memory and system calls, on the largest input it
+# accepts and on a typical small one, side by side with their floors:
+#   time:     whole-process wall time of the converter against `cp` of the same
+#             input to a new file (median of RUNS runs each, and the ratio);
+#   memory:   peak resident set size (/usr/bin/time -v) against a C++ program
+#             that does nothing (`int main`, which links no C++ runtime), and
+#             against one that does nothing with the C++ runtime loaded;
+#   calls:    read and write system calls of every kind (strace -c -f).
+# Targets on the largest input: time within 1.5x of cp, peak memory within
+# 2 MiB of the empty program, at most 32 read and write calls in all.
+#
+# Usage: bench/run.sh            (RUNS=30, build in build-bench, work in build-bench/work)
+#   RUNS=50 BENCH_WORK=/dev/shm/fenwa-bench bench/run.sh   to run in another folder
+# Needs cmake, g++, hyperfine, strace, /usr/bin/time (Debian package `time`), python3.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BENCH_BUILD:-$root/build-bench}"
+work="${BENCH_WORK:-$build/work}"
+runs="${RUNS:-30}"
+jobs="${JOBS:-2}"
+
+for tool in cmake hyperfine strace python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing" >&2; exit 2; }
+done
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFENWA_TESTS=OFF -DFENWA_TOOLS=OFF -DFENWA_BENCH=ON >/dev/null
+cmake --build "$build" -j "$jobs" >/dev/null
+converter="$build/fenwaimg"
+empty="$build/bench/fenwa_bench_empty"
+empty_runtime="$build/bench/fenwa_bench_empty_runtime"
+
+mkdir -p "$work"
+inputs="$work/inputs"
+"$build/bench/fenwa_bench_inputs" "$inputs" >/dev/null
+
+# Median wall time in milliseconds of one command run in $work, through hyperfine.
+median_ms() {
+  local prepare="$1" command="$2" json
+  json="$(mktemp)"
+  (cd "$work" && hyperfine -N --style none --warmup 3 --runs "$runs" --prepare "$prepare" --export-json "$json" \
+    "$command" >/dev/null 2>&1)
+  python3 -c 'import json,sys; print("%.3f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$json"
+  rm -f "$json"
+}
+
+# Largest peak resident set size in KiB over five runs.
+peak_kib() {
+  local most=0 kib
+  for _ in 1 2 3 4 5; do
+    kib="$(cd "$work" && /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}')"
+    [ "$kib" -gt "$most" ] && most="$kib"
+  done
+  echo "$most"
+}
+
+# read and write system calls of every kind: "reads writes".
+io_calls() {
+  local log
+  log="$(mktemp)"
+  (cd "$work" && strace -c -f -o "$log" "$@" >/dev/null 2>&1) || true
+  python3 - "$log" <<'EOF'
+import sys
+reads = writes = 0
+for line in open(sys.argv[1]):
+    parts = line.split()
+    if len(parts) < 5 or not parts[3].isdigit():
+        continue
+    name = parts[-1]
+    calls = int(parts[3])
+    if name in ("read", "pread64", "readv", "preadv", "preadv2"):
+        reads += calls
+    elif name in ("write", "pwrite64", "writev", "pwritev", "pwritev2"):
+        writes += calls
+print(reads, writes)
+EOF
+  rm -f "$log"
+}
+
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores," \
+  "$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(uname -sr)," \
+  "work folder on $(df -T "$work" | awk 'NR == 2 {print $2}')"
+echo "runs per timing: $runs (median)"
+echo
+
+empty_kib="$(peak_kib "$empty")"
+runtime_kib="$(peak_kib "$empty_runtime")"
+read -r empty_reads empty_writes <<<"$(io_calls "$empty")"
+status=0
+printf '%-9s %9s | %11s %9s %6s | %9s %9s %8s %12s | %6s %6s %6s\n' \
+  input bytes "fenwaimg ms" "cp ms" ratio "peak KiB" "empty KiB" "extra" "extra(+rt)" reads writes total
+for name in largest typical; do
+  input="$inputs/$name.dat"
+  bytes="$(stat -c %s "$input")"
+  convert_ms="$(median_ms "rm -f fenwaimg.pdb" "$converter $input")"
+  copy_ms="$(median_ms "rm -f copy.dat" "cp $input copy.dat")"
+  ratio="$(python3 -c "print('%.2f' % ($convert_ms / $copy_ms))")"
+  kib="$(peak_kib "$converter" "$input")"
+  read -r reads writes <<<"$(io_calls "$converter" "$input")"
+  printf '%-9s %9s | %11s %9s %6s | %9s %9s %8s %12s | %6s %6s %6s\n' \
+    "$name" "$bytes" "$convert_ms" "$copy_ms" "${ratio}x" "$kib" "$empty_kib" "$((kib - empty_kib))" \
+    "$((kib - runtime_kib))" "$reads" "$writes" "$((reads + writes))"
+  if [ "$name" = largest ]; then
+    verdicts=()
+    python3 -c "import sys; sys.exit(0 if $ratio <= 1.5 else 1)" && verdicts+=("time ok") || { verdicts+=("TIME MISSED"); status=1; }
+    [ $((kib - empty_kib)) -le 2048 ] && verdicts+=("memory ok") || { verdicts+=("MEMORY MISSED"); status=1; }
+    [ $((reads + writes)) -le 32 ] && verdicts+=("calls ok") || { verdicts+=("CALLS MISSED"); status=1; }
+    largest_verdict="${verdicts[*]}"
+  fi
+done
+rm -f "$work/fenwaimg.pdb" "$work/copy.dat"
+echo
+echo "empty program: $empty_reads reads, $empty_writes writes; peak $empty_kib KiB," \
+  "$runtime_kib KiB with the C++ runtime loaded (extra(+rt) is measured against that)"
+echo "largest input against its targets (1.5x cp, 2048 KiB over the empty program, 32 calls): $largest_verdict"
+exit "$status"

@@ -1,0 +1,34 @@
+// Writes the fuzzer's seed corpus: every sample network, valid and small or
+// at one of the converter's limits, as one file each in the given folder.
+// Usage: fenwa_make_seeds FOLDER
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <vector>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/fuzz/SampleNetworks.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  try {
+    const std::filesystem::path folder = argv[1];
+    std::filesystem::create_directories(folder);
+    for (const samples::Sample& sample : samples::AllSamples()) {
+      const std::vector<std::uint8_t> bytes = BuildNetworkFile(sample.make());
+      std::ofstream out(folder / (std::string(sample.name) + ".dat"), std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      if (!out) throw std::runtime_error(std::string("cannot write the seed ") + sample.name);
+      std::printf("%-28s %7zu bytes\n", sample.name, bytes.size());
+    }
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "fenwa_make_seeds: %s\n", failure.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,263 @@
+// Valid networks made with the builder: small ones with every kind of record,
+// and ones at every limit the converter accepts. The fuzzer's seeds, the
+// benchmark's inputs and the hostile-input suite's accepted neighbours all
+// come from here, so each limit is written down once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/builder/NetworkBuilder.h"
+
+namespace samples {
+
+// The largest counts the converter accepts (each table's image record stays
+// below 65536 bytes).
+inline constexpr std::size_t kMostStations = 16383;
+inline constexpr std::size_t kMostRoutes = 4681;
+inline constexpr std::uint16_t kMostRStatCapacity = 16383;
+inline constexpr std::size_t kMostNodes = 6533;
+inline constexpr std::size_t kMostEdges = 16383;
+inline constexpr std::size_t kMostStrings = 32767;
+inline constexpr std::size_t kMostPoolBytes = 65535;
+inline constexpr std::size_t kMostCompanies = 40;
+inline constexpr std::size_t kDefaultEdgeCapacity = 10000;
+
+inline std::uint16_t W(std::size_t value) { return static_cast<std::uint16_t>(value); }
+
+inline std::vector<StationSpec> Stations(std::size_t count) {
+  std::vector<StationSpec> stations;
+  stations.reserve(count);
+  for (std::size_t i = 0; i < count; ++i)
+    stations.push_back({W(0x100 + i), W(0x8000 + i), W(0xEEEE), W(count - 1 - i), W(i * 7 % (count ? count : 1))});
+  return stations;
+}
+
+// `count` routes whose stop counts add up to exactly `total_stops`, spread as
+// evenly as possible; route i names string i % strings, and every route from
+// 1 on whose company length is not 0 names one of `companies` companies.
+inline std::vector<RouteSpec> Routes(std::size_t count, std::size_t total_stops, std::size_t strings,
+                                     std::size_t stations) {
+  std::vector<RouteSpec> routes;
+  routes.reserve(count);
+  for (std::size_t r = 0; r < count; ++r) {
+    RouteSpec route;
+    route.name_index = W(strings ? r % strings : 0);
+    route.word = W(0x1000 + r);
+    route.byte = static_cast<std::uint8_t>(r);
+    route.trailer = W(0x7000 + r);
+    const std::size_t stops = total_stops / count + (r < total_stops % count ? 1 : 0);
+    for (std::size_t j = 0; j < stops; ++j)
+      route.stops.push_back({W(stations ? (r + j) % stations : j), W(j)});
+    routes.push_back(std::move(route));
+  }
+  return routes;
+}
+
+// Names "Cnn line mm" whose first four bytes ("Cnn ") name company nn.
+inline std::vector<std::string> CompanyNames(std::size_t count, std::size_t companies) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t company = companies ? i % companies : 0;
+    std::string name(1, 'C');  // appended piece by piece: GCC 12 warns falsely on "C" + std::string
+    name.append(std::to_string(10 + company)).append(" line ").append(std::to_string(i));
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+// Nodes with `edges` edges in all, spread over the nodes from node 2 on.
+inline std::vector<NodeSpec> Nodes(std::size_t count, std::size_t edges) {
+  std::vector<NodeSpec> nodes(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    nodes[i].word_a = W(0x4000 + i);
+    nodes[i].word_b = W(i * 3);
+  }
+  const std::size_t owners = count > 2 ? count - 2 : count;
+  for (std::size_t e = 0; e < edges && owners > 0; ++e) {
+    NodeSpec& node = nodes[count > 2 ? 2 + e % owners : e % owners];
+    node.edges.push_back({W((e % 3 == 0 ? 0x8000 : 0) | (e % (count ? count : 1))), W(e)});
+  }
+  return nodes;
+}
+
+// Every kind of record at least once: nodes with and without edges, stations,
+// routes with stops (one with none), strings and trailer words.
+inline NetworkSpec Tiny() {
+  NetworkSpec spec;
+  spec.stations = Stations(3);
+  spec.strings = {"Route zero", "AAA north", "AAA south", "BB loop"};
+  spec.routes = Routes(4, 6, 4, 3);
+  spec.routes[1].company_length = 3;
+  spec.routes[2].company_length = 3;
+  spec.routes[3].company_length = 0;
+  spec.routes[3].stops.clear();
+  spec.nodes = Nodes(4, 5);
+  return spec;
+}
+
+// All counts 0: the smallest valid file.
+inline NetworkSpec Empty() { return NetworkSpec{}; }
+
+// More than one chunk of string index (257 words) and of pool (over 512 bytes).
+inline NetworkSpec Chunked() {
+  NetworkSpec spec;
+  spec.stations = Stations(20);
+  spec.strings = CompanyNames(257, 7);
+  spec.routes = Routes(30, 40, 257, 20);
+  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 5 == 0 ? 0 : 4;
+  spec.nodes = Nodes(12, 30);
+  return spec;
+}
+
+inline NetworkSpec MostStations() {
+  NetworkSpec spec;
+  spec.stations = Stations(kMostStations);
+  spec.header.rstat_capacity = 8;  // twice 16383 would not fit, so Q is given
+  spec.strings = {"Only route"};
+  spec.routes = Routes(1, 4, 1, kMostStations);
+  return spec;
+}
+
+inline NetworkSpec MostRoutes() {
+  NetworkSpec spec;
+  spec.stations = Stations(50);
+  spec.strings = CompanyNames(39, 39);
+  spec.routes = Routes(kMostRoutes, 100, 39, 50);
+  spec.header.rstat_capacity = 101;  // a route may start only below the last slot, even with no stops
+  // 39 named companies and the unnamed group: 40 in all.
+  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 11 == 0 ? 0 : 4;
+  return spec;
+}
+
+// Q = 16383, filled to the last slot.
+inline NetworkSpec FullRouteStations() {
+  NetworkSpec spec;
+  spec.stations = Stations(100);
+  spec.header.rstat_capacity = kMostRStatCapacity;
+  spec.strings = {"R"};
+  spec.routes = Routes(64, kMostRStatCapacity, 1, 100);
+  return spec;
+}
+
+inline NetworkSpec MostNodes() {
+  NetworkSpec spec;
+  spec.nodes = Nodes(kMostNodes, 2000);
+  return spec;
+}
+
+inline NetworkSpec MostEdges() {
+  NetworkSpec spec;
+  spec.header.edge_capacity = 0x7FFF;
+  spec.nodes = Nodes(40, kMostEdges);
+  return spec;
+}
+
+// Edge capacity 0 means 10000, and exactly that many edges load.
+inline NetworkSpec DefaultEdgeCapacityFull() {
+  NetworkSpec spec;
+  spec.nodes = Nodes(30, kDefaultEdgeCapacity);
+  return spec;
+}
+
+// A pool of 65535 bytes: many names, the last one padded to fill the pool.
+inline NetworkSpec LargestPool() {
+  NetworkSpec spec;
+  spec.strings = CompanyNames(3000, 30);
+  std::size_t pool = 0;
+  for (const std::string& text : spec.strings) pool += text.size() + 1;
+  spec.strings.back() += std::string(kMostPoolBytes - pool, 'z');
+  spec.routes = Routes(200, 0, 3000, 0);
+  spec.header.rstat_capacity = 1;
+  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = 4;
+  return spec;
+}
+
+// 32767 index entries over a small pool (entries may share a string).
+inline NetworkSpec MostStrings() {
+  NetworkSpec spec;
+  spec.raw_pool = std::string("A1 first\0B2 second\0C3 third", 28);
+  std::vector<std::uint16_t> index(kMostStrings);
+  for (std::size_t i = 0; i < index.size(); ++i) index[i] = W(i % 3 * 9 + i % 2);
+  spec.raw_string_index = index;
+  spec.routes = Routes(300, 10, kMostStrings, 0);
+  spec.header.rstat_capacity = 11;
+  for (RouteSpec& route : spec.routes) route.name_index = W(route.name_index * 109 % kMostStrings);
+  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = static_cast<std::uint8_t>(r % 4);
+  return spec;
+}
+
+// Exactly 40 named companies and no unnamed route.
+inline NetworkSpec FortyCompanies() {
+  NetworkSpec spec;
+  spec.strings = CompanyNames(kMostCompanies, kMostCompanies);
+  spec.routes = Routes(kMostCompanies * 2 + 1, 0, kMostCompanies, 0);
+  spec.header.rstat_capacity = 1;
+  for (std::size_t r = 1; r < spec.routes.size(); ++r) {
+    spec.routes[r].name_index = W((r - 1) % kMostCompanies);
+    spec.routes[r].company_length = 4;
+  }
+  return spec;
+}
+
+// Every table at once as large as the image allows: the largest valid input.
+inline NetworkSpec Largest() {
+  NetworkSpec spec;
+  spec.stations = Stations(kMostStations);
+  spec.header.rstat_capacity = kMostRStatCapacity;
+  spec.header.edge_capacity = 0x7FFF;
+  spec.strings = CompanyNames(1000, 39);
+  std::size_t pool = 0;
+  for (const std::string& text : spec.strings) pool += text.size() + 1;
+  spec.strings.back() += std::string(kMostPoolBytes - pool, 'z');
+  StringTableBytes laid_out = LayOutStrings(spec);
+  std::vector<std::uint16_t> index(kMostStrings);
+  for (std::size_t i = 0; i < index.size(); ++i) index[i] = laid_out.index[i % laid_out.index.size()];
+  spec.raw_string_index = index;
+  spec.routes = Routes(kMostRoutes, kMostRStatCapacity, kMostStrings, kMostStations);
+  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 13 == 0 ? 0 : 4;
+  spec.nodes = Nodes(kMostNodes, kMostEdges);
+  return spec;
+}
+
+// A typical small network: a few hundred stations, dozens of routes.
+inline NetworkSpec Typical() {
+  NetworkSpec spec;
+  spec.stations = Stations(400);
+  spec.strings = CompanyNames(60, 8);
+  spec.routes = Routes(60, 900, 60, 400);
+  spec.header.rstat_capacity = 1000;
+  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 9 == 0 ? 0 : 4;
+  spec.nodes = Nodes(500, 1500);
+  return spec;
+}
+
+struct Sample {
+  const char* name;
+  NetworkSpec (*make)();
+};
+
+inline const std::vector<Sample>& AllSamples() {
+  static const std::vector<Sample> samples = {
+      {"tiny", Tiny},
+      {"empty", Empty},
+      {"chunked", Chunked},
+      {"most-stations", MostStations},
+      {"most-routes", MostRoutes},
+      {"full-route-stations", FullRouteStations},
+      {"most-nodes", MostNodes},
+      {"most-edges", MostEdges},
+      {"default-edge-capacity-full", DefaultEdgeCapacityFull},
+      {"largest-pool", LargestPool},
+      {"most-strings", MostStrings},
+      {"forty-companies", FortyCompanies},
+      {"typical", Typical},
+      {"largest", Largest},
+  };
+  return samples;
+}
+
+}  // namespace samples

@@ -1,0 +1,226 @@
+// fenwadump as a checker: damaged images and files are reported and fail,
+// and no input makes it crash.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+#include "tests/tools/ToolRun.h"
+#include "tools/fenwadump/Dump.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+namespace {
+
+// The sample network's intermediate file and image, made once.
+struct SampleFiles {
+  Bytes intermediate;
+  Bytes image;
+};
+
+const SampleFiles& Sample() {
+  static const SampleFiles files = [] {
+    TempDir dir;
+    MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
+    return SampleFiles{ReadBytes(dir / "network.dat"), ReadBytes(dir / "fenwaimg.pdb")};
+  }();
+  return files;
+}
+
+void PutBE16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
+  bytes.at(offset) = static_cast<std::uint8_t>(value >> 8);
+  bytes.at(offset + 1) = static_cast<std::uint8_t>(value);
+}
+
+void PutBE32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
+  PutBE16(bytes, offset, static_cast<std::uint16_t>(value >> 16));
+  PutBE16(bytes, offset + 2, static_cast<std::uint16_t>(value));
+}
+
+std::size_t EntryOffset(std::size_t record) { return 78 + 8 * record; }
+std::uint32_t RecordOffset(const Bytes& image, std::size_t record) { return BE32(image, EntryOffset(record)); }
+
+TEST(Fenwadump, SampleImageHasNoProblems) {
+  TempDir dir;
+  WriteBytes(dir / "fenwaimg.pdb", Sample().image);
+  const DumpRun dump = DumpFile(dir.Path(), "fenwaimg.pdb");
+  EXPECT_EQ(dump.run.status, 0);
+  EXPECT_EQ(dump.run.err, "");
+  EXPECT_EQ(dump.json["kind"], "database");
+  EXPECT_EQ(dump.json["problems"], ordered_json::array());
+  ASSERT_EQ(dump.json["records"].size(), 19u);
+  EXPECT_EQ(dump.json["records"][7]["content"], "tag ROSE");
+  EXPECT_EQ(dump.json["records"][18]["length"], 4 * dump.json["image_header"]["edge_count"].get<int>());
+}
+
+struct Damage {
+  const char* label;
+  std::function<void(Bytes&)> apply;
+  const char* problem;  // a part of the problem that must be reported
+};
+
+class DamagedImage : public testing::TestWithParam<Damage> {};
+
+TEST_P(DamagedImage, IsReportedInTheJsonAndOnStderrAndFails) {
+  Bytes image = Sample().image;
+  GetParam().apply(image);
+  TempDir dir;
+  WriteBytes(dir / "fenwaimg.pdb", image);
+  const DumpRun dump = DumpFile(dir.Path(), "fenwaimg.pdb");
+  EXPECT_EQ(dump.run.status, 1);
+  EXPECT_EQ(dump.json["kind"], "database");
+  const ordered_json& problems = dump.json["problems"];
+  EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [](const ordered_json& problem) {
+    return problem.get<std::string>().find(GetParam().problem) != std::string::npos;
+  })) << problems.dump(1);
+  EXPECT_NE(dump.run.err.find(GetParam().problem), std::string::npos) << dump.run.err;
+  EXPECT_EQ(dump.run.err.rfind("fenwadump: fenwaimg.pdb: ", 0), 0u) << dump.run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damages, DamagedImage,
+    testing::Values(
+        Damage{"LastByteCut", [](Bytes& b) { b.pop_back(); }, "the FNOD table is "},
+        Damage{"CutInsideARecord", [](Bytes& b) { b.resize(RecordOffset(b, 9) - 3); },
+               "record 9 starts at"},
+        Damage{"CutInsideTheRecordList", [](Bytes& b) { b.resize(EntryOffset(10) + 3); },
+               "the record list of 19 entries runs past the end of the file; 10 entries"},
+        Damage{"CutInsideTheHeader", [](Bytes& b) { b.resize(40); }, "shorter than the 78-byte database header"},
+        Damage{"WrongTag", [](Bytes& b) { b.at(RecordOffset(b, 7) + 3) = 'X'; }, "record 7 is \"ROSX\", not the tag \"ROSE\""},
+        Damage{"TagsSwapped",
+               [](Bytes& b) {
+                 std::swap_ranges(b.begin() + RecordOffset(b, 3), b.begin() + RecordOffset(b, 3) + 4,
+                                  b.begin() + RecordOffset(b, 5));
+               },
+               "record 3 is \"KSOR\", not the tag \"SORT\""},
+        Damage{"FewerRecordsCounted", [](Bytes& b) { PutBE16(b, 76, 18); }, "the header counts 18 records, not 19"},
+        Damage{"OffsetShifted", [](Bytes& b) { PutBE32(b, EntryOffset(5), RecordOffset(b, 5) + 2); },
+               "record 5 is \"OR\", not the tag \"KSOR\""},
+        Damage{"OffsetsOutOfOrder",
+               [](Bytes& b) {
+                 const std::uint32_t third = RecordOffset(b, 3);
+                 PutBE32(b, EntryOffset(3), RecordOffset(b, 4));
+                 PutBE32(b, EntryOffset(4), third);
+               },
+               "the offsets are not ascending"},
+        Damage{"OffsetPastTheEnd", [](Bytes& b) { PutBE32(b, EntryOffset(18), static_cast<std::uint32_t>(b.size() + 100)); },
+               "record 18 starts at"},
+        Damage{"OffsetIntoTheList", [](Bytes& b) { PutBE32(b, EntryOffset(0), 100); },
+               "inside the header and record list"},
+        Damage{"AttributesCleared", [](Bytes& b) { b.at(EntryOffset(12) + 4) = 0; }, "record 12 has the attributes 0x0000"},
+        Damage{"UniqueIdSet", [](Bytes& b) { b.at(EntryOffset(2) + 7) = 1; }, "record 2 has the unique ID 1"},
+        Damage{"WrongCreator", [](Bytes& b) { b.at(67) = 'B'; }, "the creator is \"FNWB\""},
+        Damage{"StationCountDisagrees",
+               [](Bytes& b) { PutBE16(b, RecordOffset(b, 0) + 8, static_cast<std::uint16_t>(BE16(b, RecordOffset(b, 0) + 8) + 1)); },
+               "the STAT table is 64 bytes; the image header's counts make it 68"},
+        Damage{"FileNodeCountDisagrees",
+               [](Bytes& b) { PutBE16(b, RecordOffset(b, 0) + 20, static_cast<std::uint16_t>(BE16(b, RecordOffset(b, 0) + 20) - 1)); },
+               "is not the file nodes 24 and 20 reserve nodes"},
+        Damage{"CompanyNumberChanged", [](Bytes& b) { PutBE16(b, RecordOffset(b, 8) + 14 * 3 + 4, 1); },
+               "route 3 has company 1; its name makes it 0"},
+        Damage{"ReserveNodeUsed", [](Bytes& b) { b.at(RecordOffset(b, 17) - 9) = 5; }, "node 44 (reserve) is not empty"},
+        Damage{"EdgeFlagLeft", [](Bytes& b) { b.at(RecordOffset(b, 18)) |= 0x80; }, "keeps bit 15 of its target set"},
+        Damage{"EdgesPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 24 + 8, 40); },
+               "node 24's 40 edges"},
+        Damage{"StopsPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 8) + 14 * 6 + 2, 60); },
+               "run past the route-station table's 64 slots"}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
+
+TEST(Fenwadump, EveryTruncationOfTheImageIsAProblem) {
+  const Bytes& image = Sample().image;
+  for (std::size_t size = 0; size < image.size(); ++size) {
+    const Dump dump = DumpBytes(Bytes(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size)));
+    EXPECT_FALSE(dump.problems.empty()) << "cut to " << size << " bytes";
+    if (size >= 8) {
+      EXPECT_EQ(dump.kind, FileKind::kDatabase) << size;
+    }
+  }
+}
+
+TEST(Fenwadump, EveryTruncationOfTheIntermediateFileIsAProblem) {
+  const Bytes& file = Sample().intermediate;
+  for (std::size_t size = 4; size < file.size(); ++size) {
+    const Dump dump = DumpBytes(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)));
+    ASSERT_EQ(dump.kind, FileKind::kIntermediate);
+    EXPECT_FALSE(dump.problems.empty()) << "cut to " << size << " bytes";
+  }
+}
+
+// Random damage of either file: the reader never throws, never reads outside
+// the file (the sanitizer builds run this too), and always gives printable JSON.
+TEST(Fenwadump, RandomDamageNeverBreaksTheReader) {
+  std::mt19937 random(20240601);
+  for (const Bytes* original : {&Sample().image, &Sample().intermediate}) {
+    for (int round = 0; round < 1500; ++round) {
+      Bytes bytes = *original;
+      const int changes = 1 + static_cast<int>(random() % 8);
+      for (int k = 0; k < changes; ++k) {
+        // Mostly the header and record list, where one byte moves everything.
+        const std::size_t span = random() % 2 == 0 ? std::min<std::size_t>(bytes.size(), 400) : bytes.size();
+        if (span == 0) break;
+        const std::size_t at = random() % span;
+        switch (random() % 4) {
+          case 0: bytes[at] = static_cast<std::uint8_t>(random()); break;
+          case 1: bytes[at] = 0xFF; break;
+          case 2: bytes[at] ^= 0x80; break;
+          default: bytes.resize(at + (at < 4 ? 4 : 0)); break;
+        }
+      }
+      Dump dump;
+      ASSERT_NO_THROW(dump = DumpBytes(bytes)) << "round " << round;
+      std::string text;
+      ASSERT_NO_THROW(text = dump.document.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict)) << round;
+      EXPECT_EQ(dump.document["problems"].size(), dump.problems.size());
+      ASSERT_NO_THROW(Summarize(dump));
+    }
+  }
+}
+
+TEST(Fenwadump, DamagedIntermediateFileIsReportedAndFails) {
+  Bytes file = Sample().intermediate;
+  file[50] = 0xFF;  // station count -1
+  file[51] = 0xFF;
+  file.resize(file.size() - 1);
+  TempDir dir;
+  WriteBytes(dir / "network.dat", file);
+  const DumpRun dump = DumpFile(dir.Path(), "network.dat");
+  EXPECT_EQ(dump.run.status, 1);
+  EXPECT_EQ(dump.json["kind"], "intermediate");
+  EXPECT_EQ(dump.json["header"]["station_count"], -1);
+  const std::string problems = dump.json["problems"].dump();
+  EXPECT_NE(problems.find("the header's station count -1 is negative"), std::string::npos) << problems;
+  EXPECT_NE(problems.find("the file ends inside the trailer word of route 6"), std::string::npos) << problems;
+}
+
+TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
+  TempDir dir;
+  MakeAndConvert(dir.Path(), json::parse(R"({"header": {"rstat_capacity": 1}, "strings": [{"hex": "82a0ff82a2"}, "ok"],
+                                             "routes": [{"name": "x"}, {"name": {"hex": "93fd8c"}, "company_length": 1}]})"));
+  const DumpRun dump = DumpFile(dir.Path(), "fenwaimg.pdb");
+  EXPECT_EQ(dump.run.status, 0) << dump.run.err;
+  EXPECT_EQ(dump.json["strings"][0]["text"], "あ\xEF\xBF\xBDい");
+  EXPECT_EQ(dump.json["strings"][0]["text_bytes"], "82a0ff82a2");
+  EXPECT_EQ(dump.json["strings"][1]["text"], "ok");
+  EXPECT_FALSE(dump.json["strings"][1].contains("text_bytes"));
+  EXPECT_EQ(dump.json["routes"][1]["company_name_bytes"], "93");
+  EXPECT_EQ(dump.json["routes"][1]["name_bytes"], "93fd8c");
+}
+
+TEST(Fenwadump, RefusesFilesItDoesNotKnow) {
+  TempDir dir;
+  WriteText(dir / "notes.txt", "just some text, long enough to be more than a database header would be......");
+  const DumpRun dump = DumpFile(dir.Path(), "notes.txt");
+  EXPECT_EQ(dump.run.status, 1);
+  EXPECT_EQ(dump.json["kind"], "unknown");
+  EXPECT_NE(dump.run.err.find("neither an intermediate data file"), std::string::npos);
+  const RunResult missing = RunFenwadump(dir.Path(), {"missing.pdb"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "fenwadump: missing.pdb: cannot open it\n");
+  const RunResult usage = RunFenwadump(dir.Path(), {});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.err.rfind("usage: fenwadump [--summary] FILE", 0), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+// fenwamake: descriptions into intermediate data files, and the descriptions it refuses.
+#include <gtest/gtest.h>
+
+#include "network/format.h"
+#include "tests/tools/ToolRun.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+Bytes Make(const TempDir& dir, const json& description) {
+  WriteText(dir / "network.json", description.dump());
+  const RunResult run = RunFenwamake(dir.Path(), {"network.json", "network.dat"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  return run.status == 0 ? ReadBytes(dir / "network.dat") : Bytes();
+}
+
+// With every count and offset set by hand, sections swapped and the string
+// table given as raw bytes, the file is byte for byte what the builder lays
+// out for the same network.
+TEST(Fenwamake, RawFieldsGiveTheBuildersBytes) {
+  const json description = json::parse(R"({
+    "header": {"magic": {"hex": "41443400"}, "base_offset": 4096, "trailer_offset": 12, "rstat_capacity": -5,
+               "node_count": 7, "station_count": -1, "route_count": 2, "string_count": 40000, "pool_size": 3,
+               "edge_capacity": 65535, "unused_middle": {"hex": "0102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f2021 22"},
+               "unused_tail": {"hex": "fffefdfc"}},
+    "section_order": "trailer-then-base",
+    "strings": [{"hex": "82a0ff"}, "A"],
+    "raw_string_index": [9, 65535],
+    "raw_pool": {"hex": "00 41 00 42"},
+    "stations": [{"word_a": 1, "word_b": 2, "spare": 3, "sort": 4, "kana_sort": 5}],
+    "routes": [{"name_index": 300, "company_length": 200, "spare": 7, "word": 8, "byte": 9, "trailer": 10,
+                "station_count": 4, "stops": [{"station": 65535, "companion": 1}]}],
+    "nodes": [{"word_a": 1, "word_b": 2, "edge_count": 0, "edges": [{"to": 40000, "value": 3}]}, {}]
+  })");
+  NetworkSpec spec;
+  spec.header.magic = {'A', 'D', '4', 0};
+  spec.header.base_offset = 4096;
+  spec.header.trailer_offset = 12;
+  spec.header.rstat_capacity = 0xFFFB;
+  spec.header.node_count = 7;
+  spec.header.station_count = 0xFFFF;
+  spec.header.route_count = 2;
+  spec.header.string_count = 40000;
+  spec.header.pool_size = 3;
+  spec.header.edge_capacity = 0xFFFF;
+  for (std::uint8_t i = 0; i < 34; ++i) spec.header.unused_middle[i] = static_cast<std::uint8_t>(i + 1);
+  spec.header.unused_tail = {0xFF, 0xFE, 0xFD, 0xFC};
+  spec.order = SectionOrder::kTrailerThenBase;
+  spec.strings = {"\x82\xa0\xff", "A"};
+  spec.raw_string_index = std::vector<std::uint16_t>{9, 0xFFFF};
+  spec.raw_pool = std::string("\0A\0B", 4);
+  spec.stations = {{1, 2, 3, 4, 5}};
+  RouteSpec route;
+  route.name_index = 300;
+  route.company_length = 200;
+  route.spare = 7;
+  route.word = 8;
+  route.byte = 9;
+  route.trailer = 10;
+  route.station_count = 4;
+  route.stops = {{0xFFFF, 1}};
+  spec.routes = {route};
+  spec.nodes = {{1, 2, {{40000, 3}}, 0}, {}};
+  TempDir dir;
+  EXPECT_EQ(Make(dir, description), BuildNetworkFile(spec));
+}
+
+// Names go into the string table in Shift_JIS: the extra strings first, then
+// each new station name, then each new route name; a name already there is reused.
+TEST(Fenwamake, NamesAreInternedInShiftJis) {
+  const json description = json::parse(R"({
+    "strings": ["東都急行"],
+    "stations": [{"name": "北辰"}, {"name": "ﾐﾅﾄ"}],
+    "routes": [{"name": "北辰"}, {"name": "東都急行", "company": "東都急行"}, {"name": "ﾐﾅﾄ線", "company": "ﾐﾅﾄ"}]
+  })");
+  TempDir dir;
+  const Bytes file = Make(dir, description);
+  ASSERT_GE(file.size(), kHeaderSize);
+  EXPECT_EQ(ReadLE16(&file[kHeaderStringCount]), 4);
+  const std::string pool(file.end() - ReadLE16(&file[kHeaderPoolSize]) - 6, file.end() - 6);  // the trailer is last
+  EXPECT_EQ(pool, std::string("\x93\x8c\x93\x73\x8b\x7d\x8d\x73\0\x96\x6b\x92\x43\0\xd0\xc5\xc4\0\xd0\xc5\xc4\x90\xfc\0", 24));
+  // Station word A is its name's string index.
+  const std::uint32_t base = ReadLE32(&file[kHeaderBaseOffset]);
+  EXPECT_EQ(ReadLE16(&file[base]), 1);
+  EXPECT_EQ(ReadLE16(&file[base + 6]), 2);
+}
+
+struct CompanyCase {
+  const char* label;
+  const char* name;
+  const char* company;
+  std::uint8_t length;
+};
+
+class CompanyLength : public testing::TestWithParam<CompanyCase> {};
+
+TEST_P(CompanyLength, IsThePrefixLengthInShiftJisBytes) {
+  const CompanyCase& c = GetParam();
+  TempDir dir;
+  const Bytes file = Make(dir, {{"routes", {{{"name", c.name}, {"company", c.company}}}}});
+  ASSERT_GE(file.size(), kHeaderSize);
+  const std::uint32_t base = ReadLE32(&file[kHeaderBaseOffset]);
+  ASSERT_LT(base + 9, file.size());
+  EXPECT_EQ(file[base + 9], c.length);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CompanyLength,
+                         testing::Values(CompanyCase{"FullWidth", "東都急行本線", "東都急行", 8},
+                                         CompanyCase{"HalfWidthKana", "ﾐﾅﾄ交通線", "ﾐﾅﾄ", 3},
+                                         CompanyCase{"Ascii", "Kaigan線", "Kaigan", 6},
+                                         CompanyCase{"Mixed", "ｶﾜ急行Line", "ｶﾜ急行", 6},
+                                         CompanyCase{"WholeName", "北辰電鉄", "北辰電鉄", 8}),
+                         [](const auto& param_info) { return std::string(param_info.param.label); });
+
+struct Refusal {
+  const char* label;
+  const char* description;
+  const char* message;  // what stderr must say
+};
+
+class Refused : public testing::TestWithParam<Refusal> {};
+
+TEST_P(Refused, ExitsNonZeroNamesTheFieldAndWritesNothing) {
+  TempDir dir;
+  WriteText(dir / "network.json", GetParam().description);
+  const RunResult run = RunFenwamake(dir.Path(), {"network.json", "network.dat"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.rfind("fenwamake: network.json: ", 0), 0u) << run.err;
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"network.json"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, Refused,
+    testing::Values(
+        Refusal{"CompanyNotAPrefix", R"({"routes": [{"name": "x"}, {"name": "東都急行本線", "company": "北辰"}]})",
+                "routes[1].company: is not the beginning of the route's name"},
+        Refusal{"CompanyLongerThanName", R"({"routes": [{"name": "東都", "company": "東都急行"}]})",
+                "routes[0].company: is not the beginning"},
+        Refusal{"EmptyCompany", R"({"routes": [{"name": "東都", "company": ""}]})", "routes[0].company: is empty"},
+        Refusal{"NotJson", R"({"routes": [}])", "not valid JSON"},
+        Refusal{"NotAnObject", R"([1, 2])", "must be a JSON object"},
+        Refusal{"UnknownField", R"({"stations": [{"nmae": "東都"}]})", "stations[0].nmae: unknown field"},
+        Refusal{"UnknownStation", R"({"stations": [{"name": "東"}], "routes": [{"name": "r", "stops": [{"station": "西"}]}]})",
+                "routes[0].stops[0].station: no station is named \"西\""},
+        Refusal{"AmbiguousStation",
+                R"({"stations": [{"name": "東"}, {"name": "東"}], "routes": [{"name": "r", "stops": [{"station": "東"}]}]})",
+                "two stations are named \"東\""},
+        Refusal{"UnknownNode", R"({"nodes": [{"id": "a", "edges": [{"to": "b"}]}]})", "nodes[0].edges[0].to: no node has the id \"b\""},
+        Refusal{"NoShiftJisForm", R"({"strings": ["電車🚃"]})", "strings[0]: \"電車🚃\" has a character that Shift_JIS cannot hold"},
+        Refusal{"WordTooLarge", R"({"stations": [{"sort": 65536}]})", "stations[0].sort: 65536 is outside 0 to 65535"},
+        Refusal{"ByteTooLarge", R"({"routes": [{"name": "r", "byte": 256}]})", "routes[0].byte: 256 is outside 0 to 255"},
+        Refusal{"WrongType", R"({"routes": [{"name": "r", "word": "7"}]})", "routes[0].word: must be an integer"},
+        Refusal{"RouteWithoutName", R"({"routes": [{"word": 1}]})", "routes[0]: needs a name"},
+        Refusal{"BadHex", R"({"raw_pool": {"hex": "4g"}})", "raw_pool.hex: must be pairs of hexadecimal digits"},
+        Refusal{"MagicOfWrongSize", R"({"header": {"magic": "AD4"}})", "header.magic: must be exactly 4 bytes"},
+        Refusal{"BadOrder", R"({"section_order": "trailer-first"})", "section_order: must be"},
+        Refusal{"EdgeCountTooLarge", R"({"routes": [{"name": "r", "station_count": 0, "stops": []}], "nodes": [{"edge_count": 70000}]})",
+                "nodes[0].edge_count: 70000 is outside"}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
+
+TEST(Fenwamake, WrongArgumentsPrintTheUsage) {
+  TempDir dir;
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"only-one.json"}, {"a", "b", "c"}}) {
+    const RunResult run = RunFenwamake(dir.Path(), args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("usage: fenwamake NETWORK.json OUT", 0), 0u) << run.err;
+  }
+}
+
+TEST(Fenwamake, MissingDescriptionIsReported) {
+  TempDir dir;
+  const RunResult run = RunFenwamake(dir.Path(), {"missing.json", "out.dat"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "fenwamake: missing.json: cannot open it\n");
+  EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+}
+
+TEST(Fenwamake, UnwritableOutputIsReported) {
+  TempDir dir;
+  WriteText(dir / "network.json", "{}");
+  fs::create_directory(dir / "sub");
+  const RunResult run = RunFenwamake(dir.Path(), {"network.json", "no-such-folder/out.dat"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "fenwamake: no-such-folder/out.dat: cannot write it\n");
+  const RunResult onto_folder = RunFenwamake(dir.Path(), {"network.json", "sub"});
+  EXPECT_EQ(onto_folder.status, 1);
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"network.json", "sub"}));
+}
+
+}  // namespace

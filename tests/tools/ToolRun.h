@@ -1,0 +1,31 @@
+// Runs fenwamake and fenwadump as a user does, in a folder of their own, and
+// chains them with the converter.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/e2e/Harness.h"
+
+// Runs `program` with `args` in `folder`; standard output and error are captured.
+RunResult RunProgram(const std::filesystem::path& folder, const std::string& program,
+                     const std::vector<std::string>& args);
+RunResult RunFenwamake(const std::filesystem::path& folder, const std::vector<std::string>& args);
+RunResult RunFenwadump(const std::filesystem::path& folder, const std::vector<std::string>& args);
+
+// fenwadump's JSON for `file`; the test fails when the output is not JSON.
+struct DumpRun {
+  RunResult run;
+  nlohmann::ordered_json json;
+};
+DumpRun DumpFile(const std::filesystem::path& folder, const std::string& file);
+
+// Writes `description` to folder/network.json, then fenwamake -> network.dat and
+// fenwaimg -> fenwaimg.pdb in `folder`; fails the test when a step fails.
+void MakeAndConvert(const std::filesystem::path& folder, const nlohmann::json& description);
+
+std::string ReadText(const std::filesystem::path& path);
+void WriteText(const std::filesystem::path& path, const std::string& text);

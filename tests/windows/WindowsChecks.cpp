@@ -1,0 +1,359 @@
+// Checks, on Windows itself, what the Win32 file layer promises: exclusive
+// opens, the access and disposition of each mode, bytes with no text
+// translation, and a replacement that leaves the target alone on failure; then
+// runs the converter while this program holds its input or its output.
+//
+// Usage: fenwa_windows_checks FENWAIMG.EXE   (run in an empty folder)
+// Prints each failed check on standard error; exit status 0 when all pass.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/Messages.h"
+#include "fileio/CurrentFile.h"
+#include "fileio/Platform.h"
+#include "tools/builder/NetworkBuilder.h"
+
+namespace {
+
+int checks = 0;
+int failures = 0;
+std::string group = "";
+
+void Check(bool ok, const std::string& what) {
+  ++checks;
+  if (ok) return;
+  ++failures;
+  std::fprintf(stderr, "FAIL [%s] %s\n", group.c_str(), what.c_str());
+}
+
+void WriteWhole(const char* name, const std::string& bytes) {
+  HANDLE file = ::CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool ok = file != INVALID_HANDLE_VALUE &&
+                  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  Check(ok, std::string("test setup: write ") + name);
+}
+
+// The file's bytes, or nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const char* name) {
+  HANDLE file = ::CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char chunk[4096];
+  DWORD got = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+  ::CloseHandle(file);
+  return bytes;
+}
+
+bool Exists(const char* name) { return ::GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> FolderNames() {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA("*", &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) {
+      names.push_back(found.cFileName);
+    }
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+void EmptyFolder() {
+  for (const std::string& name : FolderNames()) {
+    if (!::DeleteFileA(name.c_str())) ::RemoveDirectoryA(name.c_str());
+  }
+}
+
+// Another opener's handle, as a user's editor or a second converter would hold it.
+class Holder {
+ public:
+  Holder(const char* name, DWORD access, DWORD share)
+      : handle_(::CreateFileA(name, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
+        error_(::GetLastError()) {}
+  ~Holder() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
+  bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+  DWORD Error() const { return error_; }
+
+ private:
+  HANDLE handle_;
+  DWORD error_;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A second opener that asks for nothing exclusive must still be refused.
+bool SecondOpenerIsRefused(const char* name) {
+  Holder second(name, GENERIC_READ, kShareAll);
+  return !second.Held() && second.Error() == ERROR_SHARING_VIOLATION;
+}
+
+std::string ReadAllCurrent() {
+  std::string bytes;
+  char chunk[7];
+  for (int got; (got = ReadCurrentFile(chunk, sizeof chunk)) > 0;) bytes.append(chunk, static_cast<std::size_t>(got));
+  return bytes;
+}
+
+std::string TemporaryName() {
+  for (const std::string& name : FolderNames()) {
+    if (name.find(".tmp") != std::string::npos) return name;
+  }
+  return "";
+}
+
+// Bytes that a text-mode stream would change: CR LF, a lone LF, Ctrl-Z, NUL.
+const std::string kAwkwardBytes = std::string("AD4\x1A\r\n\n\x1A\0\r", 10) + std::string(300000, '\n') + "end";
+
+void ExclusiveOpen() {
+  group = "exclusive open";
+  WriteWhole("in.dat", kAwkwardBytes);
+  Check(OpenCurrentFile("in.dat", "rb"), "rb opens an existing file");
+  Check(SecondOpenerIsRefused("in.dat"), "a second opener is refused with a sharing violation while it is held");
+  Check(ReadAllCurrent() == kAwkwardBytes, "reads every byte as it lies, CR, LF and Ctrl-Z included");
+  CloseCurrentFile();
+  Check(!SecondOpenerIsRefused("in.dat"), "the file is free again once closed");
+
+  {
+    Holder editor("in.dat", GENERIC_READ, kShareAll);
+    Check(editor.Held(), "test setup: hold in.dat");
+    Check(!OpenCurrentFile("in.dat", "rb"), "rb is refused while another opener holds the file, even a sharing one");
+    Check(CurrentFileError().find("error 32") != std::string::npos,
+          "the failure names the sharing violation: " + CurrentFileError());
+    Check(!OpenCurrentFile("in.dat", "wb"), "wb is refused too");
+  }
+  Check(ReadWhole("in.dat") == kAwkwardBytes, "a refused wb truncates nothing");
+
+  Check(OpenCurrentFile("out.dat", "wb"), "wb creates a missing file");
+  Check(SecondOpenerIsRefused("out.dat"), "a file open for writing is held exclusively too");
+  CloseCurrentFile();
+  EmptyFolder();
+}
+
+void Modes() {
+  group = "modes";
+  Check(!OpenCurrentFile("missing.dat", "rb"), "rb of a missing file fails");
+  Check(!Exists("missing.dat"), "rb creates nothing");
+
+  WriteWhole("w.dat", std::string(1000, 'x'));
+  Check(OpenCurrentFile("w.dat", "wb"), "wb opens an existing file");
+  Check(WriteCurrentFile("\n\r\n\x1A", 4) == 4, "wb writes");
+  CloseCurrentFile();
+  Check(ReadWhole("w.dat") == "\n\r\n\x1A", "wb truncates and writes line feeds as single bytes");
+
+  WriteWhole("a.dat", "abc");
+  Check(OpenCurrentFile("a.dat", "ab"), "ab opens an existing file");
+  Check(CurrentFilePosition() == 3, "ab starts at the end");
+  WriteCurrentFile("de", 2);
+  CloseCurrentFile();
+  Check(ReadWhole("a.dat") == "abcde", "ab appends");
+  Check(OpenCurrentFile("a2.dat", "a+"), "a+ creates a missing file");
+  CloseCurrentFile();
+  Check(ReadWhole("a2.dat") == "", "a+ creates it empty");
+
+  WriteWhole("rw.dat", "0123456789");
+  Check(OpenCurrentFile("rw.dat", "r+b"), "r+b opens an existing file");
+  Check(SeekCurrentFile(4, kSeekFromStart) == 4, "absolute seek");
+  WriteCurrentFile("xy", 2);
+  Check(SeekCurrentFile(0, kSeekFromStart) == 0, "seek back to the start");
+  Check(ReadAllCurrent() == "0123xy6789", "r+b reads back its own write without truncating");
+  Check(SeekCurrentFile(100, kSeekFromStart) == 100, "a seek past the end succeeds");
+  char byte = 0;
+  Check(ReadCurrentFile(&byte, 1) == 0, "and shows up as a short read");
+  CloseCurrentFile();
+  Check(OpenCurrentFile("plus.dat", "w+b"), "w+b creates a missing file");
+  CloseCurrentFile();
+  Check(Exists("plus.dat"), "w+b created it");
+
+  Check(::CreateDirectoryA("folder", nullptr) != 0, "test setup: make a folder");
+  Check(!OpenCurrentFile("folder", "rb"), "a folder is refused for reading");
+  Check(!OpenCurrentFile("folder", "r+b"), "a folder is refused for reading and writing");
+  Check(!OpenCurrentFile("folder", "ab"), "a folder is refused for appending");
+  EmptyFolder();
+}
+
+void Replacement() {
+  group = "replacement";
+  const std::string old_bytes = "previous image";
+  const std::string new_bytes(70000, '\n');
+  WriteWhole("target.pdb", old_bytes);
+  Check(OpenReplacement("target.pdb"), "a replacement opens");
+  const std::string temp = TemporaryName();
+  Check(!temp.empty() && temp.rfind("target.pdb.tmp", 0) == 0, "beside the target under a temporary name: " + temp);
+  Check(!temp.empty() && SecondOpenerIsRefused(temp.c_str()), "the temporary file is held exclusively");
+  WriteCurrentFile(new_bytes.data(), static_cast<std::int32_t>(new_bytes.size()));
+  Check(ReadWhole("target.pdb") == old_bytes, "the target is untouched while the replacement is written");
+  Check(CommitReplacement(), "the commit succeeds");
+  Check(ReadWhole("target.pdb") == new_bytes, "the commit replaces an existing target byte for byte");
+  Check(FolderNames() == std::vector<std::string>{"target.pdb"}, "no temporary file remains after a commit");
+
+  {
+    Holder viewer("target.pdb", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    Check(viewer.Held(), "test setup: hold target.pdb");
+    Check(OpenReplacement("target.pdb"), "a replacement opens beside a held target");
+    WriteCurrentFile("new", 3);
+    Check(!CommitReplacement(), "the commit fails while another opener holds the target");
+    Check(!CurrentFileError().empty(), "and says why: " + CurrentFileError());
+  }
+  Check(ReadWhole("target.pdb") == new_bytes, "a failed commit leaves the target as it was");
+  Check(FolderNames() == std::vector<std::string>{"target.pdb"}, "a failed commit removes its temporary file");
+
+  Check(OpenReplacement("target.pdb"), "a replacement opens again");
+  WriteCurrentFile("new", 3);
+  CloseCurrentFile();
+  Check(ReadWhole("target.pdb") == new_bytes, "closing without a commit leaves the target");
+  Check(FolderNames() == std::vector<std::string>{"target.pdb"}, "closing without a commit removes the temporary file");
+
+  Check(::CreateDirectoryA("dir.pdb", nullptr) != 0, "test setup: make a folder");
+  Check(OpenReplacement("dir.pdb"), "a replacement opens beside a folder of the target's name");
+  WriteCurrentFile("new", 3);
+  Check(!CommitReplacement(), "a folder is never replaced");
+  Check(::GetFileAttributesA("dir.pdb") != INVALID_FILE_ATTRIBUTES &&
+            (::GetFileAttributesA("dir.pdb") & FILE_ATTRIBUTE_DIRECTORY) != 0,
+        "the folder stays");
+
+  const std::string first = PlatformUniqueSuffix();
+  const std::string second = PlatformUniqueSuffix();
+  Check(first != second, "each temporary suffix is new");
+  Check(first.rfind(std::to_string(::GetCurrentProcessId()) + "-", 0) == 0, "the suffix names this process: " + first);
+  EmptyFolder();
+}
+
+struct ConverterRun {
+  DWORD status = 0xFFFFFFFF;
+  std::string out;
+};
+
+ConverterRun RunConverter(const std::string& exe, const std::string& argument) {
+  ConverterRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE out = ::CreateFileA("stdout.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE err = ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullptr;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  std::string command = "\"" + exe + "\" \"" + argument + "\"";
+  if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::GetExitCodeProcess(process.hProcess, &run.status);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  } else {
+    Check(false, "test setup: start " + command);
+  }
+  ::CloseHandle(out);
+  ::CloseHandle(err);
+  run.out = ReadWhole("stdout.txt").value_or("");
+  ::DeleteFileA("stdout.txt");
+  return run;
+}
+
+std::string Crlf(const std::string& text) {
+  std::string converted;
+  for (char c : text) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return converted;
+}
+
+std::string SmallNetworkFile() {
+  NetworkSpec spec;
+  for (std::uint16_t i = 0; i < 4; ++i) {
+    spec.stations.push_back({static_cast<std::uint16_t>(0x100 + i), 0x200, 0, static_cast<std::uint16_t>(3 - i), i});
+  }
+  spec.strings = {"\x93\x8c\x93\x73\x90\xfc", "AAA line", "BBB line"};
+  for (std::uint16_t r = 0; r < 3; ++r) {
+    RouteSpec route;
+    route.name_index = r;
+    route.company_length = r == 0 ? 0 : 3;
+    route.stops = {{r, 1}, {static_cast<std::uint16_t>(r + 1), 2}};
+    spec.routes.push_back(route);
+  }
+  spec.nodes = {{1, 2, {{1, 4}}}, {5, 6, {{0, 9}}}};
+  const std::vector<std::uint8_t> bytes = BuildNetworkFile(spec);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void Converter(const std::string& exe) {
+  group = "converter";
+  const std::string network = SmallNetworkFile();
+  const std::string traces = Crlf("fn=net.datP\nfn=fenwaimg.pdbP\n");
+  WriteWhole("net.dat", network);
+
+  ConverterRun run = RunConverter(exe, "net.dat");
+  Check(run.status == 0, "a valid input converts: status " + std::to_string(run.status));
+  Check(run.out == traces + Crlf(kCompletionMessage), "each line ends in CR LF in a redirected file");
+  const std::optional<std::string> image = ReadWhole("fenwaimg.pdb");
+  Check(image.has_value() && image->size() > 78, "the image is written");
+
+  {
+    Holder editor("net.dat", GENERIC_READ, kShareAll);
+    Check(editor.Held(), "test setup: hold net.dat");
+    run = RunConverter(exe, "net.dat");
+    Check(run.status == 9, "a held input ends in status 9: " + std::to_string(run.status));
+    Check(run.out == Crlf("fn=net.datP\n") + kOpenFailureMessage, "a held input is reported as unopenable");
+  }
+  Check(ReadWhole("fenwaimg.pdb") == image, "a refused input leaves the image");
+
+  WriteWhole("fenwaimg.pdb", "old");
+  {
+    Holder viewer("fenwaimg.pdb", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    Check(viewer.Held(), "test setup: hold fenwaimg.pdb");
+    run = RunConverter(exe, "net.dat");
+    Check(run.status == 9, "an image that cannot be replaced ends in status 9: " + std::to_string(run.status));
+    Check(run.out == traces + kOpenFailureMessage, "and is reported as unopenable");
+  }
+  Check(ReadWhole("fenwaimg.pdb") == std::string("old"), "the held image keeps its bytes");
+  std::vector<std::string> names = FolderNames();
+  Check(names == std::vector<std::string>{"fenwaimg.pdb", "net.dat"} ||
+            names == std::vector<std::string>{"net.dat", "fenwaimg.pdb"},
+        "no temporary file is left behind");
+
+  run = RunConverter(exe, "net.dat");
+  Check(run.status == 0 && ReadWhole("fenwaimg.pdb") == image, "once released, the image is replaced as before");
+  EmptyFolder();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: fenwa_windows_checks FENWAIMG.EXE (run in an empty folder)\n");
+    return 2;
+  }
+  if (!FolderNames().empty()) {
+    std::fprintf(stderr, "fenwa_windows_checks: the working folder must be empty\n");
+    return 2;
+  }
+  // The trace lines of the opens below are of no interest here.
+  if (std::freopen("NUL", "w", stdout) == nullptr) return 2;
+  ExclusiveOpen();
+  Modes();
+  Replacement();
+  Converter(argv[1]);
+  std::fprintf(stderr, "fenwa_windows_checks: %d of %d checks passed\n", checks - failures, checks);
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,25 @@
+// A network described in JSON, read into the builder's NetworkSpec.
+//
+// The description names things the way people do (station and route names in
+// UTF-8, a route's company as the start of its name, stops by station name,
+// edges by node id); the reader turns names into Shift_JIS bytes and indexes,
+// puts every route and station name into the string table, and works out the
+// company-name length in bytes. Every field of the file can also be given by
+// hand, so that a description can make a damaged or hostile file on purpose.
+// The fields are listed in the README's section on the companion tools.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "tools/builder/NetworkBuilder.h"
+
+// A description that cannot be read; what() names the field, as in "routes[2].company: ...".
+class DescriptionError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+NetworkSpec ReadDescription(const nlohmann::json& description);
