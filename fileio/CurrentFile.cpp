@@ -143,8 +143,13 @@ bool OpenCurrentFile(const char* name, const char* mode) {
 
 int ReadCurrentFile(void* destination, std::int32_t count) {
   if (current.handle == kInvalidHandle || !current.can_read || count <= 0) return 0;
-  if (!FlushWrites()) return 0;
   auto* out = static_cast<std::uint8_t*>(destination);
+  if (static_cast<std::size_t>(count) <= BufferedBytesAtPosition()) {  // the common case: a record read ahead
+    std::memcpy(out, buffer.get() + (current.position - current.buffer_start), static_cast<std::size_t>(count));
+    current.position += count;
+    return count;
+  }
+  if (!FlushWrites()) return 0;
   std::int32_t total = 0;
   while (total < count) {
     std::size_t available = BufferedBytesAtPosition();

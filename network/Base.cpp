@@ -82,33 +82,34 @@ std::uint8_t* Route(std::int32_t index) {
 std::uint16_t StringOffset(std::int32_t index) { return StringIndexHandle.Word(static_cast<std::size_t>(index)); }
 
 int CompareBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  }
-  return 0;
+  const int order = n == 0 ? 0 : std::memcmp(a, b, n);  // memcmp compares unsigned bytes
+  return (order > 0) - (order < 0);
 }
 
 namespace {
 
 // The first `length` bytes of a route's name, read in place in the pool: the
 // name runs from its offset to its NUL or the end of the pool, and every byte
-// after it counts as NUL. `size` is how many of those bytes are not NUL.
+// after it counts as NUL. `size` is how many of those bytes are not NUL; the
+// hash of those bytes lets most unequal prefixes be told apart without reading them.
 struct CompanyPrefix {
   const std::uint8_t* bytes;
   std::size_t size;
+  std::uint32_t hash;
 };
 
 CompanyPrefix PrefixOfString(std::uint16_t string_index, std::size_t length) {
   std::uint16_t offset = StringOffset(string_index);
   const std::uint8_t* start = StringPoolHandle.Data() + offset;
-  std::size_t room = std::min<std::size_t>(length, PoolSize - offset);
-  const void* nul = std::memchr(start, 0, room);
-  std::size_t size = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - start) : room;
-  return {start, size};
+  const std::size_t room = std::min<std::size_t>(length, PoolSize - offset);
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  std::size_t size = 0;
+  for (; size < room && start[size] != 0; ++size) hash = (hash ^ start[size]) * 16777619u;
+  return {start, size, hash};
 }
 
 bool SamePrefix(const CompanyPrefix& a, const CompanyPrefix& b) {
-  return a.size == b.size && CompareBytes(a.bytes, b.bytes, a.size) == 0;
+  return a.hash == b.hash && a.size == b.size && CompareBytes(a.bytes, b.bytes, a.size) == 0;
 }
 
 // Company grouping reads every route's name: refuse names outside the string table.
@@ -124,8 +125,9 @@ void CheckRouteName(std::int32_t route, std::uint16_t string_index) {
 }
 
 struct Company {
-  std::uint16_t string_index;
+  std::uint16_t string_index;  // of the route name that introduced the company
   std::uint8_t length;
+  CompanyPrefix prefix;  // kept so that a search does not measure the name again
 };
 
 Company companies[MAX_KAISYA];
@@ -133,8 +135,7 @@ Company companies[MAX_KAISYA];
 // The company whose name prefix equals `prefix`, searched from entry 0 up; -1 when none.
 std::int32_t FindCompany(const CompanyPrefix& prefix, std::uint8_t length) {
   for (std::int32_t i = 0; i < Num_kaisya; ++i) {
-    if (companies[i].length == length && SamePrefix(PrefixOfString(companies[i].string_index, length), prefix))
-      return i;
+    if (companies[i].length == length && SamePrefix(companies[i].prefix, prefix)) return i;
   }
   return -1;
 }
@@ -144,7 +145,7 @@ std::int32_t FindCompany(const CompanyPrefix& prefix, std::uint8_t length) {
 void AssignCompanies() {
   Num_kaisya = 0;
   std::uint8_t last_length = 0;
-  CompanyPrefix last_prefix{nullptr, 0};
+  CompanyPrefix last_prefix{nullptr, 0, 0};
   bool unnamed = false;
   for (std::int32_t r = 1; r < Num_r; ++r) {
     std::uint8_t* route = Route(r);
@@ -162,7 +163,7 @@ void AssignCompanies() {
     if (company < 0) company = FindCompany(prefix, length);
     if (company < 0) {
       FENWA_ASSERT(Num_kaisya < MAX_KAISYA);
-      companies[Num_kaisya] = {name, length};
+      companies[Num_kaisya] = {name, length, prefix};
       last_prefix = prefix;
       last_length = length;
       company = Num_kaisya++;
@@ -171,7 +172,7 @@ void AssignCompanies() {
   }
   if (!unnamed) return;
   FENWA_ASSERT(Num_kaisya < MAX_KAISYA);
-  companies[Num_kaisya++] = {0, 0};
+  companies[Num_kaisya++] = {0, 0, {nullptr, 0, 0}};
   for (std::int32_t r = 1; r < Num_r; ++r) {
     std::uint8_t* route = Route(r);
     if (ReadLE16(route + kRouteCompany) == kNoIndex) StoreLE16(route + kRouteCompany, static_cast<std::uint16_t>(Num_kaisya - 1));

@@ -20,13 +20,31 @@ Block FNodeHandle;
 
 namespace {
 
-constexpr std::int32_t kChunkSize = 512;
-std::uint8_t read_buffer[kChunkSize];
+constexpr std::int32_t kChunkSize = 512;  // the string index and pool are read in chunks of this size
+constexpr std::int32_t kReadBufferSize = 4096;
+std::uint8_t read_buffer[kReadBufferSize];
 
 // Reads exactly `count` bytes into the read buffer, or fails naming the read site.
 void ReadExactly(std::int32_t count, int site) {
   std::uint32_t offset = CurrentFilePosition();
   if (ReadCurrentFile(read_buffer, count) != count) ReadFailure(site, kShortRead, offset);
+}
+
+// Reads `count` records of `size` bytes, as many at a time as the read buffer
+// holds, and hands record i to decode(i, bytes). A file that ends inside a
+// record fails naming the read site and the offset where that record starts,
+// exactly as reading the records one by one would.
+template <typename Decode>
+void ReadRecords(std::int32_t count, std::int32_t size, int site, Decode decode) {
+  const std::int32_t per_read = kReadBufferSize / size;
+  for (std::int32_t done = 0; done < count;) {
+    const std::int32_t records = std::min(per_read, count - done);
+    const std::uint32_t offset = CurrentFilePosition();
+    const int got = ReadCurrentFile(read_buffer, records * size);
+    if (got != records * size) ReadFailure(site, kShortRead, offset + static_cast<std::uint32_t>(got / size * size));
+    for (std::int32_t i = 0; i < records; ++i) decode(done + i, read_buffer + i * size);
+    done += records;
+  }
 }
 
 FileHeader ReadHeader() {
@@ -39,16 +57,14 @@ FileHeader ReadHeader() {
 }
 
 void LoadStations() {
-  for (std::int32_t i = 0; i < StationCount; ++i) {
-    ReadExactly(kStationRecordSize, kSiteStation);
-    StationHandle.SetWord(2 * static_cast<std::size_t>(i), ReadLE16(read_buffer));
-    StationHandle.SetWord(2 * static_cast<std::size_t>(i) + 1, ReadLE16(read_buffer + 2));
-  }
-  for (std::int32_t i = 0; i < StationCount; ++i) {
-    ReadExactly(kSortRecordSize, kSiteSort);
-    SortHandle.SetWord(static_cast<std::size_t>(i), ReadLE16(read_buffer));
-    KanaSortHandle.SetWord(static_cast<std::size_t>(i), ReadLE16(read_buffer + 2));
-  }
+  ReadRecords(StationCount, kStationRecordSize, kSiteStation, [](std::int32_t i, const std::uint8_t* record) {
+    StationHandle.SetWord(2 * static_cast<std::size_t>(i), ReadLE16(record));
+    StationHandle.SetWord(2 * static_cast<std::size_t>(i) + 1, ReadLE16(record + 2));
+  });
+  ReadRecords(StationCount, kSortRecordSize, kSiteSort, [](std::int32_t i, const std::uint8_t* record) {
+    SortHandle.SetWord(static_cast<std::size_t>(i), ReadLE16(record));
+    KanaSortHandle.SetWord(static_cast<std::size_t>(i), ReadLE16(record + 2));
+  });
 }
 
 // Checks that route r's block of 2K slots, starting at slot c, fits the table.
@@ -77,11 +93,10 @@ void LoadRoutes() {
     StoreLE16(route + kRouteCompany, kNoIndex);
     CheckRouteBlock(r, slot, stops);
     StoreLE16(route + kRouteFirstSlot, static_cast<std::uint16_t>(slot));
-    for (std::int32_t j = 0; j < stops; ++j) {
-      ReadExactly(kRouteStationEntrySize, kSiteRouteStation);
-      RStatHandle.SetWord(static_cast<std::size_t>(slot + j), ReadLE16(read_buffer));
-      RStatHandle.SetWord(static_cast<std::size_t>(slot + stops + j), ReadLE16(read_buffer + 2));
-    }
+    ReadRecords(stops, kRouteStationEntrySize, kSiteRouteStation, [&](std::int32_t j, const std::uint8_t* entry) {
+      RStatHandle.SetWord(static_cast<std::size_t>(slot + j), ReadLE16(entry));
+      RStatHandle.SetWord(static_cast<std::size_t>(slot + stops + j), ReadLE16(entry + 2));
+    });
     slot += 2 * stops;
   }
 }
@@ -117,10 +132,9 @@ void LoadStringPool() {
 
 void LoadTrailerWords(std::uint32_t trailer_offset) {
   SeekCurrentFile(static_cast<std::int32_t>(trailer_offset), kSeekFromStart);
-  for (std::int32_t r = 0; r < Num_r; ++r) {
-    ReadExactly(2, kSiteTrailer);
-    StoreLE16(Route(r) + kRouteTrailer, ReadLE16(read_buffer));
-  }
+  ReadRecords(Num_r, 2, kSiteTrailer, [](std::int32_t r, const std::uint8_t* word) {
+    StoreLE16(Route(r) + kRouteTrailer, ReadLE16(word));
+  });
 }
 
 void LoadNodes() {
@@ -130,11 +144,10 @@ void LoadNodes() {
     SetNodeWord(i, kNodeWordA, ReadLE16(read_buffer));
     SetNodeWord(i, kNodeWordB, ReadLE16(read_buffer + 2));
     SetNodeWord(i, kNodeEdgeCount, edges);
-    for (std::uint16_t j = 0; j < edges; ++j) {
-      ReadExactly(kEdgeEntrySize, kSiteEdge);
-      std::uint16_t index = AddEdge(ReadLE16(read_buffer), ReadLE16(read_buffer + 2));
+    ReadRecords(edges, kEdgeEntrySize, kSiteEdge, [i](std::int32_t j, const std::uint8_t* edge) {
+      const std::uint16_t index = AddEdge(ReadLE16(edge), ReadLE16(edge + 2));
       if (j == 0) SetNodeWord(i, kNodeFirstEdge, index);
-    }
+    });
   }
 }
 
