@@ -14,8 +14,8 @@
 
 namespace {
 
-void Write(const std::filesystem::path& path, const NetworkSpec& spec) {
-  const std::vector<std::uint8_t> bytes = BuildNetworkFile(spec);
+void Write(const std::filesystem::path& path, const NetworkSpec& network) {
+  const std::vector<std::uint8_t> bytes = BuildNetworkFile(network);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());

@@ -92,51 +92,51 @@ TEST_P(Hostile, RefusedWithTheReasonOrAcceptedAtTheEdge) {
 template <typename Change>
 std::function<NetworkSpec()> Changed(NetworkSpec (*make)(), Change change) {
   return [make, change] {
-    NetworkSpec spec = make();
-    change(spec);
-    return spec;
+    NetworkSpec network = make();
+    change(network);
+    return network;
   };
 }
 
 NetworkSpec WithStations(std::size_t count) {
-  NetworkSpec spec;
-  spec.stations = samples::Stations(count);
-  spec.strings = {"Only route"};
-  spec.routes = samples::Routes(1, 3, 1, count);
-  return spec;
+  NetworkSpec network;
+  network.stations = samples::Stations(count);
+  network.strings = {"Only route"};
+  network.routes = samples::Routes(1, 3, 1, count);
+  return network;
 }
 
 NetworkSpec WithEdges(std::uint16_t capacity, std::size_t edges) {
-  NetworkSpec spec;
-  spec.header.edge_capacity = capacity;
-  spec.nodes = samples::Nodes(8, edges);
-  return spec;
+  NetworkSpec network;
+  network.header.edge_capacity = capacity;
+  network.nodes = samples::Nodes(8, edges);
+  return network;
 }
 
 // Four routes with stop counts `stops` in a table of `capacity` entries.
 NetworkSpec WithRouteBlocks(std::uint16_t capacity, std::vector<std::size_t> stops) {
-  NetworkSpec spec;
-  spec.stations = samples::Stations(4);
-  spec.header.rstat_capacity = capacity;
-  spec.strings = {"A line"};
-  spec.routes = samples::Routes(stops.size(), 0, 1, 4);
+  NetworkSpec network;
+  network.stations = samples::Stations(4);
+  network.header.rstat_capacity = capacity;
+  network.strings = {"A line"};
+  network.routes = samples::Routes(stops.size(), 0, 1, 4);
   for (std::size_t r = 0; r < stops.size(); ++r)
-    for (std::size_t j = 0; j < stops[r]; ++j) spec.routes[r].stops.push_back({samples::W(j % 4), samples::W(j)});
-  return spec;
+    for (std::size_t j = 0; j < stops[r]; ++j) network.routes[r].stops.push_back({samples::W(j % 4), samples::W(j)});
+  return network;
 }
 
 // `named` companies on routes 1 on, and an unnamed route when asked.
 NetworkSpec WithCompanies(std::size_t named, bool unnamed_route) {
-  NetworkSpec spec;
-  spec.header.rstat_capacity = 1;
-  spec.strings = samples::CompanyNames(named, named);
-  spec.routes = samples::Routes(named + 1, 0, named, 0);
+  NetworkSpec network;
+  network.header.rstat_capacity = 1;
+  network.strings = samples::CompanyNames(named, named);
+  network.routes = samples::Routes(named + 1, 0, named, 0);
   for (std::size_t r = 1; r <= named; ++r) {
-    spec.routes[r].name_index = samples::W(r - 1);
-    spec.routes[r].company_length = 4;
+    network.routes[r].name_index = samples::W(r - 1);
+    network.routes[r].company_length = 4;
   }
-  if (unnamed_route) spec.routes.push_back(samples::Routes(1, 0, 1, 0)[0]);
-  return spec;
+  if (unnamed_route) network.routes.push_back(samples::Routes(1, 0, 1, 0)[0]);
+  return network;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -316,14 +316,14 @@ struct ReadUnit {
 
 // The reads the converter makes, in its order (base tables, trailer, graph),
 // at the offsets where the builder lays the records out.
-std::vector<ReadUnit> ReadsInOrder(const NetworkSpec& spec) {
-  const StringTableBytes strings = LayOutStrings(spec);
+std::vector<ReadUnit> ReadsInOrder(const NetworkSpec& network) {
+  const StringTableBytes strings = LayOutStrings(network);
   std::size_t node_bytes = 0;
-  for (const NodeSpec& node : spec.nodes) node_bytes += 6 + 4 * node.edges.size();
-  std::size_t base_bytes = 10 * spec.stations.size() + 2 * strings.index.size() + strings.pool.size();
-  for (const RouteSpec& route : spec.routes) base_bytes += 10 + 4 * route.stops.size();
-  const bool base_first = spec.order == SectionOrder::kBaseThenTrailer;
-  const std::size_t base = 64 + node_bytes + (base_first ? 0 : 2 * spec.routes.size());
+  for (const NodeSpec& node : network.nodes) node_bytes += 6 + 4 * node.edges.size();
+  std::size_t base_bytes = 10 * network.stations.size() + 2 * strings.index.size() + strings.pool.size();
+  for (const RouteSpec& route : network.routes) base_bytes += 10 + 4 * route.stops.size();
+  const bool base_first = network.order == SectionOrder::kBaseThenTrailer;
+  const std::size_t base = 64 + node_bytes + (base_first ? 0 : 2 * network.routes.size());
   const std::size_t trailer = 64 + node_bytes + (base_first ? base_bytes : 0);
 
   std::vector<ReadUnit> reads;
@@ -334,9 +334,9 @@ std::vector<ReadUnit> ReadsInOrder(const NetworkSpec& spec) {
   };
   read(64, kSiteHeader);
   at = base;
-  for (std::size_t i = 0; i < spec.stations.size(); ++i) read(6, kSiteStation);
-  for (std::size_t i = 0; i < spec.stations.size(); ++i) read(4, kSiteSort);
-  for (const RouteSpec& route : spec.routes) {
+  for (std::size_t i = 0; i < network.stations.size(); ++i) read(6, kSiteStation);
+  for (std::size_t i = 0; i < network.stations.size(); ++i) read(4, kSiteSort);
+  for (const RouteSpec& route : network.routes) {
     read(10, kSiteRoute);
     for (std::size_t j = 0; j < route.stops.size(); ++j) read(4, kSiteRouteStation);
   }
@@ -351,10 +351,10 @@ std::vector<ReadUnit> ReadsInOrder(const NetworkSpec& spec) {
     left -= bytes;
   }
   at = trailer;
-  for (std::size_t r = 0; r < spec.routes.size(); ++r) read(2, kSiteTrailer);
+  for (std::size_t r = 0; r < network.routes.size(); ++r) read(2, kSiteTrailer);
   at = 0;
   read(64, kSiteHeader);
-  for (const NodeSpec& node : spec.nodes) {
+  for (const NodeSpec& node : network.nodes) {
     read(6, kSiteNode);
     for (std::size_t e = 0; e < node.edges.size(); ++e) read(4, kSiteEdge);
   }
@@ -376,16 +376,16 @@ std::string ShortReadReason(const ReadUnit& unit) {
 
 // Only nodes and edges: cuts inside them are the graph loader's to find.
 NetworkSpec GraphOnly() {
-  NetworkSpec spec;
-  spec.nodes = samples::Nodes(5, 6);
-  spec.nodes[1].edges.clear();
-  return spec;
+  NetworkSpec network;
+  network.nodes = samples::Nodes(5, 6);
+  network.nodes[1].edges.clear();
+  return network;
 }
 
 NetworkSpec TinyTrailerFirst() {
-  NetworkSpec spec = samples::Tiny();
-  spec.order = SectionOrder::kTrailerThenBase;
-  return spec;
+  NetworkSpec network = samples::Tiny();
+  network.order = SectionOrder::kTrailerThenBase;
+  return network;
 }
 
 // Every length below the file's size; under another converter command (an
@@ -417,9 +417,9 @@ void PrintTo(const CutCase& cut, std::ostream* out) { *out << cut.name; }
 class EveryCut : public testing::TestWithParam<CutCase> {};
 
 TEST_P(EveryCut, OfTheProgramFailsAtTheReadItFallsInto) {
-  const NetworkSpec spec = GetParam().make();
-  const Bytes whole = BuildNetworkFile(spec);
-  const std::vector<ReadUnit> reads = ReadsInOrder(spec);
+  const NetworkSpec network = GetParam().make();
+  const Bytes whole = BuildNetworkFile(network);
+  const std::vector<ReadUnit> reads = ReadsInOrder(network);
   std::size_t furthest = 0;
   for (const ReadUnit& unit : reads) furthest = std::max(furthest, unit.end);
   ASSERT_EQ(furthest, whole.size()) << "every byte of the file is read";
@@ -447,9 +447,9 @@ INSTANTIATE_TEST_SUITE_P(
 // chunks: thousands of cuts, each through ConvertFile, each leaving the
 // folder as it was and printing only the trace line.
 TEST(EveryCutInProcess, OfAFileWithSeveralChunksFailsAtTheReadItFallsInto) {
-  const NetworkSpec spec = samples::Chunked();
-  const Bytes whole = BuildNetworkFile(spec);
-  const std::vector<ReadUnit> reads = ReadsInOrder(spec);
+  const NetworkSpec network = samples::Chunked();
+  const Bytes whole = BuildNetworkFile(network);
+  const std::vector<ReadUnit> reads = ReadsInOrder(network);
   TempDir dir;
   const fs::path home = fs::current_path();
   fs::current_path(dir.Path());
@@ -469,7 +469,7 @@ TEST(EveryCutInProcess, OfAFileWithSeveralChunksFailsAtTheReadItFallsInto) {
     if (HasFailure()) break;
   }
   fs::current_path(home);
-  const StringTableBytes strings = LayOutStrings(spec);
+  const StringTableBytes strings = LayOutStrings(network);
   ASSERT_GT(strings.index.size(), 256u);
   ASSERT_GT(strings.pool.size(), 512u);
   if (!HasFailure()) {

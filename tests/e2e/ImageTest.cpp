@@ -12,26 +12,26 @@ namespace {
 
 const std::string kOutput = "fenwaimg.pdb";
 
-// The tables the image must hold for `spec`, given the company number of every route.
+// The tables the image must hold for `network`, given the company number of every route.
 struct ExpectedImage {
   std::vector<Bytes> records;
 };
 
-ExpectedImage Expect(const NetworkSpec& spec, const std::vector<std::uint16_t>& companies) {
-  const StringTableBytes strings = LayOutStrings(spec);
-  const std::size_t q = spec.header.rstat_capacity > 0 && spec.header.rstat_capacity < 0x8000
-                            ? spec.header.rstat_capacity
-                            : 2 * spec.stations.size();
+ExpectedImage Expect(const NetworkSpec& network, const std::vector<std::uint16_t>& companies) {
+  const StringTableBytes strings = LayOutStrings(network);
+  const std::size_t q = network.header.rstat_capacity > 0 && network.header.rstat_capacity < 0x8000
+                            ? network.header.rstat_capacity
+                            : 2 * network.stations.size();
   std::vector<std::uint16_t> stat, sort, ksor, stri(strings.index), rsta(2 * q, 0), adjl, fnod;
   Bytes rose;
-  for (const StationSpec& s : spec.stations) {
+  for (const StationSpec& s : network.stations) {
     stat.insert(stat.end(), {s.word_a, s.word_b});
     sort.push_back(s.sort);
     ksor.push_back(s.kana_sort);
   }
   std::size_t slot = 0;
-  for (std::size_t r = 0; r < spec.routes.size(); ++r) {
-    const RouteSpec& route = spec.routes[r];
+  for (std::size_t r = 0; r < network.routes.size(); ++r) {
+    const RouteSpec& route = network.routes[r];
     const std::size_t k = route.stops.size();
     for (std::size_t j = 0; j < k; ++j) {
       rsta[slot + j] = route.stops[j].station;
@@ -45,26 +45,26 @@ ExpectedImage Expect(const NetworkSpec& spec, const std::vector<std::uint16_t>& 
     rose.insert(rose.end(), record.begin(), record.end());
     slot += 2 * k;
   }
-  for (std::size_t i = 0; i < spec.nodes.size() + 20; ++i) {
-    if (i < 2 || i >= spec.nodes.size()) {
+  for (std::size_t i = 0; i < network.nodes.size() + 20; ++i) {
+    if (i < 2 || i >= network.nodes.size()) {
       adjl.insert(adjl.end(), {0, 0, 0xFFFF, 0xFFFF, 0});
       continue;
     }
-    const NodeSpec& node = spec.nodes[i];
+    const NodeSpec& node = network.nodes[i];
     std::uint16_t first = 0;
-    for (std::size_t n = 0; n < i; ++n) first = static_cast<std::uint16_t>(first + spec.nodes[n].edges.size());
+    for (std::size_t n = 0; n < i; ++n) first = static_cast<std::uint16_t>(first + network.nodes[n].edges.size());
     adjl.insert(adjl.end(), {node.word_a, node.word_b, 0xFFFF, node.edges.empty() ? std::uint16_t{0xFFFF} : first,
                              static_cast<std::uint16_t>(node.edges.size())});
   }
-  for (const NodeSpec& node : spec.nodes)
+  for (const NodeSpec& node : network.nodes)
     for (const EdgeSpec& edge : node.edges) fnod.insert(fnod.end(), {static_cast<std::uint16_t>(edge.target & 0x7FFF), edge.value});
 
   Bytes header = {'I', 'M', 'G', '0', '0', '.', '2', '5'};
   const Bytes counts = BigEndianWords(
-      {static_cast<std::uint16_t>(spec.stations.size()), static_cast<std::uint16_t>(spec.routes.size()),
+      {static_cast<std::uint16_t>(network.stations.size()), static_cast<std::uint16_t>(network.routes.size()),
        static_cast<std::uint16_t>(strings.index.size()), static_cast<std::uint16_t>(strings.pool.size()),
-       static_cast<std::uint16_t>(q), static_cast<std::uint16_t>(spec.nodes.size() + 20),
-       static_cast<std::uint16_t>(spec.nodes.size()), static_cast<std::uint16_t>(fnod.size() / 2), 0});
+       static_cast<std::uint16_t>(q), static_cast<std::uint16_t>(network.nodes.size() + 20),
+       static_cast<std::uint16_t>(network.nodes.size()), static_cast<std::uint16_t>(fnod.size() / 2), 0});
   header.insert(header.end(), counts.begin(), counts.end());
   header.resize(130, 0);
 
@@ -83,8 +83,8 @@ ExpectedImage Expect(const NetworkSpec& spec, const std::vector<std::uint16_t>& 
   return image;
 }
 
-Bytes ConvertInFolder(const TempDir& dir, const NetworkSpec& spec) {
-  WriteBytes(dir / "net.dat", BuildNetworkFile(spec));
+Bytes ConvertInFolder(const TempDir& dir, const NetworkSpec& network) {
+  WriteBytes(dir / "net.dat", BuildNetworkFile(network));
   RunResult run = RunFenwaimg(dir.Path(), {"net.dat"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, TraceLine("net.dat") + TraceLine(kOutput) + ConsoleLines(kCompletionText));
@@ -131,17 +131,17 @@ TEST(Image, AnEmptyNetworkIs598Bytes) {
 
 TEST(Image, ASmallNetworkMatchesTableForTable) {
   TempDir dir;
-  const NetworkSpec spec = SmallNetwork(4, 3);
-  ExpectImage(ConvertInFolder(dir, spec), Expect(spec, {0xFFFF, 0, 1}));
+  const NetworkSpec network = SmallNetwork(4, 3);
+  ExpectImage(ConvertInFolder(dir, network), Expect(network, {0xFFFF, 0, 1}));
   ExpectIndependentReaderAgrees(dir / kOutput);
 }
 
 TEST(Image, SpecialNodesAreWrittenEmptyWhateverTheFileHolds) {
-  NetworkSpec spec;
-  spec.nodes = {{0x1111, 0x2222, {{0x8001, 5}}}, {0x3333, 0x4444, {{2, 6}}}, {0x5555, 0x6666, {{0x8000, 7}}}};
+  NetworkSpec network;
+  network.nodes = {{0x1111, 0x2222, {{0x8001, 5}}}, {0x3333, 0x4444, {{2, 6}}}, {0x5555, 0x6666, {{0x8000, 7}}}};
   TempDir dir;
-  const Bytes file = ConvertInFolder(dir, spec);
-  ExpectImage(file, Expect(spec, {}));
+  const Bytes file = ConvertInFolder(dir, network);
+  ExpectImage(file, Expect(network, {}));
   const Database db = ParseDatabase(file);
   const Bytes empty_node = {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0};
   EXPECT_EQ(Bytes(db.records[16].begin(), db.records[16].begin() + 10), empty_node);
@@ -151,77 +151,77 @@ TEST(Image, SpecialNodesAreWrittenEmptyWhateverTheFileHolds) {
 }
 
 TEST(Image, ThreeThousandStationsMakeA12000ByteStationRecord) {
-  NetworkSpec spec;
-  for (std::uint16_t i = 0; i < 3000; ++i) spec.stations.push_back({i, static_cast<std::uint16_t>(~i), 0, i, i});
+  NetworkSpec network;
+  for (std::uint16_t i = 0; i < 3000; ++i) network.stations.push_back({i, static_cast<std::uint16_t>(~i), 0, i, i});
   TempDir dir;
-  const Bytes file = ConvertInFolder(dir, spec);
+  const Bytes file = ConvertInFolder(dir, network);
   const Database db = ParseDatabase(file);
   EXPECT_EQ(db.records[2].size(), 12000u);
   EXPECT_EQ(db.offsets[3] - db.offsets[2], 12000u);
-  ExpectImage(file, Expect(spec, {}));
+  ExpectImage(file, Expect(network, {}));
   ExpectIndependentReaderAgrees(dir / kOutput);
 }
 
 TEST(Image, AnOddPoolIsWrittenUnchanged) {
-  NetworkSpec spec;
-  spec.raw_pool = std::string("\x93\x8c\x8b\x9e\0abcd", 9);
-  spec.raw_string_index = std::vector<std::uint16_t>{0, 5};
+  NetworkSpec network;
+  network.raw_pool = std::string("\x93\x8c\x8b\x9e\0abcd", 9);
+  network.raw_string_index = std::vector<std::uint16_t>{0, 5};
   TempDir dir;
-  const Bytes file = ConvertInFolder(dir, spec);
-  EXPECT_EQ(ParseDatabase(file).records[12], Bytes(spec.raw_pool->begin(), spec.raw_pool->end()));
-  ExpectImage(file, Expect(spec, {}));
+  const Bytes file = ConvertInFolder(dir, network);
+  EXPECT_EQ(ParseDatabase(file).records[12], Bytes(network.raw_pool->begin(), network.raw_pool->end()));
+  ExpectImage(file, Expect(network, {}));
   ExpectIndependentReaderAgrees(dir / kOutput);
 }
 
 TEST(Image, TheRouteStationTableIsWrittenAtFullCapacity) {
-  NetworkSpec spec = SmallNetwork(4, 2);
-  spec.header.rstat_capacity = 50;  // 100 slots for 8 used
+  NetworkSpec network = SmallNetwork(4, 2);
+  network.header.rstat_capacity = 50;  // 100 slots for 8 used
   TempDir dir;
-  const Bytes file = ConvertInFolder(dir, spec);
+  const Bytes file = ConvertInFolder(dir, network);
   EXPECT_EQ(ParseDatabase(file).records[14].size(), 200u);
-  ExpectImage(file, Expect(spec, {0xFFFF, 0}));
+  ExpectImage(file, Expect(network, {0xFFFF, 0}));
 }
 
 TEST(Image, TheEdgeTableIsWrittenUpToTheEdgeCountOnly) {
-  NetworkSpec spec;
-  spec.header.edge_capacity = 500;
-  spec.nodes = {{}, {}, {1, 2, {{3, 4}, {5, 6}, {0xFFFF, 0xFFFF}}}};
+  NetworkSpec network;
+  network.header.edge_capacity = 500;
+  network.nodes = {{}, {}, {1, 2, {{3, 4}, {5, 6}, {0xFFFF, 0xFFFF}}}};
   TempDir dir;
-  const Bytes file = ConvertInFolder(dir, spec);
+  const Bytes file = ConvertInFolder(dir, network);
   EXPECT_EQ(ParseDatabase(file).records[18], BigEndianWords({3, 4, 5, 6, 0x7FFF, 0xFFFF}));
-  ExpectImage(file, Expect(spec, {}));
+  ExpectImage(file, Expect(network, {}));
 }
 
 TEST(Image, CompaniesGroupedByTheConverterReachTheImage) {
-  NetworkSpec spec;
-  spec.header.rstat_capacity = 1;
-  spec.strings = {"zero", "A-1", "A-2", "B-1", "none", "A-3"};
+  NetworkSpec network;
+  network.header.rstat_capacity = 1;
+  network.strings = {"zero", "A-1", "A-2", "B-1", "none", "A-3"};
   for (std::uint16_t name : {0, 1, 2, 3, 4, 5}) {
     RouteSpec route;
     route.name_index = name;
     route.company_length = name == 4 ? 0 : 1;
-    spec.routes.push_back(route);
+    network.routes.push_back(route);
   }
   TempDir dir;
-  ExpectImage(ConvertInFolder(dir, spec), Expect(spec, {0xFFFF, 0, 0, 1, 2, 0}));
+  ExpectImage(ConvertInFolder(dir, network), Expect(network, {0xFFFF, 0, 0, 1, 2, 0}));
 }
 
 TEST(Image, TheLargestTablesStillAgreeWithTheRecordList) {
-  NetworkSpec spec;
-  spec.stations.resize(16383);
-  spec.header.rstat_capacity = 16383;
-  spec.header.edge_capacity = 0x7FFF;
-  spec.strings = {"r"};
-  spec.routes.resize(4681);
-  spec.routes[1].stops.resize(8191);
-  spec.nodes.resize(6533);
-  spec.nodes[6532].edges.resize(16383, EdgeSpec{0x8123, 9});
-  spec.raw_pool = std::string(65535, 'p');
+  NetworkSpec network;
+  network.stations.resize(16383);
+  network.header.rstat_capacity = 16383;
+  network.header.edge_capacity = 0x7FFF;
+  network.strings = {"r"};
+  network.routes.resize(4681);
+  network.routes[1].stops.resize(8191);
+  network.nodes.resize(6533);
+  network.nodes[6532].edges.resize(16383, EdgeSpec{0x8123, 9});
+  network.raw_pool = std::string(65535, 'p');
   TempDir dir;
-  const Bytes file = ConvertInFolder(dir, spec);
+  const Bytes file = ConvertInFolder(dir, network);
   std::vector<std::uint16_t> companies(4681, 0);
   companies[0] = 0xFFFF;
-  ExpectImage(file, Expect(spec, companies));
+  ExpectImage(file, Expect(network, companies));
   ExpectIndependentReaderAgrees(dir / kOutput);
 }
 
@@ -253,9 +253,9 @@ TEST_F(OutputFault, AFolderNamedLikeTheOutputIsLeftAlone) {
 }
 
 TEST_F(OutputFault, AWriteFailingPartWayKeepsThePreviousImage) {
-  NetworkSpec spec;
-  spec.stations.resize(3000);  // an image of about 24 KB
-  WriteBytes(dir_ / "net.dat", BuildNetworkFile(spec));
+  NetworkSpec network;
+  network.stations.resize(3000);  // an image of about 24 KB
+  WriteBytes(dir_ / "net.dat", BuildNetworkFile(network));
   // Windows has no signal for a write past a size limit, only a failed write; under
   // Wine the shell ignores SIGXFSZ so that the limit shows up the same way.
   const char* limit = ConverterReplaced() ? "ulimit -f 8; trap '' XFSZ" : "ulimit -f 8";

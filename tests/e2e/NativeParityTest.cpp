@@ -35,16 +35,16 @@ struct ParityCase {
 // Networks that reach every table, with Shift_JIS names, many companies, both
 // section orders, and files large enough to need many reads and writes.
 NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nodes) {
-  NetworkSpec spec;
+  NetworkSpec network;
   for (std::size_t i = 0; i < stations; ++i) {
     const auto n = static_cast<std::uint16_t>(i);
-    spec.stations.push_back({static_cast<std::uint16_t>(n * 7), static_cast<std::uint16_t>(~n), 0x5A5A,
+    network.stations.push_back({static_cast<std::uint16_t>(n * 7), static_cast<std::uint16_t>(~n), 0x5A5A,
                              static_cast<std::uint16_t>(stations - 1 - i),
                              static_cast<std::uint16_t>((i * 13) % stations)});
   }
   // "東都" + a company letter + "線" + a number: the company is the first five bytes.
   for (std::size_t r = 0; r < routes; ++r) {
-    spec.strings.push_back(std::string("\x93\x8c\x93\x73") + static_cast<char>('A' + r % 30) + "\x90\xfc" +
+    network.strings.push_back(std::string("\x93\x8c\x93\x73") + static_cast<char>('A' + r % 30) + "\x90\xfc" +
                            std::to_string(r));
   }
   std::size_t stops_total = 0;
@@ -59,9 +59,9 @@ NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nod
       route.stops.push_back({static_cast<std::uint16_t>((r * 5 + s) % stations), static_cast<std::uint16_t>(s)});
     }
     stops_total += route.stops.size();
-    spec.routes.push_back(route);
+    network.routes.push_back(route);
   }
-  spec.header.rstat_capacity = static_cast<std::uint16_t>(stops_total);
+  network.header.rstat_capacity = static_cast<std::uint16_t>(stops_total);
   std::size_t edges_total = 0;
   for (std::size_t i = 0; i < nodes; ++i) {
     NodeSpec node{static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(i * 3), {}};
@@ -70,10 +70,10 @@ NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nod
                             static_cast<std::uint16_t>(10 * e + 1)});
     }
     edges_total += node.edges.size();
-    spec.nodes.push_back(node);
+    network.nodes.push_back(node);
   }
-  spec.header.edge_capacity = static_cast<std::uint16_t>(edges_total + 1);
-  return spec;
+  network.header.edge_capacity = static_cast<std::uint16_t>(edges_total + 1);
+  return network;
 }
 
 std::vector<ParityCase> Cases() {

@@ -87,16 +87,16 @@ inline std::vector<NodeSpec> Nodes(std::size_t count, std::size_t edges) {
 // Every kind of record at least once: nodes with and without edges, stations,
 // routes with stops (one with none), strings and trailer words.
 inline NetworkSpec Tiny() {
-  NetworkSpec spec;
-  spec.stations = Stations(3);
-  spec.strings = {"Route zero", "AAA north", "AAA south", "BB loop"};
-  spec.routes = Routes(4, 6, 4, 3);
-  spec.routes[1].company_length = 3;
-  spec.routes[2].company_length = 3;
-  spec.routes[3].company_length = 0;
-  spec.routes[3].stops.clear();
-  spec.nodes = Nodes(4, 5);
-  return spec;
+  NetworkSpec network;
+  network.stations = Stations(3);
+  network.strings = {"Route zero", "AAA north", "AAA south", "BB loop"};
+  network.routes = Routes(4, 6, 4, 3);
+  network.routes[1].company_length = 3;
+  network.routes[2].company_length = 3;
+  network.routes[3].company_length = 0;
+  network.routes[3].stops.clear();
+  network.nodes = Nodes(4, 5);
+  return network;
 }
 
 // All counts 0: the smallest valid file.
@@ -104,135 +104,135 @@ inline NetworkSpec Empty() { return NetworkSpec{}; }
 
 // More than one chunk of string index (257 words) and of pool (over 512 bytes).
 inline NetworkSpec Chunked() {
-  NetworkSpec spec;
-  spec.stations = Stations(20);
-  spec.strings = CompanyNames(257, 7);
-  spec.routes = Routes(30, 40, 257, 20);
-  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 5 == 0 ? 0 : 4;
-  spec.nodes = Nodes(12, 30);
-  return spec;
+  NetworkSpec network;
+  network.stations = Stations(20);
+  network.strings = CompanyNames(257, 7);
+  network.routes = Routes(30, 40, 257, 20);
+  for (std::size_t r = 1; r < network.routes.size(); ++r) network.routes[r].company_length = r % 5 == 0 ? 0 : 4;
+  network.nodes = Nodes(12, 30);
+  return network;
 }
 
 inline NetworkSpec MostStations() {
-  NetworkSpec spec;
-  spec.stations = Stations(kMostStations);
-  spec.header.rstat_capacity = 8;  // twice 16383 would not fit, so Q is given
-  spec.strings = {"Only route"};
-  spec.routes = Routes(1, 4, 1, kMostStations);
-  return spec;
+  NetworkSpec network;
+  network.stations = Stations(kMostStations);
+  network.header.rstat_capacity = 8;  // twice 16383 would not fit, so Q is given
+  network.strings = {"Only route"};
+  network.routes = Routes(1, 4, 1, kMostStations);
+  return network;
 }
 
 inline NetworkSpec MostRoutes() {
-  NetworkSpec spec;
-  spec.stations = Stations(50);
-  spec.strings = CompanyNames(39, 39);
-  spec.routes = Routes(kMostRoutes, 100, 39, 50);
-  spec.header.rstat_capacity = 101;  // a route may start only below the last slot, even with no stops
+  NetworkSpec network;
+  network.stations = Stations(50);
+  network.strings = CompanyNames(39, 39);
+  network.routes = Routes(kMostRoutes, 100, 39, 50);
+  network.header.rstat_capacity = 101;  // a route may start only below the last slot, even with no stops
   // 39 named companies and the unnamed group: 40 in all.
-  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 11 == 0 ? 0 : 4;
-  return spec;
+  for (std::size_t r = 1; r < network.routes.size(); ++r) network.routes[r].company_length = r % 11 == 0 ? 0 : 4;
+  return network;
 }
 
 // Q = 16383, filled to the last slot.
 inline NetworkSpec FullRouteStations() {
-  NetworkSpec spec;
-  spec.stations = Stations(100);
-  spec.header.rstat_capacity = kMostRStatCapacity;
-  spec.strings = {"R"};
-  spec.routes = Routes(64, kMostRStatCapacity, 1, 100);
-  return spec;
+  NetworkSpec network;
+  network.stations = Stations(100);
+  network.header.rstat_capacity = kMostRStatCapacity;
+  network.strings = {"R"};
+  network.routes = Routes(64, kMostRStatCapacity, 1, 100);
+  return network;
 }
 
 inline NetworkSpec MostNodes() {
-  NetworkSpec spec;
-  spec.nodes = Nodes(kMostNodes, 2000);
-  return spec;
+  NetworkSpec network;
+  network.nodes = Nodes(kMostNodes, 2000);
+  return network;
 }
 
 inline NetworkSpec MostEdges() {
-  NetworkSpec spec;
-  spec.header.edge_capacity = 0x7FFF;
-  spec.nodes = Nodes(40, kMostEdges);
-  return spec;
+  NetworkSpec network;
+  network.header.edge_capacity = 0x7FFF;
+  network.nodes = Nodes(40, kMostEdges);
+  return network;
 }
 
 // Edge capacity 0 means 10000, and exactly that many edges load.
 inline NetworkSpec DefaultEdgeCapacityFull() {
-  NetworkSpec spec;
-  spec.nodes = Nodes(30, kDefaultEdgeCapacity);
-  return spec;
+  NetworkSpec network;
+  network.nodes = Nodes(30, kDefaultEdgeCapacity);
+  return network;
 }
 
 // A pool of 65535 bytes: many names, the last one padded to fill the pool.
 inline NetworkSpec LargestPool() {
-  NetworkSpec spec;
-  spec.strings = CompanyNames(3000, 30);
+  NetworkSpec network;
+  network.strings = CompanyNames(3000, 30);
   std::size_t pool = 0;
-  for (const std::string& text : spec.strings) pool += text.size() + 1;
-  spec.strings.back() += std::string(kMostPoolBytes - pool, 'z');
-  spec.routes = Routes(200, 0, 3000, 0);
-  spec.header.rstat_capacity = 1;
-  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = 4;
-  return spec;
+  for (const std::string& text : network.strings) pool += text.size() + 1;
+  network.strings.back() += std::string(kMostPoolBytes - pool, 'z');
+  network.routes = Routes(200, 0, 3000, 0);
+  network.header.rstat_capacity = 1;
+  for (std::size_t r = 1; r < network.routes.size(); ++r) network.routes[r].company_length = 4;
+  return network;
 }
 
 // 32767 index entries over a small pool (entries may share a string).
 inline NetworkSpec MostStrings() {
-  NetworkSpec spec;
-  spec.raw_pool = std::string("A1 first\0B2 second\0C3 third", 28);
+  NetworkSpec network;
+  network.raw_pool = std::string("A1 first\0B2 second\0C3 third", 28);
   std::vector<std::uint16_t> index(kMostStrings);
   for (std::size_t i = 0; i < index.size(); ++i) index[i] = W(i % 3 * 9 + i % 2);
-  spec.raw_string_index = index;
-  spec.routes = Routes(300, 10, kMostStrings, 0);
-  spec.header.rstat_capacity = 11;
-  for (RouteSpec& route : spec.routes) route.name_index = W(route.name_index * 109 % kMostStrings);
-  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = static_cast<std::uint8_t>(r % 4);
-  return spec;
+  network.raw_string_index = index;
+  network.routes = Routes(300, 10, kMostStrings, 0);
+  network.header.rstat_capacity = 11;
+  for (RouteSpec& route : network.routes) route.name_index = W(route.name_index * 109 % kMostStrings);
+  for (std::size_t r = 1; r < network.routes.size(); ++r) network.routes[r].company_length = static_cast<std::uint8_t>(r % 4);
+  return network;
 }
 
 // Exactly 40 named companies and no unnamed route.
 inline NetworkSpec FortyCompanies() {
-  NetworkSpec spec;
-  spec.strings = CompanyNames(kMostCompanies, kMostCompanies);
-  spec.routes = Routes(kMostCompanies * 2 + 1, 0, kMostCompanies, 0);
-  spec.header.rstat_capacity = 1;
-  for (std::size_t r = 1; r < spec.routes.size(); ++r) {
-    spec.routes[r].name_index = W((r - 1) % kMostCompanies);
-    spec.routes[r].company_length = 4;
+  NetworkSpec network;
+  network.strings = CompanyNames(kMostCompanies, kMostCompanies);
+  network.routes = Routes(kMostCompanies * 2 + 1, 0, kMostCompanies, 0);
+  network.header.rstat_capacity = 1;
+  for (std::size_t r = 1; r < network.routes.size(); ++r) {
+    network.routes[r].name_index = W((r - 1) % kMostCompanies);
+    network.routes[r].company_length = 4;
   }
-  return spec;
+  return network;
 }
 
 // Every table at once as large as the image allows: the largest valid input.
 inline NetworkSpec Largest() {
-  NetworkSpec spec;
-  spec.stations = Stations(kMostStations);
-  spec.header.rstat_capacity = kMostRStatCapacity;
-  spec.header.edge_capacity = 0x7FFF;
-  spec.strings = CompanyNames(1000, 39);
+  NetworkSpec network;
+  network.stations = Stations(kMostStations);
+  network.header.rstat_capacity = kMostRStatCapacity;
+  network.header.edge_capacity = 0x7FFF;
+  network.strings = CompanyNames(1000, 39);
   std::size_t pool = 0;
-  for (const std::string& text : spec.strings) pool += text.size() + 1;
-  spec.strings.back() += std::string(kMostPoolBytes - pool, 'z');
-  StringTableBytes laid_out = LayOutStrings(spec);
+  for (const std::string& text : network.strings) pool += text.size() + 1;
+  network.strings.back() += std::string(kMostPoolBytes - pool, 'z');
+  StringTableBytes laid_out = LayOutStrings(network);
   std::vector<std::uint16_t> index(kMostStrings);
   for (std::size_t i = 0; i < index.size(); ++i) index[i] = laid_out.index[i % laid_out.index.size()];
-  spec.raw_string_index = index;
-  spec.routes = Routes(kMostRoutes, kMostRStatCapacity, kMostStrings, kMostStations);
-  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 13 == 0 ? 0 : 4;
-  spec.nodes = Nodes(kMostNodes, kMostEdges);
-  return spec;
+  network.raw_string_index = index;
+  network.routes = Routes(kMostRoutes, kMostRStatCapacity, kMostStrings, kMostStations);
+  for (std::size_t r = 1; r < network.routes.size(); ++r) network.routes[r].company_length = r % 13 == 0 ? 0 : 4;
+  network.nodes = Nodes(kMostNodes, kMostEdges);
+  return network;
 }
 
 // A typical small network: a few hundred stations, dozens of routes.
 inline NetworkSpec Typical() {
-  NetworkSpec spec;
-  spec.stations = Stations(400);
-  spec.strings = CompanyNames(60, 8);
-  spec.routes = Routes(60, 900, 60, 400);
-  spec.header.rstat_capacity = 1000;
-  for (std::size_t r = 1; r < spec.routes.size(); ++r) spec.routes[r].company_length = r % 9 == 0 ? 0 : 4;
-  spec.nodes = Nodes(500, 1500);
-  return spec;
+  NetworkSpec network;
+  network.stations = Stations(400);
+  network.strings = CompanyNames(60, 8);
+  network.routes = Routes(60, 900, 60, 400);
+  network.header.rstat_capacity = 1000;
+  for (std::size_t r = 1; r < network.routes.size(); ++r) network.routes[r].company_length = r % 9 == 0 ? 0 : 4;
+  network.nodes = Nodes(500, 1500);
+  return network;
 }
 
 struct Sample {

@@ -73,28 +73,28 @@ void LoadNetworkBytes(const Bytes& file) {
   CloseCurrentFile();
 }
 
-void LoadNetwork(const NetworkSpec& spec) { LoadNetworkBytes(BuildNetworkFile(spec)); }
+void LoadNetwork(const NetworkSpec& network) { LoadNetworkBytes(BuildNetworkFile(network)); }
 
 NetworkSpec SmallNetwork(std::size_t stations, std::size_t routes) {
-  NetworkSpec spec;
+  NetworkSpec network;
   for (std::size_t i = 0; i < stations; ++i) {
     const auto n = static_cast<std::uint16_t>(i);
-    spec.stations.push_back({static_cast<std::uint16_t>(0x100 + n), static_cast<std::uint16_t>(0x200 + n), 0,
+    network.stations.push_back({static_cast<std::uint16_t>(0x100 + n), static_cast<std::uint16_t>(0x200 + n), 0,
                              static_cast<std::uint16_t>(stations - 1 - i), n});
   }
-  spec.strings = {"Route zero", "AAA line", "BBB line", "CCC line"};
+  network.strings = {"Route zero", "AAA line", "BBB line", "CCC line"};
   for (std::size_t r = 0; r < routes; ++r) {
     RouteSpec route;
-    route.name_index = static_cast<std::uint16_t>(r % spec.strings.size());
+    route.name_index = static_cast<std::uint16_t>(r % network.strings.size());
     route.company_length = r == 0 ? 0 : 3;
     route.word = static_cast<std::uint16_t>(0x1000 + r);
     route.byte = static_cast<std::uint8_t>(r);
     route.trailer = static_cast<std::uint16_t>(0x7000 + r);
     route.stops = {{static_cast<std::uint16_t>(r % stations), 1}, {static_cast<std::uint16_t>((r + 1) % stations), 2}};
-    spec.routes.push_back(route);
+    network.routes.push_back(route);
   }
-  spec.nodes = {{1, 2, {{3, 4}}}, {5, 6, {}}, {7, 8, {{0x8002, 9}, {1, 10}}}};
-  return spec;
+  network.nodes = {{1, 2, {{3, 4}}}, {5, 6, {}}, {7, 8, {{0x8002, 9}, {1, 10}}}};
+  return network;
 }
 
 std::uint16_t BE16(const Bytes& bytes, std::size_t offset) {

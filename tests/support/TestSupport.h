@@ -35,9 +35,9 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
 // The text of the failure that `action` ends in; fails the test if it does not fail.
 std::string FatalText(const std::function<void()>& action);
 
-// Builds `spec`, opens it as the current file and runs the loaders in the
+// Builds `network`, opens it as the current file and runs the loaders in the
 // converter's order (base tables, companies, graph); the file is closed after.
-void LoadNetwork(const NetworkSpec& spec);
+void LoadNetwork(const NetworkSpec& network);
 // As LoadNetwork, for raw bytes.
 void LoadNetworkBytes(const Bytes& file);
 

@@ -35,24 +35,24 @@ TEST(Fenwamake, RawFieldsGiveTheBuildersBytes) {
                 "station_count": 4, "stops": [{"station": 65535, "companion": 1}]}],
     "nodes": [{"word_a": 1, "word_b": 2, "edge_count": 0, "edges": [{"to": 40000, "value": 3}]}, {}]
   })");
-  NetworkSpec spec;
-  spec.header.magic = {'A', 'D', '4', 0};
-  spec.header.base_offset = 4096;
-  spec.header.trailer_offset = 12;
-  spec.header.rstat_capacity = 0xFFFB;
-  spec.header.node_count = 7;
-  spec.header.station_count = 0xFFFF;
-  spec.header.route_count = 2;
-  spec.header.string_count = 40000;
-  spec.header.pool_size = 3;
-  spec.header.edge_capacity = 0xFFFF;
-  for (std::uint8_t i = 0; i < 34; ++i) spec.header.unused_middle[i] = static_cast<std::uint8_t>(i + 1);
-  spec.header.unused_tail = {0xFF, 0xFE, 0xFD, 0xFC};
-  spec.order = SectionOrder::kTrailerThenBase;
-  spec.strings = {"\x82\xa0\xff", "A"};
-  spec.raw_string_index = std::vector<std::uint16_t>{9, 0xFFFF};
-  spec.raw_pool = std::string("\0A\0B", 4);
-  spec.stations = {{1, 2, 3, 4, 5}};
+  NetworkSpec network;
+  network.header.magic = {'A', 'D', '4', 0};
+  network.header.base_offset = 4096;
+  network.header.trailer_offset = 12;
+  network.header.rstat_capacity = 0xFFFB;
+  network.header.node_count = 7;
+  network.header.station_count = 0xFFFF;
+  network.header.route_count = 2;
+  network.header.string_count = 40000;
+  network.header.pool_size = 3;
+  network.header.edge_capacity = 0xFFFF;
+  for (std::uint8_t i = 0; i < 34; ++i) network.header.unused_middle[i] = static_cast<std::uint8_t>(i + 1);
+  network.header.unused_tail = {0xFF, 0xFE, 0xFD, 0xFC};
+  network.order = SectionOrder::kTrailerThenBase;
+  network.strings = {"\x82\xa0\xff", "A"};
+  network.raw_string_index = std::vector<std::uint16_t>{9, 0xFFFF};
+  network.raw_pool = std::string("\0A\0B", 4);
+  network.stations = {{1, 2, 3, 4, 5}};
   RouteSpec route;
   route.name_index = 300;
   route.company_length = 200;
@@ -62,10 +62,10 @@ TEST(Fenwamake, RawFieldsGiveTheBuildersBytes) {
   route.trailer = 10;
   route.station_count = 4;
   route.stops = {{0xFFFF, 1}};
-  spec.routes = {route};
-  spec.nodes = {{1, 2, {{40000, 3}}, 0}, {}};
+  network.routes = {route};
+  network.nodes = {{1, 2, {{40000, 3}}, 0}, {}};
   TempDir dir;
-  EXPECT_EQ(Make(dir, description), BuildNetworkFile(spec));
+  EXPECT_EQ(Make(dir, description), BuildNetworkFile(network));
 }
 
 // Names go into the string table in Shift_JIS: the extra strings first, then

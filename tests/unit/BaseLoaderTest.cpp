@@ -9,8 +9,8 @@ namespace {
 
 std::uint16_t RouteField(std::int32_t route, std::size_t field) { return ReadLE16(Route(route) + field); }
 
-std::string LoadFailure(const NetworkSpec& spec) {
-  return FatalText([&] { LoadNetwork(spec); });
+std::string LoadFailure(const NetworkSpec& network) {
+  return FatalText([&] { LoadNetwork(network); });
 }
 
 RouteSpec RouteWithStops(std::size_t stops, std::uint16_t first_station = 1) {
@@ -21,16 +21,16 @@ RouteSpec RouteWithStops(std::size_t stops, std::uint16_t first_station = 1) {
 }
 
 NetworkSpec WithStations(std::size_t count) {
-  NetworkSpec spec;
-  spec.stations.resize(count);
-  spec.strings = {"route"};
-  return spec;
+  NetworkSpec network;
+  network.stations.resize(count);
+  network.strings = {"route"};
+  return network;
 }
 
 TEST(BaseLoader, CopiesStationAndSortWords) {
-  NetworkSpec spec = SmallNetwork(5, 1);
-  spec.stations[3] = {0xA1B2, 0xC3D4, 0xFFFF, 0x1234, 0x5678};
-  LoadNetwork(spec);
+  NetworkSpec network = SmallNetwork(5, 1);
+  network.stations[3] = {0xA1B2, 0xC3D4, 0xFFFF, 0x1234, 0x5678};
+  LoadNetwork(network);
   ASSERT_EQ(StationCount, 5);
   EXPECT_EQ(StationHandle.Word(6), 0xA1B2);
   EXPECT_EQ(StationHandle.Word(7), 0xC3D4);
@@ -40,14 +40,14 @@ TEST(BaseLoader, CopiesStationAndSortWords) {
 }
 
 TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
-  NetworkSpec spec = WithStations(10);
-  spec.strings = {"x"};
-  spec.routes = {RouteWithStops(2, 1), RouteWithStops(0), RouteWithStops(3, 7)};
-  spec.routes[2].word = 0xBEEF;
-  spec.routes[2].byte = 0xAB;
-  spec.routes[2].company_length = 0;
-  spec.routes[2].trailer = 0x4321;
-  LoadNetwork(spec);
+  NetworkSpec network = WithStations(10);
+  network.strings = {"x"};
+  network.routes = {RouteWithStops(2, 1), RouteWithStops(0), RouteWithStops(3, 7)};
+  network.routes[2].word = 0xBEEF;
+  network.routes[2].byte = 0xAB;
+  network.routes[2].company_length = 0;
+  network.routes[2].trailer = 0x4321;
+  LoadNetwork(network);
   ASSERT_EQ(Num_r, 3);
   EXPECT_EQ(RouteField(0, kRouteFirstSlot), 0);
   EXPECT_EQ(RouteField(1, kRouteFirstSlot), 4);  // an empty block ...
@@ -65,50 +65,50 @@ TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
 
 TEST(BaseLoader, CapacityNotGivenIsTwiceTheStationCount) {
   for (std::uint16_t given : {0, 0x8000, 0xFFFF}) {
-    NetworkSpec spec = WithStations(100);
-    spec.header.rstat_capacity = given;
-    LoadNetwork(spec);
+    NetworkSpec network = WithStations(100);
+    network.header.rstat_capacity = given;
+    LoadNetwork(network);
     EXPECT_EQ(RStatCapacity, 200) << given;
   }
-  NetworkSpec spec = WithStations(100);
-  spec.header.rstat_capacity = 7;
-  LoadNetwork(spec);
+  NetworkSpec network = WithStations(100);
+  network.header.rstat_capacity = 7;
+  LoadNetwork(network);
   EXPECT_EQ(RStatCapacity, 7);
 }
 
 TEST(BaseLoader, ARouteStartingAtTheEndOfTheTableIsRefusedEvenWhenEmpty) {
-  NetworkSpec spec = WithStations(100);  // 200 entries, 400 slots
-  spec.routes = {RouteWithStops(200), RouteWithStops(0)};
-  EXPECT_EQ(LoadFailure(spec).rfind("E011:Insufficient RSTAT", 0), 0u);
-  spec.routes.pop_back();
-  LoadNetwork(spec);  // exactly full is fine
+  NetworkSpec network = WithStations(100);  // 200 entries, 400 slots
+  network.routes = {RouteWithStops(200), RouteWithStops(0)};
+  EXPECT_EQ(LoadFailure(network).rfind("E011:Insufficient RSTAT", 0), 0u);
+  network.routes.pop_back();
+  LoadNetwork(network);  // exactly full is fine
   EXPECT_EQ(RouteField(0, kRouteStationCount), 200);
 }
 
 TEST(BaseLoader, NoStationsAndNoCapacityRefusesTheFirstRoute) {
-  NetworkSpec spec;
-  spec.routes = {RouteWithStops(0)};
-  EXPECT_EQ(LoadFailure(spec).rfind("E011:Insufficient RSTAT", 0), 0u);
+  NetworkSpec network;
+  network.routes = {RouteWithStops(0)};
+  EXPECT_EQ(LoadFailure(network).rfind("E011:Insufficient RSTAT", 0), 0u);
 }
 
 TEST(BaseLoader, ARouteBlockRunningPastTheTableIsRefused) {
-  NetworkSpec spec = WithStations(3);  // 6 entries, 12 slots
-  spec.routes = {RouteWithStops(4), RouteWithStops(3)};
-  const std::string text = LoadFailure(spec);
+  NetworkSpec network = WithStations(3);  // 6 entries, 12 slots
+  network.routes = {RouteWithStops(4), RouteWithStops(3)};
+  const std::string text = LoadFailure(network);
   EXPECT_EQ(text.rfind("E011:Insufficient RSTAT", 0), 0u);
   EXPECT_NE(text.find("route 1 needs slots 8 to 13"), std::string::npos) << text;
-  spec.routes[1] = RouteWithStops(2);
-  LoadNetwork(spec);
+  network.routes[1] = RouteWithStops(2);
+  LoadNetwork(network);
   EXPECT_EQ(RouteField(1, kRouteFirstSlot), 8);
 }
 
 TEST(BaseLoader, StringIndexAndPoolAreReadWholeAtChunkBoundaries) {
   for (std::size_t count : {0u, 1u, 255u, 256u, 257u, 512u, 513u}) {
-    NetworkSpec spec;
-    for (std::size_t i = 0; i < count; ++i) spec.strings.push_back("s" + std::to_string(i));
-    LoadNetwork(spec);
+    NetworkSpec network;
+    for (std::size_t i = 0; i < count; ++i) network.strings.push_back("s" + std::to_string(i));
+    LoadNetwork(network);
     ASSERT_EQ(StringCount, static_cast<std::int32_t>(count));
-    const StringTableBytes expected = LayOutStrings(spec);
+    const StringTableBytes expected = LayOutStrings(network);
     for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(StringOffset(static_cast<std::int32_t>(i)), expected.index[i]) << i;
     ASSERT_EQ(PoolSize, expected.pool.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(StringPoolHandle.Data()), PoolSize), expected.pool) << count;
@@ -117,35 +117,35 @@ TEST(BaseLoader, StringIndexAndPoolAreReadWholeAtChunkBoundaries) {
 
 TEST(BaseLoader, PoolsOfEverySizeUpTo65535BytesLoadWhole) {
   for (std::size_t size : {0u, 1u, 511u, 512u, 513u, 1000u, 65535u}) {
-    NetworkSpec spec;
-    spec.raw_pool = std::string(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) (*spec.raw_pool)[i] = static_cast<char>(i % 251 + 1);
-    LoadNetwork(spec);
+    NetworkSpec network;
+    network.raw_pool = std::string(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) (*network.raw_pool)[i] = static_cast<char>(i % 251 + 1);
+    LoadNetwork(network);
     ASSERT_EQ(PoolSize, size);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(StringPoolHandle.Data()), PoolSize), *spec.raw_pool);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(StringPoolHandle.Data()), PoolSize), *network.raw_pool);
   }
 }
 
 TEST(BaseLoader, ASectionNeverReadFromMayLieBeyondTheEnd) {
-  NetworkSpec spec;
-  spec.header.base_offset = 0x7FFFFFFF;
-  spec.header.trailer_offset = 0x7FFFFFFF;
-  LoadNetwork(spec);
+  NetworkSpec network;
+  network.header.base_offset = 0x7FFFFFFF;
+  network.header.trailer_offset = 0x7FFFFFFF;
+  LoadNetwork(network);
   EXPECT_EQ(Num_r, 0);
 }
 
 TEST(BaseLoader, AFileEndingInsideTheTrailerFails) {
-  NetworkSpec spec = SmallNetwork(4, 3);
-  Bytes file = BuildNetworkFile(spec);
+  NetworkSpec network = SmallNetwork(4, 3);
+  Bytes file = BuildNetworkFile(network);
   file.pop_back();
   EXPECT_EQ(FatalText([&] { LoadNetworkBytes(file); }).rfind("read failure 16/8", 0), 0u);
 }
 
 TEST(BaseLoader, EachTruncatedRecordNamesItsReadSite) {
-  NetworkSpec spec = SmallNetwork(2, 2);
-  spec.strings = {"a", "b"};
-  spec.order = SectionOrder::kTrailerThenBase;  // the base section runs to the end
-  const Bytes file = BuildNetworkFile(spec);
+  NetworkSpec network = SmallNetwork(2, 2);
+  network.strings = {"a", "b"};
+  network.order = SectionOrder::kTrailerThenBase;  // the base section runs to the end
+  const Bytes file = BuildNetworkFile(network);
   const std::uint32_t base = ReadLE32(file.data() + 4);
   struct Cut {
     std::size_t length;
@@ -161,18 +161,18 @@ TEST(BaseLoader, EachTruncatedRecordNamesItsReadSite) {
 }
 
 TEST(BaseLoader, WrongMagicIsObsoleteData) {
-  NetworkSpec spec = SmallNetwork();
-  spec.header.magic = {'A', 'D', '3', 0x1A};
-  EXPECT_EQ(LoadFailure(spec), "E005:Obsolete Data");
-  spec.header.magic = {'A', 'D', '4', 0x1B};
-  EXPECT_EQ(LoadFailure(spec), "E005:Obsolete Data");
+  NetworkSpec network = SmallNetwork();
+  network.header.magic = {'A', 'D', '3', 0x1A};
+  EXPECT_EQ(LoadFailure(network), "E005:Obsolete Data");
+  network.header.magic = {'A', 'D', '4', 0x1B};
+  EXPECT_EQ(LoadFailure(network), "E005:Obsolete Data");
 }
 
 TEST(BaseLoader, UninterpretedHeaderBytesMayHoldAnything) {
-  NetworkSpec spec = SmallNetwork();
-  spec.header.unused_middle.fill(0xFF);
-  spec.header.unused_tail.fill(0xEE);
-  LoadNetwork(spec);
+  NetworkSpec network = SmallNetwork();
+  network.header.unused_middle.fill(0xFF);
+  network.header.unused_tail.fill(0xEE);
+  LoadNetwork(network);
   EXPECT_EQ(StationCount, 4);
 }
 
@@ -187,9 +187,9 @@ void PrintTo(const HeaderRefusal& refusal, std::ostream* out) { *out << refusal.
 class HeaderRefusalTest : public testing::TestWithParam<HeaderRefusal> {};
 
 TEST_P(HeaderRefusalTest, IsRefusedBeforeAnyTableIsFilled) {
-  NetworkSpec spec = SmallNetwork();
-  GetParam().change(spec);
-  const std::string text = LoadFailure(spec);
+  NetworkSpec network = SmallNetwork();
+  GetParam().change(network);
+  const std::string text = LoadFailure(network);
   EXPECT_NE(text.find(GetParam().reason), std::string::npos) << text;
 }
 
@@ -210,11 +210,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(BaseLoader, TheLargestTablesAnImageCanHoldStillLoad) {
-  NetworkSpec spec = WithStations(16383);
-  spec.header.rstat_capacity = 16383;
-  spec.routes.resize(4681);
-  spec.routes[4680] = RouteWithStops(16383 / 2);
-  LoadNetwork(spec);
+  NetworkSpec network = WithStations(16383);
+  network.header.rstat_capacity = 16383;
+  network.routes.resize(4681);
+  network.routes[4680] = RouteWithStops(16383 / 2);
+  LoadNetwork(network);
   EXPECT_EQ(StationCount, 16383);
   EXPECT_EQ(Num_r, 4681);
   EXPECT_EQ(RStatCapacity, 16383);

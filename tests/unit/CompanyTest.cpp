@@ -13,19 +13,19 @@ struct NamedRoute {
 
 // Route 0 first (never grouped), then the given routes, each naming its own string.
 NetworkSpec Routes(const std::vector<NamedRoute>& routes) {
-  NetworkSpec spec;
-  spec.header.rstat_capacity = 1;  // routes without stops still need a table to start in
-  spec.strings.push_back("route zero");
-  spec.routes.push_back(RouteSpec{});
-  spec.routes[0].company_length = 2;
+  NetworkSpec network;
+  network.header.rstat_capacity = 1;  // routes without stops still need a table to start in
+  network.strings.push_back("route zero");
+  network.routes.push_back(RouteSpec{});
+  network.routes[0].company_length = 2;
   for (const NamedRoute& named : routes) {
     RouteSpec route;
-    route.name_index = static_cast<std::uint16_t>(spec.strings.size());
+    route.name_index = static_cast<std::uint16_t>(network.strings.size());
     route.company_length = named.company_length;
-    spec.strings.push_back(named.name);
-    spec.routes.push_back(route);
+    network.strings.push_back(named.name);
+    network.routes.push_back(route);
   }
-  return spec;
+  return network;
 }
 
 std::vector<std::uint16_t> Companies() {
@@ -83,14 +83,14 @@ TEST(AssignCompanies, ALengthBeyondTheNameCountsTheRestAsNul) {
 }
 
 TEST(AssignCompanies, ALastStringWithoutItsNulEndsAtThePool) {
-  NetworkSpec spec = Routes({{"XY", 4}});
-  spec.strings.clear();
-  spec.raw_string_index = std::vector<std::uint16_t>{0, 0, 2};
-  spec.raw_pool = std::string("XYXY", 4);  // route 1 names "XY" from offset 2 up to the end, no NUL
-  spec.routes[1].name_index = 2;
-  spec.routes.push_back(spec.routes[1]);
-  spec.routes[2].name_index = 1;  // "XYXY" from offset 0: a different company at length 4
-  LoadNetwork(spec);
+  NetworkSpec network = Routes({{"XY", 4}});
+  network.strings.clear();
+  network.raw_string_index = std::vector<std::uint16_t>{0, 0, 2};
+  network.raw_pool = std::string("XYXY", 4);  // route 1 names "XY" from offset 2 up to the end, no NUL
+  network.routes[1].name_index = 2;
+  network.routes.push_back(network.routes[1]);
+  network.routes[2].name_index = 1;  // "XYXY" from offset 0: a different company at length 4
+  LoadNetwork(network);
   EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 1}));
 }
 
@@ -128,19 +128,19 @@ TEST(AssignCompanies, FortyCompaniesLeaveNoRoomForTheUnnamedGroup) {
 }
 
 TEST(AssignCompanies, RouteNamesOutsideTheStringTableAreRefused) {
-  NetworkSpec spec = Routes({{"A1", 1}});
-  spec.routes[1].name_index = 2;  // two strings: 0 and 1
-  EXPECT_NE(FatalText([&] { LoadNetwork(spec); }).find("route 1 names string 2, but there are only 2 strings"),
+  NetworkSpec network = Routes({{"A1", 1}});
+  network.routes[1].name_index = 2;  // two strings: 0 and 1
+  EXPECT_NE(FatalText([&] { LoadNetwork(network); }).find("route 1 names string 2, but there are only 2 strings"),
             std::string::npos);
-  spec = Routes({{"A1", 0}});
-  spec.strings.clear();
-  spec.raw_string_index = std::vector<std::uint16_t>{0, 3};
-  spec.raw_pool = std::string("ab\0", 3);
-  EXPECT_NE(FatalText([&] { LoadNetwork(spec); }).find("route 1 names string 1 at pool offset 3, outside the 3-byte"),
+  network = Routes({{"A1", 0}});
+  network.strings.clear();
+  network.raw_string_index = std::vector<std::uint16_t>{0, 3};
+  network.raw_pool = std::string("ab\0", 3);
+  EXPECT_NE(FatalText([&] { LoadNetwork(network); }).find("route 1 names string 1 at pool offset 3, outside the 3-byte"),
             std::string::npos);
-  spec.routes[1].name_index = 0;
-  spec.routes[0].name_index = 1;  // route 0 is never grouped, so its name is not read
-  LoadNetwork(spec);
+  network.routes[1].name_index = 0;
+  network.routes[0].name_index = 1;  // route 0 is never grouped, so its name is not read
+  LoadNetwork(network);
   EXPECT_EQ(Num_kaisya, 1);
 }
 

@@ -9,9 +9,9 @@ namespace {
 constexpr std::uint16_t kNoNode = 0xFFFF;
 
 NetworkSpec WithNodes(std::vector<NodeSpec> nodes) {
-  NetworkSpec spec;
-  spec.nodes = std::move(nodes);
-  return spec;
+  NetworkSpec network;
+  network.nodes = std::move(nodes);
+  return network;
 }
 
 NodeSpec NodeWithEdges(std::size_t count, std::uint16_t first_target = 0) {
@@ -61,39 +61,39 @@ TEST(LoadGraph, NoNodesLeavesOnlyEmptyReserveNodes) {
 
 TEST(LoadGraph, EdgeCapacityNotGivenIsTenThousand) {
   for (std::uint16_t given : {0, 0x8000, 0xFFFF}) {
-    NetworkSpec spec = WithNodes({NodeWithEdges(10000)});
-    spec.header.edge_capacity = given;
-    LoadNetwork(spec);
+    NetworkSpec network = WithNodes({NodeWithEdges(10000)});
+    network.header.edge_capacity = given;
+    LoadNetwork(network);
     EXPECT_EQ(EdgeCapacity, 10000) << given;
     EXPECT_EQ(EdgeCount, 10000);
-    spec.nodes.push_back(NodeWithEdges(1));
-    EXPECT_EQ(FatalText([&] { LoadNetwork(spec); }).rfind("E009:Insufficient nodes", 0), 0u) << given;
+    network.nodes.push_back(NodeWithEdges(1));
+    EXPECT_EQ(FatalText([&] { LoadNetwork(network); }).rfind("E009:Insufficient nodes", 0), 0u) << given;
   }
 }
 
 TEST(LoadGraph, AGivenEdgeCapacityIsTheLimit) {
-  NetworkSpec spec = WithNodes({NodeWithEdges(3)});
-  spec.header.edge_capacity = 3;
-  LoadNetwork(spec);
-  spec.nodes.push_back(NodeWithEdges(1));
-  EXPECT_EQ(FatalText([&] { LoadNetwork(spec); }).rfind("E009:Insufficient nodes", 0), 0u);
-  spec.header.edge_capacity = 0x7FFF;
-  LoadNetwork(spec);
+  NetworkSpec network = WithNodes({NodeWithEdges(3)});
+  network.header.edge_capacity = 3;
+  LoadNetwork(network);
+  network.nodes.push_back(NodeWithEdges(1));
+  EXPECT_EQ(FatalText([&] { LoadNetwork(network); }).rfind("E009:Insufficient nodes", 0), 0u);
+  network.header.edge_capacity = 0x7FFF;
+  LoadNetwork(network);
   EXPECT_EQ(EdgeCapacity, 32767);
 }
 
 TEST(LoadGraph, MoreEdgesThanAnImageRecordHoldsAreRefused) {
-  NetworkSpec spec = WithNodes({NodeWithEdges(16383)});
-  spec.header.edge_capacity = 0x7FFF;
-  LoadNetwork(spec);
+  NetworkSpec network = WithNodes({NodeWithEdges(16383)});
+  network.header.edge_capacity = 0x7FFF;
+  LoadNetwork(network);
   EXPECT_EQ(EdgeCount, 16383);
-  spec.nodes.push_back(NodeWithEdges(1));
-  EXPECT_NE(FatalText([&] { LoadNetwork(spec); }).find("more than 16383 edges"), std::string::npos);
+  network.nodes.push_back(NodeWithEdges(1));
+  EXPECT_NE(FatalText([&] { LoadNetwork(network); }).find("more than 16383 edges"), std::string::npos);
 }
 
 TEST(LoadGraph, TheMostNodesAnImageHolds) {
-  NetworkSpec spec = WithNodes(std::vector<NodeSpec>(6533));
-  LoadNetwork(spec);
+  NetworkSpec network = WithNodes(std::vector<NodeSpec>(6533));
+  LoadNetwork(network);
   EXPECT_EQ(NodeTotal, 6553);
 }
 

@@ -48,12 +48,12 @@ TEST(RecordOffsets, FollowTheTableSizes) {
   const std::array<std::uint32_t, kRecordCount> empty = {232, 362, 366, 366, 370, 370, 374, 374, 378, 378,
                                                          382, 382, 386, 386, 390, 390, 394, 594, 598};
   EXPECT_EQ(RecordOffsets(), empty);
-  NetworkSpec spec;
-  spec.stations.resize(3);
-  spec.strings = {"ab", "c"};
-  spec.routes.resize(2);
-  spec.nodes = {{0, 0, {{1, 1}, {2, 2}}}};
-  LoadNetwork(spec);
+  NetworkSpec network;
+  network.stations.resize(3);
+  network.strings = {"ab", "c"};
+  network.routes.resize(2);
+  network.nodes = {{0, 0, {{1, 1}, {2, 2}}}};
+  LoadNetwork(network);
   const auto offsets = RecordOffsets();
   EXPECT_EQ(offsets[3], 366u + 12);
   EXPECT_EQ(offsets[5], 370u + 18);

@@ -280,20 +280,20 @@ std::string Crlf(const std::string& text) {
 }
 
 std::string SmallNetworkFile() {
-  NetworkSpec spec;
+  NetworkSpec network;
   for (std::uint16_t i = 0; i < 4; ++i) {
-    spec.stations.push_back({static_cast<std::uint16_t>(0x100 + i), 0x200, 0, static_cast<std::uint16_t>(3 - i), i});
+    network.stations.push_back({static_cast<std::uint16_t>(0x100 + i), 0x200, 0, static_cast<std::uint16_t>(3 - i), i});
   }
-  spec.strings = {"\x93\x8c\x93\x73\x90\xfc", "AAA line", "BBB line"};
+  network.strings = {"\x93\x8c\x93\x73\x90\xfc", "AAA line", "BBB line"};
   for (std::uint16_t r = 0; r < 3; ++r) {
     RouteSpec route;
     route.name_index = r;
     route.company_length = r == 0 ? 0 : 3;
     route.stops = {{r, 1}, {static_cast<std::uint16_t>(r + 1), 2}};
-    spec.routes.push_back(route);
+    network.routes.push_back(route);
   }
-  spec.nodes = {{1, 2, {{1, 4}}}, {5, 6, {{0, 9}}}};
-  const std::vector<std::uint8_t> bytes = BuildNetworkFile(spec);
+  network.nodes = {{1, 2, {{1, 4}}}, {5, 6, {{0, 9}}}};
+  const std::vector<std::uint8_t> bytes = BuildNetworkFile(network);
   return std::string(bytes.begin(), bytes.end());
 }
 

@@ -29,9 +29,9 @@ std::uint16_t Count16(std::size_t count, const char* what) {
   return static_cast<std::uint16_t>(count);
 }
 
-std::vector<std::uint8_t> NodeSection(const NetworkSpec& spec) {
+std::vector<std::uint8_t> NodeSection(const NetworkSpec& network) {
   ByteWriter out;
-  for (const NodeSpec& node : spec.nodes) {
+  for (const NodeSpec& node : network.nodes) {
     out.U16(node.word_a);
     out.U16(node.word_b);
     out.U16(node.edge_count.value_or(Count16(node.edges.size(), "edges")));
@@ -43,18 +43,18 @@ std::vector<std::uint8_t> NodeSection(const NetworkSpec& spec) {
   return std::move(out.Result());
 }
 
-std::vector<std::uint8_t> BaseSection(const NetworkSpec& spec, const StringTableBytes& strings) {
+std::vector<std::uint8_t> BaseSection(const NetworkSpec& network, const StringTableBytes& strings) {
   ByteWriter out;
-  for (const StationSpec& station : spec.stations) {
+  for (const StationSpec& station : network.stations) {
     out.U16(station.word_a);
     out.U16(station.word_b);
     out.U16(station.spare);
   }
-  for (const StationSpec& station : spec.stations) {
+  for (const StationSpec& station : network.stations) {
     out.U16(station.sort);
     out.U16(station.kana_sort);
   }
-  for (const RouteSpec& route : spec.routes) {
+  for (const RouteSpec& route : network.routes) {
     out.U16(route.name_index);
     out.U16(route.spare);
     out.U16(route.station_count.value_or(Count16(route.stops.size(), "stops")));
@@ -71,23 +71,23 @@ std::vector<std::uint8_t> BaseSection(const NetworkSpec& spec, const StringTable
   return std::move(out.Result());
 }
 
-std::vector<std::uint8_t> TrailerSection(const NetworkSpec& spec) {
+std::vector<std::uint8_t> TrailerSection(const NetworkSpec& network) {
   ByteWriter out;
-  for (const RouteSpec& route : spec.routes) out.U16(route.trailer);
+  for (const RouteSpec& route : network.routes) out.U16(route.trailer);
   return std::move(out.Result());
 }
 
-void WriteHeader(ByteWriter& out, const NetworkSpec& spec, const StringTableBytes& strings, std::uint32_t base,
+void WriteHeader(ByteWriter& out, const NetworkSpec& network, const StringTableBytes& strings, std::uint32_t base,
                  std::uint32_t trailer) {
-  const HeaderSpec& h = spec.header;
+  const HeaderSpec& h = network.header;
   out.Bytes(h.magic.data(), h.magic.size());
   out.U32(h.base_offset.value_or(base));
   out.U32(h.trailer_offset.value_or(trailer));
   out.Bytes(h.unused_middle.data(), h.unused_middle.size());
   out.U16(h.rstat_capacity);
-  out.U16(h.node_count.value_or(Count16(spec.nodes.size(), "nodes")));
-  out.U16(h.station_count.value_or(Count16(spec.stations.size(), "stations")));
-  out.U16(h.route_count.value_or(Count16(spec.routes.size(), "routes")));
+  out.U16(h.node_count.value_or(Count16(network.nodes.size(), "nodes")));
+  out.U16(h.station_count.value_or(Count16(network.stations.size(), "stations")));
+  out.U16(h.route_count.value_or(Count16(network.routes.size(), "routes")));
   out.U16(h.string_count.value_or(Count16(strings.index.size(), "strings")));
   out.U16(h.pool_size.value_or(Count16(strings.pool.size(), "pool bytes")));
   out.U16(h.edge_capacity);
@@ -96,30 +96,30 @@ void WriteHeader(ByteWriter& out, const NetworkSpec& spec, const StringTableByte
 
 }  // namespace
 
-StringTableBytes LayOutStrings(const NetworkSpec& spec) {
+StringTableBytes LayOutStrings(const NetworkSpec& network) {
   StringTableBytes table;
-  for (const std::string& text : spec.strings) {
+  for (const std::string& text : network.strings) {
     table.index.push_back(Count16(table.pool.size(), "pool bytes before a string"));
     table.pool += text;
     table.pool += '\0';
   }
-  if (spec.raw_string_index) table.index = *spec.raw_string_index;
-  if (spec.raw_pool) table.pool = *spec.raw_pool;
+  if (network.raw_string_index) table.index = *network.raw_string_index;
+  if (network.raw_pool) table.pool = *network.raw_pool;
   Count16(table.pool.size(), "pool bytes");
   return table;
 }
 
-std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& spec) {
-  const StringTableBytes strings = LayOutStrings(spec);
-  const std::vector<std::uint8_t> nodes = NodeSection(spec);
-  const std::vector<std::uint8_t> base = BaseSection(spec, strings);
-  const std::vector<std::uint8_t> trailer = TrailerSection(spec);
+std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& network) {
+  const StringTableBytes strings = LayOutStrings(network);
+  const std::vector<std::uint8_t> nodes = NodeSection(network);
+  const std::vector<std::uint8_t> base = BaseSection(network, strings);
+  const std::vector<std::uint8_t> trailer = TrailerSection(network);
   const auto after_nodes = static_cast<std::uint32_t>(64 + nodes.size());
-  const bool base_first = spec.order == SectionOrder::kBaseThenTrailer;
+  const bool base_first = network.order == SectionOrder::kBaseThenTrailer;
   const std::uint32_t base_offset = base_first ? after_nodes : after_nodes + static_cast<std::uint32_t>(trailer.size());
   const std::uint32_t trailer_offset = base_first ? after_nodes + static_cast<std::uint32_t>(base.size()) : after_nodes;
   ByteWriter out;
-  WriteHeader(out, spec, strings, base_offset, trailer_offset);
+  WriteHeader(out, network, strings, base_offset, trailer_offset);
   out.Append(nodes);
   out.Append(base_first ? base : trailer);
   out.Append(base_first ? trailer : base);

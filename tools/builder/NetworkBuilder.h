@@ -83,8 +83,8 @@ struct StringTableBytes {
   std::vector<std::uint16_t> index;
   std::string pool;
 };
-StringTableBytes LayOutStrings(const NetworkSpec& spec);
+StringTableBytes LayOutStrings(const NetworkSpec& network);
 
 // The whole file. Throws std::invalid_argument when the description cannot be
 // laid out (a count that does not fit its field, a pool over 65535 bytes).
-std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& spec);
+std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& network);
