@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,11 +13,7 @@
 namespace {
 
 void Write(const std::filesystem::path& path, const NetworkSpec& network) {
-  const std::vector<std::uint8_t> bytes = BuildNetworkFile(network);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-  std::printf("%s: %zu bytes\n", path.string().c_str(), bytes.size());
+  std::printf("%s: %zu bytes\n", path.string().c_str(), samples::WriteNetworkFile(path, network));
 }
 
 }  // namespace

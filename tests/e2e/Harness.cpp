@@ -24,17 +24,17 @@ std::string ConverterCommand() {
   return ConverterReplaced() ? std::string(std::getenv("FENWA_CONVERTER")) : ShellQuote(FENWAIMG_PATH);
 }
 
-std::string ReadText(const fs::path& path) {
-  const Bytes bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 }  // namespace
 
 RunResult RunFenwaimg(const fs::path& folder, const std::vector<std::string>& args, const std::string& shell_setup) {
+  return RunCommand(folder, ConverterCommand(), args, shell_setup);
+}
+
+RunResult RunCommand(const fs::path& folder, const std::string& program, const std::vector<std::string>& args,
+                     const std::string& shell_setup) {
   TempDir capture;
   std::string command = "cd " + ShellQuote(folder.string()) + " && " + shell_setup + (shell_setup.empty() ? "" : "; ") +
-                        "exec " + ConverterCommand();
+                        "exec " + program;
   for (const std::string& arg : args) command += " " + ShellQuote(arg);
   command += " >" + ShellQuote((capture / "out").string()) + " 2>" + ShellQuote((capture / "err").string()) +
              " </dev/null";

@@ -17,6 +17,11 @@ struct RunResult {
   std::string err;
 };
 
+// Runs the shell command `program` with `args` in `folder`, capturing what it
+// prints. `shell_setup` runs first in the same shell, after entering `folder`.
+RunResult RunCommand(const std::filesystem::path& folder, const std::string& program,
+                     const std::vector<std::string>& args, const std::string& shell_setup = "");
+
 // Runs the converter in `folder` with `args`. `shell_setup` runs first in the
 // same shell (for limits or folder changes); `folder` is entered before it.
 RunResult RunFenwaimg(const std::filesystem::path& folder, const std::vector<std::string>& args,

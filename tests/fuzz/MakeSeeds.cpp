@@ -3,11 +3,8 @@
 // Usage: fenwa_make_seeds FOLDER
 #include <cstdio>
 #include <exception>
-#include <stdexcept>
 #include <string>
-#include <vector>
 #include <filesystem>
-#include <fstream>
 
 #include "tests/fuzz/SampleNetworks.h"
 
@@ -20,11 +17,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
     for (const samples::Sample& sample : samples::AllSamples()) {
-      const std::vector<std::uint8_t> bytes = BuildNetworkFile(sample.make());
-      std::ofstream out(folder / (std::string(sample.name) + ".dat"), std::ios::binary | std::ios::trunc);
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-      if (!out) throw std::runtime_error(std::string("cannot write the seed ") + sample.name);
-      std::printf("%-28s %7zu bytes\n", sample.name, bytes.size());
+      const std::size_t size = samples::WriteNetworkFile(folder / (std::string(sample.name) + ".dat"), sample.make());
+      std::printf("%-28s %7zu bytes\n", sample.name, size);
     }
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "fenwa_make_seeds: %s\n", failure.what());

@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -258,6 +261,15 @@ inline const std::vector<Sample>& AllSamples() {
       {"largest", Largest},
   };
   return samples;
+}
+
+// Writes the file `network` makes to `path`; returns its size in bytes.
+inline std::size_t WriteNetworkFile(const std::filesystem::path& path, const NetworkSpec& network) {
+  const std::vector<std::uint8_t> bytes = BuildNetworkFile(network);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+  return bytes.size();
 }
 
 }  // namespace samples

@@ -30,6 +30,8 @@ class TempDir {
 
 void WriteBytes(const std::filesystem::path& path, const Bytes& bytes);
 Bytes ReadBytes(const std::filesystem::path& path);
+std::string ReadText(const std::filesystem::path& path);
+void WriteText(const std::filesystem::path& path, const std::string& text);
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
 
 // The text of the failure that `action` ends in; fails the test if it does not fail.

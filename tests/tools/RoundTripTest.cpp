@@ -63,7 +63,7 @@ TEST(SampleNetwork, OutputIsAcceptedByJq) {
   TempDir dir;
   MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
   for (const char* file : {"fenwaimg.pdb", "network.dat"}) {
-    const RunResult jq = RunProgram(dir.Path(), "/bin/sh",
+    const RunResult jq = RunCommand(dir.Path(), "/bin/sh",
                                     {"-c", std::string(FENWADUMP_PATH) + " " + file + " | jq -e '.routes | length == 7'"});
     EXPECT_EQ(jq.status, 0) << file << ": " << jq.out << jq.err;
     EXPECT_EQ(jq.out, "true\n");

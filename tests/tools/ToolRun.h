@@ -10,9 +10,6 @@
 
 #include "tests/e2e/Harness.h"
 
-// Runs `program` with `args` in `folder`; standard output and error are captured.
-RunResult RunProgram(const std::filesystem::path& folder, const std::string& program,
-                     const std::vector<std::string>& args);
 RunResult RunFenwamake(const std::filesystem::path& folder, const std::vector<std::string>& args);
 RunResult RunFenwadump(const std::filesystem::path& folder, const std::vector<std::string>& args);
 
@@ -27,5 +24,3 @@ DumpRun DumpFile(const std::filesystem::path& folder, const std::string& file);
 // fenwaimg -> fenwaimg.pdb in `folder`; fails the test when a step fails.
 void MakeAndConvert(const std::filesystem::path& folder, const nlohmann::json& description);
 
-std::string ReadText(const std::filesystem::path& path);
-void WriteText(const std::filesystem::path& path, const std::string& text);
