@@ -131,7 +131,7 @@ bool OpenCurrentFile(const char* name, const char* mode) {
     handle = PlatformOpen(name, Access::kReadWrite, Disposition::kOpenAlways);
   }
   if (!AdoptHandle(handle, can_read, can_write)) {
-    NoteFailure(name);
+    last_error = PlatformLastError();
     return false;
   }
   if (mode[0] == 'a') {
@@ -218,12 +218,19 @@ void CloseCurrentFile() {
   ResetCurrentFile();
 }
 
-bool OpenReplacement(const char* target) {
-  PrintTraceLine(target);
+bool OpenReplacement(const char* name) {
+  PrintTraceLine(name);
   CloseCurrentFile();
-  std::string temp = std::string(target) + ".tmp" + PlatformUniqueSuffix();
+  const std::string target = PlatformReplacementTarget(name);
+  if (!PlatformMayReplace(target.c_str())) {
+    last_error = PlatformLastError();
+    return false;
+  }
+  const std::string temp = target + ".tmp" + PlatformUniqueSuffix();
+  PlatformRemoveOnSignal(temp.c_str());
   if (!AdoptHandle(PlatformOpen(temp.c_str(), Access::kWrite, Disposition::kCreateNew), false, true)) {
-    NoteFailure(temp.c_str());
+    last_error = PlatformLastError();
+    PlatformRemoveOnSignal(nullptr);
     ResetCurrentFile();
     return false;
   }
@@ -244,10 +251,11 @@ bool CommitReplacement() {
     ok = false;
   }
   if (ok && !PlatformReplace(current.replacement_temp.c_str(), current.replacement_target.c_str())) {
-    NoteFailure(current.replacement_target.c_str());
+    NoteFailure("rename");
     ok = false;
   }
   if (!ok) PlatformRemove(current.replacement_temp.c_str());
+  PlatformRemoveOnSignal(nullptr);
   ResetCurrentFile();
   return ok;
 }
@@ -255,6 +263,7 @@ bool CommitReplacement() {
 void AbandonCurrentFile() {
   if (current.handle != kInvalidHandle) PlatformClose(current.handle);
   if (!current.replacement_temp.empty()) PlatformRemove(current.replacement_temp.c_str());
+  PlatformRemoveOnSignal(nullptr);
   ResetCurrentFile();
 }
 

@@ -43,9 +43,11 @@ std::uint32_t CurrentFilePosition();
 // Closes the current file if one is open; harmless when none is.
 void CloseCurrentFile();
 
-// Prints the trace line for `target`, then opens a new temporary file beside it
-// as the current file, for writing.
-bool OpenReplacement(const char* target);
+// Prints the trace line for `name`, then opens a new temporary file beside it
+// (beside the file a symbolic link `name` points to) as the current file, for
+// writing. False when it cannot be created, or when `name` exists but may not
+// be written.
+bool OpenReplacement(const char* name);
 
 // Flushes, syncs and closes the temporary file and renames it over the target.
 // On any failure the temporary file is removed and the target left as it was.

@@ -28,10 +28,18 @@ std::int64_t PlatformSeek(PlatformHandle handle, std::int64_t offset, bool from_
 bool PlatformSync(PlatformHandle handle);
 bool PlatformClose(PlatformHandle handle);
 bool PlatformReplace(const char* from, const char* to);
+// The file a replacement of `name` takes the place of: the target of a symbolic
+// link, so that the link survives; `name` itself otherwise.
+std::string PlatformReplacementTarget(const char* name);
+// False, with the system's reason, when `name` exists but may not be written.
+bool PlatformMayReplace(const char* name);
+// While a name is set, a signal that ends the process removes that file first.
+void PlatformRemoveOnSignal(const char* name);  // nullptr: nothing to remove
 void PlatformRemove(const char* name);
 // A distinct suffix for temporary names made by this process.
 std::string PlatformUniqueSuffix();
 // The system's text for the last failure.
 std::string PlatformLastError();
-// Ends the process-wide effects that would kill the process on a write past a size limit.
+// Sets the process up for writing: a write past a size limit fails instead of
+// ending the process, and an interrupted conversion leaves no temporary file.
 void PlatformPrepareProcess();

@@ -5,7 +5,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "fileio/Platform.h"
@@ -59,6 +62,34 @@ bool PlatformReplace(const char* from, const char* to) { return std::rename(from
 
 void PlatformRemove(const char* name) { ::unlink(name); }
 
+std::string PlatformReplacementTarget(const char* name) {
+  struct stat info {};
+  if (::lstat(name, &info) != 0 || !S_ISLNK(info.st_mode)) return name;
+  char resolved[PATH_MAX];
+  return ::realpath(name, resolved) != nullptr ? std::string(resolved) : std::string(name);
+}
+
+bool PlatformMayReplace(const char* name) { return ::access(name, F_OK) != 0 || ::access(name, W_OK) == 0; }
+
+namespace {
+
+char removal_name[PATH_MAX + 64];
+volatile std::sig_atomic_t removal_pending = 0;
+
+void RemoveAndEnd(int signal_number) {
+  if (removal_pending) ::unlink(removal_name);
+  ::raise(signal_number);  // delivered with the default action once this handler returns
+}
+
+}  // namespace
+
+void PlatformRemoveOnSignal(const char* name) {
+  removal_pending = 0;
+  if (name == nullptr || std::strlen(name) >= sizeof removal_name) return;
+  std::strcpy(removal_name, name);
+  removal_pending = 1;
+}
+
 std::string PlatformUniqueSuffix() {
   static std::atomic<unsigned> counter{0};
   return std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -70,4 +101,13 @@ void PlatformPrepareProcess() {
   // A write past the file-size limit then fails with an error we report,
   // instead of killing the process and leaving a temporary file behind.
   ::signal(SIGXFSZ, SIG_IGN);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    if (::sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+    struct sigaction removal {};
+    removal.sa_handler = RemoveAndEnd;
+    removal.sa_flags = SA_RESETHAND;
+    sigemptyset(&removal.sa_mask);
+    ::sigaction(signal_number, &removal, nullptr);
+  }
 }

@@ -73,6 +73,19 @@ bool PlatformReplace(const char* from, const char* to) {
 
 void PlatformRemove(const char* name) { ::DeleteFileA(name); }
 
+std::string PlatformReplacementTarget(const char* name) { return name; }
+
+bool PlatformMayReplace(const char* name) {
+  const DWORD attributes = ::GetFileAttributesA(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return false;
+}
+
+// The temporary file is held exclusively while it is written, so no handler
+// could remove it; an interrupted run may leave it behind.
+void PlatformRemoveOnSignal(const char*) {}
+
 std::string PlatformUniqueSuffix() {
   static std::atomic<unsigned> counter{0};
   return std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);

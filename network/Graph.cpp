@@ -144,10 +144,12 @@ void LoadNodes() {
     SetNodeWord(i, kNodeWordA, ReadLE16(read_buffer));
     SetNodeWord(i, kNodeWordB, ReadLE16(read_buffer + 2));
     SetNodeWord(i, kNodeEdgeCount, edges);
-    ReadRecords(edges, kEdgeEntrySize, kSiteEdge, [i](std::int32_t j, const std::uint8_t* edge) {
-      const std::uint16_t index = AddEdge(ReadLE16(edge), ReadLE16(edge + 2));
+    // One edge at a time: a full edge table is reported before a short read further on.
+    for (std::uint16_t j = 0; j < edges; ++j) {
+      ReadExactly(kEdgeEntrySize, kSiteEdge);
+      const std::uint16_t index = AddEdge(ReadLE16(read_buffer), ReadLE16(read_buffer + 2));
       if (j == 0) SetNodeWord(i, kNodeFirstEdge, index);
-    });
+    }
   }
 }
 

@@ -19,14 +19,6 @@ TEST(CommandLine, NoArgumentPrintsTheUsageLine) {
   EXPECT_TRUE(FolderEntries(dir.Path()).empty());
 }
 
-TEST(CommandLine, UsageAndMessagesAreTheExactShiftJisBytes) {
-  EXPECT_EQ(kUsageText,
-            "FENWA \x92\x86\x8a\xd4\x83\x66\x81\x5b\x83\x5e\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc\x82\xf0"
-            "\x8e\x77\x92\xe8\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81\x42\x0a");
-  EXPECT_EQ(kOpenFailureText.size(), 26u);
-  EXPECT_EQ(kCompletionText.size(), 30u);  // the count the original returned as its status
-}
-
 TEST(CommandLine, ValidInputWritesTheImageAndReportsCompletion) {
   TempDir dir;
   WriteBytes(dir / "net.dat", BuildNetworkFile(SmallNetwork()));

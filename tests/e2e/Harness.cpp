@@ -4,13 +4,17 @@
 
 #include <cstdlib>
 
-#include "driver/Messages.h"
-
 namespace fs = std::filesystem;
 
-const std::string kUsageText = kUsageMessage;
-const std::string kOpenFailureText = kOpenFailureMessage;
-const std::string kCompletionText = kCompletionMessage;
+// Written out here rather than taken from the converter, so that a wrong byte there shows.
+const std::string kUsageText =
+    "FENWA \x92\x86\x8a\xd4\x83\x66\x81\x5b\x83\x5e\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc\x82\xf0"
+    "\x8e\x77\x92\xe8\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81\x42\x0a";
+const std::string kOpenFailureText =
+    "\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd";
+const std::string kCompletionText =
+    "\x46\x65\x6e\x77\x61\x69\x6d\x67\x2e\x70\x64\x62\x20\x82\xaa\x8d\xec\x90\xac\x82\xb3\x82\xea\x82\xdc\x82\xb5"
+    "\x82\xbd\x0a";
 
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";

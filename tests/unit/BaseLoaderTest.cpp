@@ -186,11 +186,14 @@ void PrintTo(const HeaderRefusal& refusal, std::ostream* out) { *out << refusal.
 
 class HeaderRefusalTest : public testing::TestWithParam<HeaderRefusal> {};
 
-TEST_P(HeaderRefusalTest, IsRefusedBeforeAnyTableIsFilled) {
+TEST_P(HeaderRefusalTest, IsRefusedBeforeAnyTableIsMade) {
   NetworkSpec network = SmallNetwork();
   GetParam().change(network);
   const std::string text = LoadFailure(network);
   EXPECT_NE(text.find(GetParam().reason), std::string::npos) << text;
+  EXPECT_FALSE(StationHandle.Exists());
+  EXPECT_FALSE(RosenHandle.Exists());
+  EXPECT_FALSE(AdjHandle.Exists());
 }
 
 INSTANTIATE_TEST_SUITE_P(

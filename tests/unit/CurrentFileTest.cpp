@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+
+#include "fileio/Platform.h"
 
 #include "tests/support/TestSupport.h"
 
@@ -237,6 +240,32 @@ TEST_F(ReplacementTest, AMissingFolderFailsTheOpen) {
   target_ = dir_ / "no-such-folder" / "out.pdb";
   EXPECT_FALSE(OpenTarget());
   EXPECT_NE(CurrentFileError().find("No such file"), std::string::npos) << CurrentFileError();
+}
+
+TEST_F(ReplacementTest, ASymbolicLinkKeepsPointingAtTheNewImage) {
+  WriteBytes(dir_ / "real.pdb", Bytes{'o', 'l', 'd'});
+  fs::create_symlink("real.pdb", target_);
+  ASSERT_TRUE(OpenTarget());
+  WriteCurrentFile("new", 3);
+  ASSERT_TRUE(CommitReplacement());
+  EXPECT_TRUE(fs::is_symlink(target_));
+  EXPECT_EQ(ReadBytes(dir_ / "real.pdb"), (Bytes{'n', 'e', 'w'}));
+  EXPECT_EQ(FolderEntries(dir_.Path()), (std::vector<std::string>{"out.pdb", "real.pdb"}));
+}
+
+TEST_F(ReplacementTest, ASignalWhileWritingRemovesTheTemporaryFile) {
+  WriteBytes(target_, Bytes{'o', 'l', 'd'});
+  EXPECT_EXIT(
+      {
+        PlatformPrepareProcess();
+        OpenReplacement(target_.string().c_str());
+        WriteCurrentFile("new", 3);
+        SeekCurrentFile(0, kSeekFromStart);  // the bytes reach the temporary file
+        std::raise(SIGTERM);
+      },
+      testing::KilledBySignal(SIGTERM), "");
+  EXPECT_EQ(ReadBytes(target_), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(FolderEntries(dir_.Path()), std::vector<std::string>{"out.pdb"});
 }
 
 }  // namespace

@@ -82,6 +82,15 @@ TEST(LoadGraph, AGivenEdgeCapacityIsTheLimit) {
   EXPECT_EQ(EdgeCapacity, 32767);
 }
 
+TEST(LoadGraph, AFullEdgeTableIsFoundBeforeAShortReadFurtherOn) {
+  NetworkSpec network = WithNodes({NodeWithEdges(2)});
+  network.nodes[0].edge_count = 3;  // the file holds only two of its three edges
+  network.header.edge_capacity = 1;
+  EXPECT_EQ(FatalText([&] { LoadNetwork(network); }).rfind("E009:Insufficient nodes", 0), 0u);
+  network.header.edge_capacity = 2;
+  EXPECT_EQ(FatalText([&] { LoadNetwork(network); }).rfind("read failure 18/8", 0), 0u);
+}
+
 TEST(LoadGraph, MoreEdgesThanAnImageRecordHoldsAreRefused) {
   NetworkSpec network = WithNodes({NodeWithEdges(16383)});
   network.header.edge_capacity = 0x7FFF;
