@@ -10,6 +10,19 @@ using nlohmann::json;
 
 namespace {
 
+// The numbers that stations or routes are known by, by name; a name given twice
+// cannot be used to refer to either.
+struct NameIndex {
+  const char* kind;
+  std::map<std::string, std::uint16_t> numbers;
+  std::set<std::string> ambiguous;
+
+  void Add(const std::string& name, std::size_t number) {
+    if (numbers.count(name)) ambiguous.insert(name);
+    numbers[name] = static_cast<std::uint16_t>(number);
+  }
+};
+
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
   throw DescriptionError(where + ": " + what);
 }
@@ -123,9 +136,7 @@ class Reader {
         const std::string name = Text(item.at("name"), At(where, "name"));
         station.word_a = Intern(name, At(where, "name"));
         if (item.at("name").is_string()) {
-          const std::string key = item.at("name").get<std::string>();
-          if (station_by_name_.count(key)) ambiguous_stations_.insert(key);
-          station_by_name_[key] = static_cast<std::uint16_t>(i);
+          stations_.Add(item.at("name").get<std::string>(), i);
         }
       }
       OptionalField(item, "word_a", where, station.word_a, Word);
@@ -137,14 +148,14 @@ class Reader {
     }
   }
 
-  std::uint16_t StationWord(const json& value, const std::string& where) {
-    if (value.is_string()) {
-      auto found = station_by_name_.find(value.get<std::string>());
-      if (found == station_by_name_.end()) Fail(where, "no station is named \"" + value.get<std::string>() + "\"");
-      if (ambiguous_stations_.count(found->first)) Fail(where, "two stations are named \"" + found->first + "\"");
-      return found->second;
-    }
-    return Word(value, where);
+  // A number given as is, or as the name of a station or route.
+  std::uint16_t NamedWord(const NameIndex& index, const json& value, const std::string& where) {
+    if (!value.is_string()) return Word(value, where);
+    const std::string name = value.get<std::string>();
+    auto found = index.numbers.find(name);
+    if (found == index.numbers.end()) Fail(where, std::string("no ") + index.kind + " is named \"" + name + "\"");
+    if (index.ambiguous.count(name)) Fail(where, std::string("two ") + index.kind + "s are named \"" + name + "\"");
+    return found->second;
   }
 
   void ReadRoutes(const json& routes) {
@@ -160,9 +171,7 @@ class Reader {
         name = Text(item.at("name"), At(where, "name"));
         route.name_index = Intern(name, At(where, "name"));
         if (item.at("name").is_string()) {
-          const std::string key = item.at("name").get<std::string>();
-          if (route_by_name_.count(key)) ambiguous_routes_.insert(key);
-          route_by_name_[key] = static_cast<std::uint16_t>(i);
+          routes_.Add(item.at("name").get<std::string>(), i);
         }
       } else if (!item.contains("name_index")) {
         Fail(where, "needs a name (or a raw name_index)");
@@ -192,7 +201,7 @@ class Reader {
           AllowOnly(stops[j], stop_where, {"station", "companion"});
           if (!stops[j].contains("station")) Fail(stop_where, "needs a station");
           StopSpec stop;
-          stop.station = StationWord(stops[j].at("station"), At(stop_where, "station"));
+          stop.station = NamedWord(stations_, stops[j].at("station"), At(stop_where, "station"));
           OptionalField(stops[j], "companion", stop_where, stop.companion, Word);
           route.stops.push_back(stop);
         }
@@ -216,8 +225,8 @@ class Reader {
       const json& item = nodes[i];
       AllowOnly(item, where, {"id", "station", "route", "word_a", "word_b", "edges", "edge_count"});
       NodeSpec node;
-      if (item.contains("station")) node.word_a = StationWord(item.at("station"), At(where, "station"));
-      if (item.contains("route")) node.word_b = RouteWord(item.at("route"), At(where, "route"));
+      if (item.contains("station")) node.word_a = NamedWord(stations_, item.at("station"), At(where, "station"));
+      if (item.contains("route")) node.word_b = NamedWord(routes_, item.at("route"), At(where, "route"));
       OptionalField(item, "word_a", where, node.word_a, Word);
       OptionalField(item, "word_b", where, node.word_b, Word);
       if (item.contains("edge_count")) node.edge_count = Word(item.at("edge_count"), At(where, "edge_count"));
@@ -242,16 +251,6 @@ class Reader {
       }
       spec_.nodes.push_back(node);
     }
-  }
-
-  std::uint16_t RouteWord(const json& value, const std::string& where) {
-    if (value.is_string()) {
-      auto found = route_by_name_.find(value.get<std::string>());
-      if (found == route_by_name_.end()) Fail(where, "no route is named \"" + value.get<std::string>() + "\"");
-      if (ambiguous_routes_.count(found->first)) Fail(where, "two routes are named \"" + found->first + "\"");
-      return found->second;
-    }
-    return Word(value, where);
   }
 
   void ReadOrder(const json& order) {
@@ -288,10 +287,8 @@ class Reader {
   }
 
   NetworkSpec spec_;
-  std::map<std::string, std::uint16_t> station_by_name_;
-  std::map<std::string, std::uint16_t> route_by_name_;
-  std::set<std::string> ambiguous_stations_;
-  std::set<std::string> ambiguous_routes_;
+  NameIndex stations_{"station", {}, {}};
+  NameIndex routes_{"route", {}, {}};
 };
 
 }  // namespace
