@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 WIN_BUILD ?= build-win
 WIN_HOST_BUILD ?= build-winhost
 
-.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test deps clean
+.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test format format-check deps clean
 
 all: build
 
@@ -58,7 +58,15 @@ fuzz-smoke: fuzz-build
 windows-test:
 	WIN_BUILD=$(WIN_BUILD) WIN_HOST_BUILD=$(WIN_HOST_BUILD) JOBS=$(JOBS) bash tests/windows/run-windows-tests.sh
 
-test: quick-test sanitize-test fuzz-smoke windows-test
+# The tree follows .clang-format; `make format` applies it.
+CLANG_FORMAT ?= clang-format
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) -i
+
+format-check:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror
+
+test: format-check quick-test sanitize-test fuzz-smoke windows-test
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD)

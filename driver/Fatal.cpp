@@ -37,9 +37,8 @@ const char* ReadSiteDescription(int site) {
 }
 
 void ReadFailure(int site, int cause, std::uint32_t offset) {
-  FatalError("read failure " + std::to_string(site) + "/" + std::to_string(cause) +
-             ": the input ends inside " + ReadSiteDescription(site) + " at offset " +
-             std::to_string(offset));
+  FatalError("read failure " + std::to_string(site) + "/" + std::to_string(cause) + ": the input ends inside " +
+             ReadSiteDescription(site) + " at offset " + std::to_string(offset));
 }
 
 void InputLimitError(const std::string& detail) { FatalError("input refused: " + detail); }

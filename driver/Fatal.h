@@ -60,5 +60,4 @@ void FormatDecimal(unsigned value, char* out);
 char* AppendText(char* cursor, const char* text);
 
 // Always active, whatever the build type.
-#define FENWA_ASSERT(condition) \
-  ((condition) ? static_cast<void>(0) : AssertFailed(#condition, __FILE__, __LINE__))
+#define FENWA_ASSERT(condition) ((condition) ? static_cast<void>(0) : AssertFailed(#condition, __FILE__, __LINE__))

@@ -25,7 +25,7 @@ struct CurrentFile {
   std::int64_t buffer_start = 0;  // file offset of the buffer's first byte
   std::size_t buffer_length = 0;  // bytes read ahead, or bytes waiting to be written
   bool write_failed = false;
-  std::string replacement_temp;    // set while a replacement is being written
+  std::string replacement_temp;  // set while a replacement is being written
   std::string replacement_target;
 };
 
@@ -41,9 +41,7 @@ void PrintTraceLine(const char* name) {
 
 void NoteFailure(const char* what) { last_error = std::string(what) + ": " + PlatformLastError(); }
 
-void ResetCurrentFile() {
-  current = CurrentFile{};
-}
+void ResetCurrentFile() { current = CurrentFile{}; }
 
 bool AdoptHandle(PlatformHandle handle, bool can_read, bool can_write) {
   current.handle = handle;
@@ -75,8 +73,10 @@ bool FlushWrites() {
   while (done < current.buffer_length) {
     std::int64_t written = PlatformWrite(current.handle, buffer.get() + done, current.buffer_length - done);
     if (written <= 0) {
-      if (written < 0) NoteFailure("write");
-      else last_error = "write: the system accepted no more bytes";
+      if (written < 0)
+        NoteFailure("write");
+      else
+        last_error = "write: the system accepted no more bytes";
       current.write_failed = true;
       current.os_position = -1;
       return false;
@@ -186,9 +186,7 @@ int WriteCurrentFile(const void* source, std::int32_t count) {
   return total;
 }
 
-int WriteCurrentFile16(const void* source, std::int32_t count) {
-  return WriteCurrentFile(source, count & 0xFFFF);
-}
+int WriteCurrentFile16(const void* source, std::int32_t count) { return WriteCurrentFile(source, count & 0xFFFF); }
 
 std::int32_t SeekCurrentFile(std::int32_t offset, int origin) {
   if (current.handle == kInvalidHandle || !FlushWrites()) return -1;

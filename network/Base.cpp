@@ -120,8 +120,8 @@ void CheckRouteName(std::int32_t route, std::uint16_t string_index) {
   std::uint16_t offset = StringOffset(string_index);
   if (offset >= PoolSize)
     InputLimitError("route " + std::to_string(route) + " names string " + std::to_string(string_index) +
-                    " at pool offset " + std::to_string(offset) + ", outside the " +
-                    std::to_string(PoolSize) + "-byte string pool");
+                    " at pool offset " + std::to_string(offset) + ", outside the " + std::to_string(PoolSize) +
+                    "-byte string pool");
 }
 
 struct Company {
@@ -175,6 +175,7 @@ void AssignCompanies() {
   companies[Num_kaisya++] = {0, 0, {nullptr, 0, 0}};
   for (std::int32_t r = 1; r < Num_r; ++r) {
     std::uint8_t* route = Route(r);
-    if (ReadLE16(route + kRouteCompany) == kNoIndex) StoreLE16(route + kRouteCompany, static_cast<std::uint16_t>(Num_kaisya - 1));
+    if (ReadLE16(route + kRouteCompany) == kNoIndex)
+      StoreLE16(route + kRouteCompany, static_cast<std::uint16_t>(Num_kaisya - 1));
   }
 }

@@ -132,9 +132,8 @@ void LoadStringPool() {
 
 void LoadTrailerWords(std::uint32_t trailer_offset) {
   SeekCurrentFile(static_cast<std::int32_t>(trailer_offset), kSeekFromStart);
-  ReadRecords(Num_r, 2, kSiteTrailer, [](std::int32_t r, const std::uint8_t* word) {
-    StoreLE16(Route(r) + kRouteTrailer, ReadLE16(word));
-  });
+  ReadRecords(Num_r, 2, kSiteTrailer,
+              [](std::int32_t r, const std::uint8_t* word) { StoreLE16(Route(r) + kRouteTrailer, ReadLE16(word)); });
 }
 
 void LoadNodes() {
@@ -185,7 +184,9 @@ void ReleaseGraphTables() {
 
 std::uint16_t NodeWord(std::size_t node, std::size_t field) { return AdjHandle.Word(node * 5 + field); }
 
-void SetNodeWord(std::size_t node, std::size_t field, std::uint16_t value) { AdjHandle.SetWord(node * 5 + field, value); }
+void SetNodeWord(std::size_t node, std::size_t field, std::uint16_t value) {
+  AdjHandle.SetWord(node * 5 + field, value);
+}
 
 void EmptyNode(std::size_t node) {
   SetNodeWord(node, kNodeWordA, 0);

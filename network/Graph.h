@@ -18,11 +18,11 @@ inline constexpr std::size_t kNodeEdgeCount = 4;
 inline constexpr std::size_t kEdgeSize = 4;
 inline constexpr std::uint16_t kEdgeTargetMask = 0x7FFF;
 
-extern std::uint16_t NodeTotal;        // T: file nodes and the reserve nodes behind them
-extern std::uint16_t FileNodeCount;    // N
+extern std::uint16_t NodeTotal;      // T: file nodes and the reserve nodes behind them
+extern std::uint16_t FileNodeCount;  // N
 extern std::uint16_t ActiveNodeCount;
-extern std::int32_t EdgeCapacity;      // M
-extern std::int32_t EdgeCount;         // F
+extern std::int32_t EdgeCapacity;  // M
+extern std::int32_t EdgeCount;     // F
 extern std::uint16_t ValueEntryCount;
 
 extern Block AdjHandle;    // node table

@@ -12,8 +12,8 @@ std::int32_t SignedWord(const std::uint8_t* bytes) { return static_cast<std::int
 void CheckCount(const char* what, std::int32_t count, std::int32_t most) {
   if (count < 0) InputLimitError(std::string("the ") + what + " " + std::to_string(count) + " is negative");
   if (count > most)
-    InputLimitError(std::string("the ") + what + " " + std::to_string(count) + " is more than " +
-                    std::to_string(most) + ", the most an image record can hold");
+    InputLimitError(std::string("the ") + what + " " + std::to_string(count) + " is more than " + std::to_string(most) +
+                    ", the most an image record can hold");
 }
 
 void CheckOffset(const char* what, std::uint32_t offset) {

@@ -65,11 +65,11 @@ inline constexpr std::int32_t kDefaultEdgeCapacity = 10000;
 inline constexpr std::uint16_t kReserveNodes = 20;
 
 // The largest tables whose image records stay below 65536 bytes.
-inline constexpr std::int32_t kMaxStations = 16383;      // 4-byte station entries
-inline constexpr std::int32_t kMaxRoutes = 4681;         // 14-byte route records
-inline constexpr std::int32_t kMaxRStatCapacity = 16383; // 4-byte route-station entries
-inline constexpr std::int32_t kMaxFileNodes = 6533;      // 10-byte nodes, 20 reserve ones included
-inline constexpr std::int32_t kMaxStoredEdges = 16383;   // 4-byte edges
+inline constexpr std::int32_t kMaxStations = 16383;       // 4-byte station entries
+inline constexpr std::int32_t kMaxRoutes = 4681;          // 14-byte route records
+inline constexpr std::int32_t kMaxRStatCapacity = 16383;  // 4-byte route-station entries
+inline constexpr std::int32_t kMaxFileNodes = 6533;       // 10-byte nodes, 20 reserve ones included
+inline constexpr std::int32_t kMaxStoredEdges = 16383;    // 4-byte edges
 inline constexpr std::uint32_t kMaxSectionOffset = 0x7FFFFFFF;
 
 // The fields of the header the converter uses, as the file gives them.

@@ -28,15 +28,24 @@ std::uint32_t Swap32(std::uint32_t value) {
 std::array<std::uint32_t, kRecordCount> RecordLengths() {
   const std::uint32_t s = Count(StationCount);
   return {kImageHeaderSize,
-          kTagSize, 4 * s,
-          kTagSize, 2 * s,
-          kTagSize, 2 * s,
-          kTagSize, 14 * Count(Num_r),
-          kTagSize, 2 * Count(StringCount),
-          kTagSize, PoolSize,
-          kTagSize, 4 * Count(RStatCapacity),
-          kTagSize, 10u * NodeTotal,
-          kTagSize, 4 * Count(EdgeCount)};
+          kTagSize,
+          4 * s,
+          kTagSize,
+          2 * s,
+          kTagSize,
+          2 * s,
+          kTagSize,
+          14 * Count(Num_r),
+          kTagSize,
+          2 * Count(StringCount),
+          kTagSize,
+          PoolSize,
+          kTagSize,
+          4 * Count(RStatCapacity),
+          kTagSize,
+          10u * NodeTotal,
+          kTagSize,
+          4 * Count(EdgeCount)};
 }
 
 std::array<std::uint32_t, kRecordCount> RecordOffsets() {

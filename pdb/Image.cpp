@@ -23,12 +23,15 @@ void WriteImageHeader(const char* version) {
   std::uint8_t header[kImageHeaderSize] = {};
   std::memcpy(header, "IMG0", 4);
   std::memcpy(header + 4, version, 4);
-  const std::uint16_t counts[] = {
-      static_cast<std::uint16_t>(StationCount), static_cast<std::uint16_t>(Num_r),
-      static_cast<std::uint16_t>(StringCount),  PoolSize,
-      static_cast<std::uint16_t>(RStatCapacity), NodeTotal,
-      FileNodeCount,                            static_cast<std::uint16_t>(EdgeCount),
-      ValueEntryCount};
+  const std::uint16_t counts[] = {static_cast<std::uint16_t>(StationCount),
+                                  static_cast<std::uint16_t>(Num_r),
+                                  static_cast<std::uint16_t>(StringCount),
+                                  PoolSize,
+                                  static_cast<std::uint16_t>(RStatCapacity),
+                                  NodeTotal,
+                                  FileNodeCount,
+                                  static_cast<std::uint16_t>(EdgeCount),
+                                  ValueEntryCount};
   std::uint8_t* word = header + 8;
   for (std::uint16_t count : counts) {
     StoreWord(word, count);  // the little-endian store of the swapped value: big-endian bytes
@@ -56,7 +59,8 @@ void SwapRoutes(std::uint8_t* routes, std::uint32_t count) {
   const std::uint32_t records = count & 0xFFFF;
   for (std::uint32_t r = 0; r < records; ++r) {
     std::uint8_t* route = routes + r * kRouteSize;
-    for (std::size_t field : {kRouteName, kRouteFirstSlot, kRouteCompany, kRouteStationCount, kRouteWord, kRouteTrailer})
+    for (std::size_t field :
+         {kRouteName, kRouteFirstSlot, kRouteCompany, kRouteStationCount, kRouteWord, kRouteTrailer})
       std::swap(route[field], route[field + 1]);
   }
 }

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ libgtest-dev   # the converter and its tests
+  git clang-format              # the formatting check
   libpalm-perl                  # the independent reader the end-to-end tests check images with
   nlohmann-json3-dev jq         # the companion tools fenwamake and fenwadump, and their tests
   clang libclang-rt-dev         # the fuzzer (libFuzzer and the sanitizers' runtimes)

@@ -40,8 +40,8 @@ RunResult RunCommand(const fs::path& folder, const std::string& program, const s
   std::string command = "cd " + ShellQuote(folder.string()) + " && " + shell_setup + (shell_setup.empty() ? "" : "; ") +
                         "exec " + program;
   for (const std::string& arg : args) command += " " + ShellQuote(arg);
-  command += " >" + ShellQuote((capture / "out").string()) + " 2>" + ShellQuote((capture / "err").string()) +
-             " </dev/null";
+  command +=
+      " >" + ShellQuote((capture / "out").string()) + " 2>" + ShellQuote((capture / "err").string()) + " </dev/null";
   const int raw = std::system(("/bin/sh -c " + ShellQuote(command)).c_str());
   RunResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);

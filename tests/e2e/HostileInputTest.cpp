@@ -141,28 +141,36 @@ NetworkSpec WithCompanies(std::size_t named, bool unnamed_route) {
 
 INSTANTIATE_TEST_SUITE_P(
     BadMagic, Hostile,
-    testing::Values(
-        HostileCase{"LastByteWrong", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.magic[3] = 0x1B; }),
-                    "E005:Obsolete Data"},
-        HostileCase{"LowerCase", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.magic = {'a', 'd', '4', 0x1A}; }),
-                    "E005:Obsolete Data"},
-        HostileCase{"OlderFormat", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.magic[2] = '3'; }),
-                    "E005:Obsolete Data"},
-        HostileCase{"AllZero", Changed(samples::Empty, [](NetworkSpec& s) { s.header.magic = {0, 0, 0, 0}; }),
-                    "E005:Obsolete Data"},
-        HostileCase{"UninterpretedBytesMayHoldAnything", Changed(samples::Tiny,
-                                                                 [](NetworkSpec& s) {
-                                                                   s.header.unused_middle.fill(0xFF);
-                                                                   s.header.unused_tail.fill(0xFF);
-                                                                 }),
-                    ""}),
+    testing::Values(HostileCase{"LastByteWrong",
+                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.magic[3] = 0x1B; }),
+                                "E005:Obsolete Data"},
+                    HostileCase{"LowerCase",
+                                Changed(samples::Tiny,
+                                        [](NetworkSpec& s) {
+                                          s.header.magic = {'a', 'd', '4', 0x1A};
+                                        }),
+                                "E005:Obsolete Data"},
+                    HostileCase{"OlderFormat", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.magic[2] = '3'; }),
+                                "E005:Obsolete Data"},
+                    HostileCase{"AllZero",
+                                Changed(samples::Empty,
+                                        [](NetworkSpec& s) {
+                                          s.header.magic = {0, 0, 0, 0};
+                                        }),
+                                "E005:Obsolete Data"},
+                    HostileCase{"UninterpretedBytesMayHoldAnything",
+                                Changed(samples::Tiny,
+                                        [](NetworkSpec& s) {
+                                          s.header.unused_middle.fill(0xFF);
+                                          s.header.unused_tail.fill(0xFF);
+                                        }),
+                                ""}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     SizeLimits, Hostile,
     testing::Values(
-        HostileCase{"Stations16384",
-                    Changed(samples::MostStations, [](NetworkSpec& s) { s.stations.push_back({}); }),
+        HostileCase{"Stations16384", Changed(samples::MostStations, [](NetworkSpec& s) { s.stations.push_back({}); }),
                     "station count 16384 is more than 16383"},
         HostileCase{"Stations16383WithCapacityGiven", samples::MostStations, ""},
         HostileCase{"Routes4682", Changed(samples::MostRoutes, [](NetworkSpec& s) { s.routes.push_back(s.routes[1]); }),
@@ -183,7 +191,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "node count 65535 is more than 6533"},
         HostileCase{"Nodes6533", samples::MostNodes, ""},
         HostileCase{"Edges16384WithCapacity7FFF",
-                    Changed(samples::MostEdges, [](NetworkSpec& s) { s.nodes[5].edges.push_back({1, 2}); }),
+                    Changed(samples::MostEdges,
+                            [](NetworkSpec& s) {
+                              s.nodes[5].edges.push_back({1, 2});
+                            }),
                     "more than 16383 edges"},
         HostileCase{"Edges16383WithCapacity7FFF", samples::MostEdges, ""}),
     CaseName);
@@ -210,63 +221,65 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     HugeOffsets, Hostile,
-    testing::Values(
-        HostileCase{"Base2To31", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.base_offset = 0x80000000u; }),
-                    "base offset 2147483648 is 2^31 or more"},
-        HostileCase{"BaseAllOnes", Changed(samples::Empty, [](NetworkSpec& s) { s.header.base_offset = 0xFFFFFFFFu; }),
-                    "base offset 4294967295 is 2^31 or more"},
-        HostileCase{"Trailer2To31",
-                    Changed(samples::Tiny, [](NetworkSpec& s) { s.header.trailer_offset = 0x80000000u; }),
-                    "trailer offset 2147483648 is 2^31 or more"},
-        HostileCase{"TrailerAllOnes",
-                    Changed(samples::Empty, [](NetworkSpec& s) { s.header.trailer_offset = 0xFFFFFFFFu; }),
-                    "trailer offset 4294967295 is 2^31 or more"},
-        // Nothing is read from either section, so offsets just below 2^31 far past the end still load.
-        HostileCase{"Below2To31NeverReadFrom", Changed(samples::Empty,
-                                                       [](NetworkSpec& s) {
-                                                         s.header.base_offset = 0x7FFFFFFFu;
-                                                         s.header.trailer_offset = 0x7FFFFFFFu;
-                                                       }),
-                    ""},
-        HostileCase{"BaseFarPastTheEndWithStations",
-                    Changed(samples::Tiny, [](NetworkSpec& s) { s.header.base_offset = 0x7FFFFFFFu; }),
-                    "read failure 10/8"}),
+    testing::Values(HostileCase{"Base2To31",
+                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.base_offset = 0x80000000u; }),
+                                "base offset 2147483648 is 2^31 or more"},
+                    HostileCase{"BaseAllOnes",
+                                Changed(samples::Empty, [](NetworkSpec& s) { s.header.base_offset = 0xFFFFFFFFu; }),
+                                "base offset 4294967295 is 2^31 or more"},
+                    HostileCase{"Trailer2To31",
+                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.trailer_offset = 0x80000000u; }),
+                                "trailer offset 2147483648 is 2^31 or more"},
+                    HostileCase{"TrailerAllOnes",
+                                Changed(samples::Empty, [](NetworkSpec& s) { s.header.trailer_offset = 0xFFFFFFFFu; }),
+                                "trailer offset 4294967295 is 2^31 or more"},
+                    // Nothing is read from either section, so offsets just below 2^31 far past the end still load.
+                    HostileCase{"Below2To31NeverReadFrom",
+                                Changed(samples::Empty,
+                                        [](NetworkSpec& s) {
+                                          s.header.base_offset = 0x7FFFFFFFu;
+                                          s.header.trailer_offset = 0x7FFFFFFFu;
+                                        }),
+                                ""},
+                    HostileCase{"BaseFarPastTheEndWithStations",
+                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.base_offset = 0x7FFFFFFFu; }),
+                                "read failure 10/8"}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     RouteNames, Hostile,
-    testing::Values(
-        HostileCase{"IndexEqualsStringCount", Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[1].name_index = 4; }),
-                    "route 1 names string 4, but there are only 4 strings"},
-        HostileCase{"IndexFFFFOnALaterRoute",
-                    Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[3].name_index = 0xFFFF; }),
-                    "route 3 names string 65535, but there are only 4 strings"},
-        HostileCase{"NoStringsAtAll", Changed(samples::Tiny, [](NetworkSpec& s) { s.strings.clear(); }),
-                    "route 1 names string 1, but there are only 0 strings"},
-        HostileCase{"OffsetEqualsPoolSize",
-                    Changed(samples::Tiny,
-                            [](NetworkSpec& s) {
-                              s.raw_pool = std::string("AAA\0BBB\0", 8);
-                              s.raw_string_index = std::vector<std::uint16_t>{0, 4, 8, 0};
-                              s.routes[2].name_index = 2;
-                            }),
-                    "route 2 names string 2 at pool offset 8, outside the 8-byte string pool"},
-        HostileCase{"OffsetFFFF",
-                    Changed(samples::Tiny,
-                            [](NetworkSpec& s) {
-                              s.raw_string_index = std::vector<std::uint16_t>{0, 0xFFFF, 0, 0};
-                              s.routes[1].name_index = 1;
-                            }),
-                    "route 1 names string 1 at pool offset 65535"},
-        HostileCase{"OffsetOnThePoolsLastByte",
-                    Changed(samples::Tiny,
-                            [](NetworkSpec& s) {
-                              s.raw_pool = std::string("AAA\0BBB", 7);  // the last name has no NUL
-                              s.raw_string_index = std::vector<std::uint16_t>{0, 4, 6, 0};
-                            }),
-                    ""},
-        HostileCase{"RouteZeroIsNeverLookedUp",
-                    Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[0].name_index = 0xFFFF; }), ""}),
+    testing::Values(HostileCase{"IndexEqualsStringCount",
+                                Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[1].name_index = 4; }),
+                                "route 1 names string 4, but there are only 4 strings"},
+                    HostileCase{"IndexFFFFOnALaterRoute",
+                                Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[3].name_index = 0xFFFF; }),
+                                "route 3 names string 65535, but there are only 4 strings"},
+                    HostileCase{"NoStringsAtAll", Changed(samples::Tiny, [](NetworkSpec& s) { s.strings.clear(); }),
+                                "route 1 names string 1, but there are only 0 strings"},
+                    HostileCase{"OffsetEqualsPoolSize",
+                                Changed(samples::Tiny,
+                                        [](NetworkSpec& s) {
+                                          s.raw_pool = std::string("AAA\0BBB\0", 8);
+                                          s.raw_string_index = std::vector<std::uint16_t>{0, 4, 8, 0};
+                                          s.routes[2].name_index = 2;
+                                        }),
+                                "route 2 names string 2 at pool offset 8, outside the 8-byte string pool"},
+                    HostileCase{"OffsetFFFF",
+                                Changed(samples::Tiny,
+                                        [](NetworkSpec& s) {
+                                          s.raw_string_index = std::vector<std::uint16_t>{0, 0xFFFF, 0, 0};
+                                          s.routes[1].name_index = 1;
+                                        }),
+                                "route 1 names string 1 at pool offset 65535"},
+                    HostileCase{"OffsetOnThePoolsLastByte",
+                                Changed(samples::Tiny,
+                                        [](NetworkSpec& s) {
+                                          s.raw_pool = std::string("AAA\0BBB", 7);  // the last name has no NUL
+                                          s.raw_string_index = std::vector<std::uint16_t>{0, 4, 6, 0};
+                                        }),
+                                ""},
+                    HostileCase{"RouteZeroIsNeverLookedUp",
+                                Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[0].name_index = 0xFFFF; }), ""}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -280,28 +293,37 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     EdgeTable, Hostile,
-    testing::Values(HostileCase{"DefaultCapacity10001Edges", [] { return WithEdges(0, 10001); },
-                                "E009:Insufficient nodes"},
-                    HostileCase{"DefaultCapacity10000Edges", [] { return WithEdges(0, 10000); }, ""},
-                    HostileCase{"Capacity8000Is10000", [] { return WithEdges(0x8000, 10001); },
-                                "E009:Insufficient nodes"},
-                    HostileCase{"CapacityFFFFIs10000", [] { return WithEdges(0xFFFF, 10000); }, ""},
-                    HostileCase{"Capacity5Six", [] { return WithEdges(5, 6); }, "E009:Insufficient nodes"},
-                    HostileCase{"Capacity5Five", [] { return WithEdges(5, 5); }, ""}),
+    testing::Values(
+        HostileCase{"DefaultCapacity10001Edges", [] { return WithEdges(0, 10001); }, "E009:Insufficient nodes"},
+        HostileCase{"DefaultCapacity10000Edges", [] { return WithEdges(0, 10000); }, ""},
+        HostileCase{"Capacity8000Is10000", [] { return WithEdges(0x8000, 10001); }, "E009:Insufficient nodes"},
+        HostileCase{"CapacityFFFFIs10000", [] { return WithEdges(0xFFFF, 10000); }, ""},
+        HostileCase{"Capacity5Six", [] { return WithEdges(5, 6); }, "E009:Insufficient nodes"},
+        HostileCase{"Capacity5Five", [] { return WithEdges(5, 5); }, ""}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     RouteStationTable, Hostile,
-    testing::Values(HostileCase{"BlockRunsPastTheEnd", [] { return WithRouteBlocks(4, {3, 2}); },
+    testing::Values(HostileCase{"BlockRunsPastTheEnd",
+                                [] {
+                                  return WithRouteBlocks(4, {3, 2});
+                                },
                                 "E011:Insufficient RSTAT (route 1 needs slots 6 to 9 of a table with 8 slots)"},
                     HostileCase{"FirstBlockLargerThanTheTable", [] { return WithRouteBlocks(2, {3}); },
                                 "E011:Insufficient RSTAT (route 0 needs slots 0 to 5"},
-                    HostileCase{"EmptyRouteAfterAFullTable", [] { return WithRouteBlocks(4, {3, 1, 0}); },
+                    HostileCase{"EmptyRouteAfterAFullTable",
+                                [] {
+                                  return WithRouteBlocks(4, {3, 1, 0});
+                                },
                                 "E011:Insufficient RSTAT (route 2 starts at slot 8"},
                     HostileCase{"NoStationsNoCapacity",
                                 Changed(samples::Empty, [](NetworkSpec& s) { s.routes.resize(1); }),
                                 "E011:Insufficient RSTAT (route 0 starts at slot 0 of a table with 0 slots)"},
-                    HostileCase{"BlocksFillTheTableExactly", [] { return WithRouteBlocks(4, {3, 1}); }, ""}),
+                    HostileCase{"BlocksFillTheTableExactly",
+                                [] {
+                                  return WithRouteBlocks(4, {3, 1});
+                                },
+                                ""}),
     CaseName);
 
 // ---------------------------------------------------------------------------
@@ -370,8 +392,8 @@ ReadUnit FirstShortRead(const std::vector<ReadUnit>& reads, std::size_t length) 
 }
 
 std::string ShortReadReason(const ReadUnit& unit) {
-  return "read failure " + std::to_string(unit.site) + "/8: the input ends inside " +
-         ReadSiteDescription(unit.site) + " at offset " + std::to_string(unit.start);
+  return "read failure " + std::to_string(unit.site) + "/8: the input ends inside " + ReadSiteDescription(unit.site) +
+         " at offset " + std::to_string(unit.start);
 }
 
 // Only nodes and edges: cuts inside them are the graph loader's to find.
@@ -436,12 +458,11 @@ TEST_P(EveryCut, OfTheProgramFailsAtTheReadItFallsInto) {
     EXPECT_NE(std::find(sites_seen.begin(), sites_seen.end(), site), sites_seen.end()) << "site " << site;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Truncation, EveryCut,
-    testing::Values(CutCase{"EveryBaseRecord", samples::Tiny, {9, 10, 11, 12, 13, 14, 15, 16}},
-                    CutCase{"TrailerBeforeBase", TinyTrailerFirst, {9, 10, 11, 12, 13, 14, 15}},
-                    CutCase{"NodesAndEdges", GraphOnly, {9, 17, 18}}),
-    [](const testing::TestParamInfo<CutCase>& cut) { return std::string(cut.param.name); });
+INSTANTIATE_TEST_SUITE_P(Truncation, EveryCut,
+                         testing::Values(CutCase{"EveryBaseRecord", samples::Tiny, {9, 10, 11, 12, 13, 14, 15, 16}},
+                                         CutCase{"TrailerBeforeBase", TinyTrailerFirst, {9, 10, 11, 12, 13, 14, 15}},
+                                         CutCase{"NodesAndEdges", GraphOnly, {9, 17, 18}}),
+                         [](const testing::TestParamInfo<CutCase>& cut) { return std::string(cut.param.name); });
 
 // The same in-process for a file whose string index and pool take several
 // chunks: thousands of cuts, each through ConvertFile, each leaving the

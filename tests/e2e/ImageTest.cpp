@@ -57,7 +57,8 @@ ExpectedImage Expect(const NetworkSpec& network, const std::vector<std::uint16_t
                              static_cast<std::uint16_t>(node.edges.size())});
   }
   for (const NodeSpec& node : network.nodes)
-    for (const EdgeSpec& edge : node.edges) fnod.insert(fnod.end(), {static_cast<std::uint16_t>(edge.target & 0x7FFF), edge.value});
+    for (const EdgeSpec& edge : node.edges)
+      fnod.insert(fnod.end(), {static_cast<std::uint16_t>(edge.target & 0x7FFF), edge.value});
 
   Bytes header = {'I', 'M', 'G', '0', '0', '.', '2', '5'};
   const Bytes counts = BigEndianWords(
@@ -71,15 +72,24 @@ ExpectedImage Expect(const NetworkSpec& network, const std::vector<std::uint16_t
   auto tag = [](const char* text) { return Bytes(text, text + 4); };
   ExpectedImage image;
   image.records = {header,
-                   tag("STAT"), BigEndianWords(stat),
-                   tag("SORT"), BigEndianWords(sort),
-                   tag("KSOR"), BigEndianWords(ksor),
-                   tag("ROSE"), rose,
-                   tag("STRI"), BigEndianWords(stri),
-                   tag("STRP"), Bytes(strings.pool.begin(), strings.pool.end()),
-                   tag("RSTA"), BigEndianWords(rsta),
-                   tag("ADJL"), BigEndianWords(adjl),
-                   tag("FNOD"), BigEndianWords(fnod)};
+                   tag("STAT"),
+                   BigEndianWords(stat),
+                   tag("SORT"),
+                   BigEndianWords(sort),
+                   tag("KSOR"),
+                   BigEndianWords(ksor),
+                   tag("ROSE"),
+                   rose,
+                   tag("STRI"),
+                   BigEndianWords(stri),
+                   tag("STRP"),
+                   Bytes(strings.pool.begin(), strings.pool.end()),
+                   tag("RSTA"),
+                   BigEndianWords(rsta),
+                   tag("ADJL"),
+                   BigEndianWords(adjl),
+                   tag("FNOD"),
+                   BigEndianWords(fnod)};
   return image;
 }
 
@@ -114,7 +124,8 @@ void ExpectImage(const Bytes& file, const ExpectedImage& expected) {
 }
 
 void ExpectIndependentReaderAgrees(const fs::path& image) {
-  const std::string command = "perl " + ShellQuote(FENWA_PDB_CHECKER) + " " + ShellQuote(image.string()) + " >/dev/null";
+  const std::string command =
+      "perl " + ShellQuote(FENWA_PDB_CHECKER) + " " + ShellQuote(image.string()) + " >/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << "the independent reader disagrees with " << image;
 }
 

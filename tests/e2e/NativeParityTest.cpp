@@ -39,13 +39,13 @@ NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nod
   for (std::size_t i = 0; i < stations; ++i) {
     const auto n = static_cast<std::uint16_t>(i);
     network.stations.push_back({static_cast<std::uint16_t>(n * 7), static_cast<std::uint16_t>(~n), 0x5A5A,
-                             static_cast<std::uint16_t>(stations - 1 - i),
-                             static_cast<std::uint16_t>((i * 13) % stations)});
+                                static_cast<std::uint16_t>(stations - 1 - i),
+                                static_cast<std::uint16_t>((i * 13) % stations)});
   }
   // "東都" + a company letter + "線" + a number: the company is the first five bytes.
   for (std::size_t r = 0; r < routes; ++r) {
     network.strings.push_back(std::string("\x93\x8c\x93\x73") + static_cast<char>('A' + r % 30) + "\x90\xfc" +
-                           std::to_string(r));
+                              std::to_string(r));
   }
   std::size_t stops_total = 0;
   for (std::size_t r = 0; r < routes; ++r) {

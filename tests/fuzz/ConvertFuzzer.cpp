@@ -129,7 +129,8 @@ InputCounts DecodeInput(const std::uint8_t* data) {
 
 void CheckImage(const std::vector<std::uint8_t>& image, const std::uint8_t* input, std::size_t input_size) {
   Check(input_size >= 64 && std::memcmp(input, "AD4\x1a", 4) == 0, "an input without header and magic was accepted");
-  Check(LE32(input + 4) < 0x80000000u && LE32(input + 8) < 0x80000000u, "a section offset of 2^31 or more was accepted");
+  Check(LE32(input + 4) < 0x80000000u && LE32(input + 8) < 0x80000000u,
+        "a section offset of 2^31 or more was accepted");
   Check(image.size() >= 232 + 130, "image shorter than its header, record list and image header");
   Check(std::memcmp(image.data(), "fenwaimg\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 32) == 0,
         "database name");
@@ -156,15 +157,15 @@ void CheckImage(const std::vector<std::uint8_t>& image, const std::uint8_t* inpu
   Check(in.rstat >= 0 && static_cast<std::uint32_t>(in.rstat) == q, "route-station capacity differs from the input's");
   Check(in.nodes == n, "node count differs from the input's");
 
-  const std::uint32_t lengths[19] = {130, 4, 4 * s, 4, 2 * s, 4, 2 * s, 4, 14 * r, 4,
+  const std::uint32_t lengths[19] = {130,   4, 4 * s, 4, 2 * s, 4, 2 * s,  4, 14 * r, 4,
                                      2 * c, 4, p,     4, 4 * q, 4, 10 * t, 4, 4 * f};
   static const char* const kTags[9] = {"STAT", "SORT", "KSOR", "ROSE", "STRI", "STRP", "RSTA", "ADJL", "FNOD"};
   std::uint32_t expected = 232;
   for (std::size_t i = 0; i < 19; ++i) {
     const std::size_t entry = 78 + 8 * i;
     const std::uint32_t offset = BE32(image, entry);
-    Check(offset == expected, "record " + std::to_string(i) + " at " + std::to_string(offset) + ", expected " +
-                                  std::to_string(expected));
+    Check(offset == expected,
+          "record " + std::to_string(i) + " at " + std::to_string(offset) + ", expected " + std::to_string(expected));
     Check(image[entry + 4] == 0x40 && image[entry + 5] == 0 && image[entry + 6] == 0 && image[entry + 7] == 0,
           "record " + std::to_string(i) + " attributes or unique ID");
     Check(lengths[i] < 65536, "record " + std::to_string(i) + " is 65536 bytes or longer");
@@ -174,8 +175,8 @@ void CheckImage(const std::vector<std::uint8_t>& image, const std::uint8_t* inpu
     }
     expected += lengths[i];
   }
-  Check(image.size() == expected, "file size " + std::to_string(image.size()) + ", the record list says " +
-                                      std::to_string(expected));
+  Check(image.size() == expected,
+        "file size " + std::to_string(image.size()) + ", the record list says " + std::to_string(expected));
 }
 
 // The process works inside the scratch folder, so the paths on the command
@@ -184,8 +185,8 @@ void CheckImage(const std::vector<std::uint8_t>& image, const std::uint8_t* inpu
 void MakePathsAbsolute(int* argc, char*** argv) {
   static std::vector<std::string> texts;
   static std::vector<char*> pointers;
-  static const char* const kPathFlags[] = {"-artifact_prefix=", "-exact_artifact_path=", "-dict=",
-                                           "-merge_control_file=", "-features_dir="};
+  static const char* const kPathFlags[] = {
+      "-artifact_prefix=", "-exact_artifact_path=", "-dict=", "-merge_control_file=", "-features_dir="};
   const std::string here = fs::current_path().string();
   bool has_artifact_prefix = false;
   texts.assign(*argv, *argv + *argc);
@@ -257,7 +258,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string reason = failure.what();
     Check(!reason.empty(), "a failure without a reason");
     const std::size_t line_feed = reason.find('\n');
-    Check(line_feed == std::string::npos || line_feed == reason.size() - 1, "a reason of more than one line: " + reason);
+    Check(line_feed == std::string::npos || line_feed == reason.size() - 1,
+          "a reason of more than one line: " + reason);
   } catch (const std::exception& other) {
     Fail(std::string("a failure outside the fatal road: ") + other.what());
   } catch (...) {

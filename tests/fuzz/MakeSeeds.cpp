@@ -3,8 +3,8 @@
 // Usage: fenwa_make_seeds FOLDER
 #include <cstdio>
 #include <exception>
-#include <string>
 #include <filesystem>
+#include <string>
 
 #include "tests/fuzz/SampleNetworks.h"
 

@@ -53,8 +53,7 @@ inline std::vector<RouteSpec> Routes(std::size_t count, std::size_t total_stops,
     route.byte = static_cast<std::uint8_t>(r);
     route.trailer = W(0x7000 + r);
     const std::size_t stops = total_stops / count + (r < total_stops % count ? 1 : 0);
-    for (std::size_t j = 0; j < stops; ++j)
-      route.stops.push_back({W(stations ? (r + j) % stations : j), W(j)});
+    for (std::size_t j = 0; j < stops; ++j) route.stops.push_back({W(stations ? (r + j) % stations : j), W(j)});
     routes.push_back(std::move(route));
   }
   return routes;
@@ -189,7 +188,8 @@ inline NetworkSpec MostStrings() {
   network.routes = Routes(300, 10, kMostStrings, 0);
   network.header.rstat_capacity = 11;
   for (RouteSpec& route : network.routes) route.name_index = W(route.name_index * 109 % kMostStrings);
-  for (std::size_t r = 1; r < network.routes.size(); ++r) network.routes[r].company_length = static_cast<std::uint8_t>(r % 4);
+  for (std::size_t r = 1; r < network.routes.size(); ++r)
+    network.routes[r].company_length = static_cast<std::uint8_t>(r % 4);
   return network;
 }
 

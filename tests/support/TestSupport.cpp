@@ -87,7 +87,7 @@ NetworkSpec SmallNetwork(std::size_t stations, std::size_t routes) {
   for (std::size_t i = 0; i < stations; ++i) {
     const auto n = static_cast<std::uint16_t>(i);
     network.stations.push_back({static_cast<std::uint16_t>(0x100 + n), static_cast<std::uint16_t>(0x200 + n), 0,
-                             static_cast<std::uint16_t>(stations - 1 - i), n});
+                                static_cast<std::uint16_t>(stations - 1 - i), n});
   }
   network.strings = {"Route zero", "AAA line", "BBB line", "CCC line"};
   for (std::size_t r = 0; r < routes; ++r) {

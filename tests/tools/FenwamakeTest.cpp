@@ -81,7 +81,8 @@ TEST(Fenwamake, NamesAreInternedInShiftJis) {
   ASSERT_GE(file.size(), kHeaderSize);
   EXPECT_EQ(ReadLE16(&file[kHeaderStringCount]), 4);
   const std::string pool(file.end() - ReadLE16(&file[kHeaderPoolSize]) - 6, file.end() - 6);  // the trailer is last
-  EXPECT_EQ(pool, std::string("\x93\x8c\x93\x73\x8b\x7d\x8d\x73\0\x96\x6b\x92\x43\0\xd0\xc5\xc4\0\xd0\xc5\xc4\x90\xfc\0", 24));
+  EXPECT_EQ(pool, std::string(
+                      "\x93\x8c\x93\x73\x8b\x7d\x8d\x73\0\x96\x6b\x92\x43\0\xd0\xc5\xc4\0\xd0\xc5\xc4\x90\xfc\0", 24));
   // Station word A is its name's string index.
   const std::uint32_t base = ReadLE32(&file[kHeaderBaseOffset]);
   EXPECT_EQ(ReadLE16(&file[base]), 1);
@@ -144,21 +145,27 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"NotJson", R"({"routes": [}])", "not valid JSON"},
         Refusal{"NotAnObject", R"([1, 2])", "must be a JSON object"},
         Refusal{"UnknownField", R"({"stations": [{"nmae": "東都"}]})", "stations[0].nmae: unknown field"},
-        Refusal{"UnknownStation", R"({"stations": [{"name": "東"}], "routes": [{"name": "r", "stops": [{"station": "西"}]}]})",
+        Refusal{"UnknownStation",
+                R"({"stations": [{"name": "東"}], "routes": [{"name": "r", "stops": [{"station": "西"}]}]})",
                 "routes[0].stops[0].station: no station is named \"西\""},
-        Refusal{"AmbiguousStation",
-                R"({"stations": [{"name": "東"}, {"name": "東"}], "routes": [{"name": "r", "stops": [{"station": "東"}]}]})",
-                "two stations are named \"東\""},
-        Refusal{"UnknownNode", R"({"nodes": [{"id": "a", "edges": [{"to": "b"}]}]})", "nodes[0].edges[0].to: no node has the id \"b\""},
-        Refusal{"NoShiftJisForm", R"({"strings": ["電車🚃"]})", "strings[0]: \"電車🚃\" has a character that Shift_JIS cannot hold"},
+        Refusal{
+            "AmbiguousStation",
+            R"({"stations": [{"name": "東"}, {"name": "東"}], "routes": [{"name": "r", "stops": [{"station": "東"}]}]})",
+            "two stations are named \"東\""},
+        Refusal{"UnknownNode", R"({"nodes": [{"id": "a", "edges": [{"to": "b"}]}]})",
+                "nodes[0].edges[0].to: no node has the id \"b\""},
+        Refusal{"NoShiftJisForm", R"({"strings": ["電車🚃"]})",
+                "strings[0]: \"電車🚃\" has a character that Shift_JIS cannot hold"},
         Refusal{"WordTooLarge", R"({"stations": [{"sort": 65536}]})", "stations[0].sort: 65536 is outside 0 to 65535"},
-        Refusal{"ByteTooLarge", R"({"routes": [{"name": "r", "byte": 256}]})", "routes[0].byte: 256 is outside 0 to 255"},
+        Refusal{"ByteTooLarge", R"({"routes": [{"name": "r", "byte": 256}]})",
+                "routes[0].byte: 256 is outside 0 to 255"},
         Refusal{"WrongType", R"({"routes": [{"name": "r", "word": "7"}]})", "routes[0].word: must be an integer"},
         Refusal{"RouteWithoutName", R"({"routes": [{"word": 1}]})", "routes[0]: needs a name"},
         Refusal{"BadHex", R"({"raw_pool": {"hex": "4g"}})", "raw_pool.hex: must be pairs of hexadecimal digits"},
         Refusal{"MagicOfWrongSize", R"({"header": {"magic": "AD4"}})", "header.magic: must be exactly 4 bytes"},
         Refusal{"BadOrder", R"({"section_order": "trailer-first"})", "section_order: must be"},
-        Refusal{"EdgeCountTooLarge", R"({"routes": [{"name": "r", "station_count": 0, "stops": []}], "nodes": [{"edge_count": 70000}]})",
+        Refusal{"EdgeCountTooLarge",
+                R"({"routes": [{"name": "r", "station_count": 0, "stops": []}], "nodes": [{"edge_count": 70000}]})",
                 "nodes[0].edge_count: 70000 is outside"}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 

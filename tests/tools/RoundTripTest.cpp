@@ -46,10 +46,10 @@ TEST(SampleNetwork, SummaryListsTheCompaniesInGroupingOrder) {
   MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
   const RunResult summary = RunFenwadump(dir.Path(), {"--summary", "fenwaimg.pdb"});
   EXPECT_EQ(summary.status, 0) << summary.err;
-  const std::vector<std::string> lines = {
-      "0 東都急行: 東都急行本線 (5 stops), 東都急行空港線 (3 stops)",
-      "1 北辰電鉄: 北辰電鉄北辰線 (4 stops), 北辰電鉄白樺支線 (3 stops)",
-      "2 湾岸高速鉄道: 湾岸高速鉄道臨海線 (3 stops)", "3 (no company): みなと環状線 (5 stops)", "no problems"};
+  const std::vector<std::string> lines = {"0 東都急行: 東都急行本線 (5 stops), 東都急行空港線 (3 stops)",
+                                          "1 北辰電鉄: 北辰電鉄北辰線 (4 stops), 北辰電鉄白樺支線 (3 stops)",
+                                          "2 湾岸高速鉄道: 湾岸高速鉄道臨海線 (3 stops)",
+                                          "3 (no company): みなと環状線 (5 stops)", "no problems"};
   std::size_t at = 0;
   for (const std::string& line : lines) {
     const std::size_t found = summary.out.find(line, at);
@@ -63,8 +63,8 @@ TEST(SampleNetwork, OutputIsAcceptedByJq) {
   TempDir dir;
   MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
   for (const char* file : {"fenwaimg.pdb", "network.dat"}) {
-    const RunResult jq = RunCommand(dir.Path(), "/bin/sh",
-                                    {"-c", std::string(FENWADUMP_PATH) + " " + file + " | jq -e '.routes | length == 7'"});
+    const RunResult jq = RunCommand(
+        dir.Path(), "/bin/sh", {"-c", std::string(FENWADUMP_PATH) + " " + file + " | jq -e '.routes | length == 7'"});
     EXPECT_EQ(jq.status, 0) << file << ": " << jq.out << jq.err;
     EXPECT_EQ(jq.out, "true\n");
   }
@@ -82,7 +82,8 @@ struct Generated {
 Generated Generate(unsigned seed, int stations, int routes, int nodes) {
   std::mt19937 random(seed);
   auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
-  const std::vector<std::string> pieces = {"桜", "若葉", "緑", "星", "北", "白樺", "潮", "港", "海浜", "高", "ｶﾜ", "Ki"};
+  const std::vector<std::string> pieces = {"桜", "若葉", "緑",   "星", "北", "白樺",
+                                           "潮", "港",   "海浜", "高", "ｶﾜ", "Ki"};
   const std::vector<std::string> companies = {"東都", "東都急行", "北辰電鉄", "ﾐﾅﾄ交通", "Kaigan", "湾岸高速鉄道"};
   Generated g;
   json& d = g.description;
@@ -252,8 +253,10 @@ TEST_P(GeneratedNetwork, EveryTableComesBackThroughTheImage) {
       continue;
     }
     const json& given = d["nodes"][i];
-    EXPECT_EQ(node["word_a"], given.contains("station") ? station_index.at(given["station"]) : given["word_a"].get<std::size_t>());
-    EXPECT_EQ(node["word_b"], given.contains("route") ? route_index.at(given["route"]) : given["word_b"].get<std::size_t>());
+    EXPECT_EQ(node["word_a"],
+              given.contains("station") ? station_index.at(given["station"]) : given["word_a"].get<std::size_t>());
+    EXPECT_EQ(node["word_b"],
+              given.contains("route") ? route_index.at(given["route"]) : given["word_b"].get<std::size_t>());
     ASSERT_EQ(node["edges"].size(), given["edges"].size());
     for (std::size_t j = 0; j < given["edges"].size(); ++j) {
       EXPECT_EQ(node["edges"][j]["target"], NodeIndex(given["edges"][j]["to"]) & 0x7FFF);

@@ -23,7 +23,8 @@ DumpRun DumpFile(const fs::path& folder, const std::string& file) {
   try {
     dump.json = nlohmann::ordered_json::parse(dump.run.out);
   } catch (const nlohmann::json::exception& error) {
-    ADD_FAILURE() << "fenwadump " << file << " printed no JSON: " << error.what() << "\n" << dump.run.out.substr(0, 500);
+    ADD_FAILURE() << "fenwadump " << file << " printed no JSON: " << error.what() << "\n"
+                  << dump.run.out.substr(0, 500);
   }
   return dump;
 }

@@ -3,10 +3,9 @@
 #pragma once
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/e2e/Harness.h"
 
@@ -23,4 +22,3 @@ DumpRun DumpFile(const std::filesystem::path& folder, const std::string& file);
 // Writes `description` to folder/network.json, then fenwamake -> network.dat and
 // fenwaimg -> fenwaimg.pdb in `folder`; fails the test when a step fails.
 void MakeAndConvert(const std::filesystem::path& folder, const nlohmann::json& description);
-

@@ -109,7 +109,8 @@ TEST(BaseLoader, StringIndexAndPoolAreReadWholeAtChunkBoundaries) {
     LoadNetwork(network);
     ASSERT_EQ(StringCount, static_cast<std::int32_t>(count));
     const StringTableBytes expected = LayOutStrings(network);
-    for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(StringOffset(static_cast<std::int32_t>(i)), expected.index[i]) << i;
+    for (std::size_t i = 0; i < count; ++i)
+      ASSERT_EQ(StringOffset(static_cast<std::int32_t>(i)), expected.index[i]) << i;
     ASSERT_EQ(PoolSize, expected.pool.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(StringPoolHandle.Data()), PoolSize), expected.pool) << count;
   }
@@ -152,9 +153,10 @@ TEST(BaseLoader, EachTruncatedRecordNamesItsReadSite) {
     const char* site;
   };
   // Stations 2x6, sorts 2x4, route 10 + 2 stops x4, route 10 + 2x4, index 2x2, pool 4.
-  for (Cut cut : {Cut{10, "read failure 9/8"}, Cut{base + 5, "read failure 10/8"}, Cut{base + 12 + 7, "read failure 11/8"},
-                  Cut{base + 20 + 9, "read failure 12/8"}, Cut{base + 20 + 10 + 6, "read failure 13/8"},
-                  Cut{base + 56 + 3, "read failure 14/8"}, Cut{base + 60 + 3, "read failure 15/8"}}) {
+  for (Cut cut :
+       {Cut{10, "read failure 9/8"}, Cut{base + 5, "read failure 10/8"}, Cut{base + 12 + 7, "read failure 11/8"},
+        Cut{base + 20 + 9, "read failure 12/8"}, Cut{base + 20 + 10 + 6, "read failure 13/8"},
+        Cut{base + 56 + 3, "read failure 14/8"}, Cut{base + 60 + 3, "read failure 15/8"}}) {
     const Bytes cut_file(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut.length));
     EXPECT_EQ(FatalText([&] { LoadNetworkBytes(cut_file); }).rfind(cut.site, 0), 0u) << cut.length;
   }
@@ -198,18 +200,32 @@ TEST_P(HeaderRefusalTest, IsRefusedBeforeAnyTableIsMade) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, HeaderRefusalTest,
-    testing::Values(
-        HeaderRefusal{"NegativeStations", [](NetworkSpec& s) { s.header.station_count = 0xFFFF; }, "station count -1 is negative"},
-        HeaderRefusal{"NegativeRoutes", [](NetworkSpec& s) { s.header.route_count = 0x8000; }, "route count -32768 is negative"},
-        HeaderRefusal{"NegativeStrings", [](NetworkSpec& s) { s.header.string_count = 0xFFFE; }, "string count -2 is negative"},
-        HeaderRefusal{"Stations16384", [](NetworkSpec& s) { s.header.station_count = 16384; s.header.rstat_capacity = 10; }, "station count 16384 is more than 16383"},
-        HeaderRefusal{"Routes4682", [](NetworkSpec& s) { s.header.route_count = 4682; }, "route count 4682 is more than 4681"},
-        HeaderRefusal{"CapacityGiven16384", [](NetworkSpec& s) { s.header.rstat_capacity = 16384; }, "route-station capacity 16384"},
-        HeaderRefusal{"CapacityFromStations", [](NetworkSpec& s) { s.header.station_count = 8192; }, "route-station capacity 16384"},
-        HeaderRefusal{"Nodes6534", [](NetworkSpec& s) { s.header.node_count = 6534; }, "node count 6534 is more than 6533"},
-        HeaderRefusal{"NodesWrapping", [](NetworkSpec& s) { s.header.node_count = 0xFFEC; }, "node count 65516"},
-        HeaderRefusal{"BaseOffset2To31", [](NetworkSpec& s) { s.header.base_offset = 0x80000000u; }, "base offset 2147483648 is 2^31 or more"},
-        HeaderRefusal{"TrailerOffsetHuge", [](NetworkSpec& s) { s.header.trailer_offset = 0xFFFFFFFFu; }, "trailer offset 4294967295"}),
+    testing::Values(HeaderRefusal{"NegativeStations", [](NetworkSpec& s) { s.header.station_count = 0xFFFF; },
+                                  "station count -1 is negative"},
+                    HeaderRefusal{"NegativeRoutes", [](NetworkSpec& s) { s.header.route_count = 0x8000; },
+                                  "route count -32768 is negative"},
+                    HeaderRefusal{"NegativeStrings", [](NetworkSpec& s) { s.header.string_count = 0xFFFE; },
+                                  "string count -2 is negative"},
+                    HeaderRefusal{"Stations16384",
+                                  [](NetworkSpec& s) {
+                                    s.header.station_count = 16384;
+                                    s.header.rstat_capacity = 10;
+                                  },
+                                  "station count 16384 is more than 16383"},
+                    HeaderRefusal{"Routes4682", [](NetworkSpec& s) { s.header.route_count = 4682; },
+                                  "route count 4682 is more than 4681"},
+                    HeaderRefusal{"CapacityGiven16384", [](NetworkSpec& s) { s.header.rstat_capacity = 16384; },
+                                  "route-station capacity 16384"},
+                    HeaderRefusal{"CapacityFromStations", [](NetworkSpec& s) { s.header.station_count = 8192; },
+                                  "route-station capacity 16384"},
+                    HeaderRefusal{"Nodes6534", [](NetworkSpec& s) { s.header.node_count = 6534; },
+                                  "node count 6534 is more than 6533"},
+                    HeaderRefusal{"NodesWrapping", [](NetworkSpec& s) { s.header.node_count = 0xFFEC; },
+                                  "node count 65516"},
+                    HeaderRefusal{"BaseOffset2To31", [](NetworkSpec& s) { s.header.base_offset = 0x80000000u; },
+                                  "base offset 2147483648 is 2^31 or more"},
+                    HeaderRefusal{"TrailerOffsetHuge", [](NetworkSpec& s) { s.header.trailer_offset = 0xFFFFFFFFu; },
+                                  "trailer offset 4294967295"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(BaseLoader, TheLargestTablesAnImageCanHoldStillLoad) {

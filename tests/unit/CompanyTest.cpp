@@ -136,8 +136,9 @@ TEST(AssignCompanies, RouteNamesOutsideTheStringTableAreRefused) {
   network.strings.clear();
   network.raw_string_index = std::vector<std::uint16_t>{0, 3};
   network.raw_pool = std::string("ab\0", 3);
-  EXPECT_NE(FatalText([&] { LoadNetwork(network); }).find("route 1 names string 1 at pool offset 3, outside the 3-byte"),
-            std::string::npos);
+  EXPECT_NE(
+      FatalText([&] { LoadNetwork(network); }).find("route 1 names string 1 at pool offset 3, outside the 3-byte"),
+      std::string::npos);
   network.routes[1].name_index = 0;
   network.routes[0].name_index = 1;  // route 0 is never grouped, so its name is not read
   LoadNetwork(network);

@@ -1,12 +1,10 @@
-#include "fileio/CurrentFile.h"
-
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 
+#include "fileio/CurrentFile.h"
 #include "fileio/Platform.h"
-
 #include "tests/support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -144,7 +142,8 @@ TEST_F(CurrentFileTest, SmallReadsAcrossALargeFileReturnEveryByteInOrder) {
   Bytes back(data.size());
   std::size_t done = 0;
   for (int piece = 1; done < data.size(); piece = piece % 13 + 1)
-    done += static_cast<std::size_t>(ReadCurrentFile(back.data() + done, static_cast<std::int32_t>(std::min<std::size_t>(piece, data.size() - done))));
+    done += static_cast<std::size_t>(ReadCurrentFile(
+        back.data() + done, static_cast<std::int32_t>(std::min<std::size_t>(piece, data.size() - done))));
   EXPECT_EQ(back, data);
   // Back to a position before the buffered part, and forward past it.
   for (std::int32_t offset : {5, 600 * 1024, 10, 300 * 1024 - 1}) {

@@ -1,13 +1,17 @@
-#include "driver/Fatal.h"
-
 #include <gtest/gtest.h>
 
+#include "driver/Fatal.h"
 #include "tests/support/TestSupport.h"
 
 TEST(FormatDecimal, WritesWithoutLeadingZeros) {
   char text[8];
-  for (auto [value, expected] : {std::pair{0u, "0"}, {7u, "7"}, {950u, "950"}, {1554u, "1554"}, {10000u, "10000"},
-                                 {99999u, "99999"}, {1000u, "1000"}}) {
+  for (auto [value, expected] : {std::pair{0u, "0"},
+                                 {7u, "7"},
+                                 {950u, "950"},
+                                 {1554u, "1554"},
+                                 {10000u, "10000"},
+                                 {99999u, "99999"},
+                                 {1000u, "1000"}}) {
     FormatDecimal(value, text);
     EXPECT_STREQ(text, expected);
   }

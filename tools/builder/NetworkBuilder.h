@@ -60,7 +60,7 @@ struct HeaderSpec {
   std::optional<std::uint16_t> route_count;
   std::optional<std::uint16_t> string_count;
   std::optional<std::uint16_t> pool_size;
-  std::uint16_t edge_capacity = 0;  // 0: 10000
+  std::uint16_t edge_capacity = 0;               // 0: 10000
   std::array<std::uint8_t, 34> unused_middle{};  // bytes 12 to 45
   std::array<std::uint8_t, 4> unused_tail{};     // bytes 60 to 63
 };
@@ -71,7 +71,7 @@ struct NetworkSpec {
   HeaderSpec header;
   std::vector<StationSpec> stations;
   std::vector<RouteSpec> routes;
-  std::vector<std::string> strings;  // each stored with a NUL behind it
+  std::vector<std::string> strings;                            // each stored with a NUL behind it
   std::optional<std::vector<std::uint16_t>> raw_string_index;  // replaces the index made from `strings`
   std::optional<std::string> raw_pool;                         // replaces the pool made from `strings`
   std::vector<NodeSpec> nodes;

@@ -95,9 +95,7 @@ class Strings {
   std::size_t PoolSize() const { return pool_.size(); }
   std::uint16_t Offset(std::size_t i) const { return index_[i]; }
   bool Valid(std::size_t i) const { return i < index_.size() && index_[i] < pool_.size(); }
-  bool Terminated(std::size_t i) const {
-    return Valid(i) && pool_.find('\0', index_[i]) != std::string::npos;
-  }
+  bool Terminated(std::size_t i) const { return Valid(i) && pool_.find('\0', index_[i]) != std::string::npos; }
   // String i's bytes up to its NUL or the end of the pool; empty when outside.
   std::string At(std::size_t i) const {
     if (!Valid(i)) return {};
@@ -230,7 +228,8 @@ class IntermediateReader {
     dump_.document["header"] = h;
     for (auto [what, count] : {std::pair{"station count", station_count_}, std::pair{"route count", route_count_},
                                std::pair{"string count", string_count_}}) {
-      if (count < 0) report_.Problem(std::string("the header's ") + what + " " + std::to_string(count) + " is negative");
+      if (count < 0)
+        report_.Problem(std::string("the header's ") + what + " " + std::to_string(count) + " is negative");
     }
     for (auto [what, offset] : {std::pair{"base", base_offset_}, std::pair{"trailer", trailer_offset_}}) {
       if (offset > kMaxSectionOffset)
@@ -289,7 +288,8 @@ class IntermediateReader {
     }
     for (std::int32_t i = 0; i < stations; ++i) {
       const std::uint64_t record = at;
-      if (!Take(at, kSortRecordSize, "the sort record of station " + std::to_string(i))) return ReadStrings(std::nullopt);
+      if (!Take(at, kSortRecordSize, "the sort record of station " + std::to_string(i)))
+        return ReadStrings(std::nullopt);
       stations_[static_cast<std::size_t>(i)]["sort"] = file_.LE16(record);
       stations_[static_cast<std::size_t>(i)]["kana_sort"] = file_.LE16(record + 2);
     }
@@ -388,7 +388,8 @@ class DatabaseReader {
     doc["kind"] = "database";
     doc["size"] = file_.Size();
     if (!file_.Has(0, kDatabaseHeaderSize)) {
-      report_.Problem("the file is " + std::to_string(file_.Size()) + " bytes, shorter than the 78-byte database header");
+      report_.Problem("the file is " + std::to_string(file_.Size()) +
+                      " bytes, shorter than the 78-byte database header");
       return;
     }
     ReadDatabaseHeader();
@@ -430,15 +431,17 @@ class DatabaseReader {
 
     std::string expected_name(kNameFieldSize, '\0');
     std::memcpy(expected_name.data(), "fenwaimg", 8);
-    Expect(name_field == expected_name, "the database name is \"" + Ascii(name_field) + "\", not \"fenwaimg\" padded with NULs");
+    Expect(name_field == expected_name,
+           "the database name is \"" + Ascii(name_field) + "\", not \"fenwaimg\" padded with NULs");
     Expect(file_.Bytes(60, 4) == "Data", "the type is \"" + Ascii(file_.Bytes(60, 4)) + "\", not \"Data\"");
     Expect(file_.Bytes(64, 4) == "FNWA", "the creator is \"" + Ascii(file_.Bytes(64, 4)) + "\", not \"FNWA\"");
     Expect(file_.BE32(36) == kDatabaseDate && file_.BE32(40) == kDatabaseDate,
            "the creation and modification dates are not the converter's fixed date 0x34EEA753");
-    for (auto [what, offset, size] : {std::tuple{"attributes", 32, 2}, std::tuple{"version", 34, 2},
-                                      std::tuple{"backup date", 44, 4}, std::tuple{"modification number", 48, 4},
-                                      std::tuple{"application info offset", 52, 4}, std::tuple{"sort info offset", 56, 4},
-                                      std::tuple{"unique ID seed", 68, 4}, std::tuple{"next record list", 72, 4}}) {
+    for (auto [what, offset, size] :
+         {std::tuple{"attributes", 32, 2}, std::tuple{"version", 34, 2}, std::tuple{"backup date", 44, 4},
+          std::tuple{"modification number", 48, 4}, std::tuple{"application info offset", 52, 4},
+          std::tuple{"sort info offset", 56, 4}, std::tuple{"unique ID seed", 68, 4},
+          std::tuple{"next record list", 72, 4}}) {
       const std::uint32_t value = size == 2 ? file_.BE16(offset) : file_.BE32(offset);
       Expect(value == 0, std::string("the ") + what + " is " + std::to_string(value) + ", not 0");
     }
@@ -452,8 +455,8 @@ class DatabaseReader {
     std::size_t entries = record_count_;
     if (!file_.Has(0, list_end)) {
       entries = (file_.Size() - kDatabaseHeaderSize) / kRecordEntrySize;
-      report_.Problem("the record list of " + std::to_string(record_count_) + " entries runs past the end of the file; " +
-                      std::to_string(entries) + " entries are there");
+      report_.Problem("the record list of " + std::to_string(record_count_) +
+                      " entries runs past the end of the file; " + std::to_string(entries) + " entries are there");
     }
     std::vector<std::uint32_t> offsets;
     for (std::size_t i = 0; i < entries; ++i) offsets.push_back(file_.BE32(kDatabaseHeaderSize + kRecordEntrySize * i));
@@ -469,15 +472,16 @@ class DatabaseReader {
                                       static_cast<std::uint32_t>(file_.U8(entry + 6)) << 8 | file_.U8(entry + 7);
       OrderedJson record;
       record["index"] = i;
-      record["content"] = i == 0 ? std::string("image header")
+      record["content"] = i == 0             ? std::string("image header")
                           : i < kRecordCount ? std::string(i % 2 == 1 ? "tag " : "table ") + kTags[(i - 1) / 2]
                                              : std::string("unexpected");
       record["offset"] = offsets[i];
       record["attributes"] = attributes;
       record["unique_id"] = unique_id;
-      Expect(attributes == kRecordAttributes, "record " + std::to_string(i) + " has the attributes " + Hex4(attributes) +
-                                                  ", not 0x0040 (dirty)");
-      Expect(unique_id == 0, "record " + std::to_string(i) + " has the unique ID " + std::to_string(unique_id) + ", not 0");
+      Expect(attributes == kRecordAttributes,
+             "record " + std::to_string(i) + " has the attributes " + Hex4(attributes) + ", not 0x0040 (dirty)");
+      Expect(unique_id == 0,
+             "record " + std::to_string(i) + " has the unique ID " + std::to_string(unique_id) + ", not 0");
       const std::uint64_t start = offsets[i];
       const std::uint64_t end = i + 1 < entries ? std::uint64_t{offsets[i + 1]} : file_.Size();
       bool good = true;
@@ -487,8 +491,8 @@ class DatabaseReader {
         good = false;
       }
       if (start > file_.Size()) {
-        report_.Problem("record " + std::to_string(i) + " starts at " + std::to_string(start) + ", past the end of the " +
-                        std::to_string(file_.Size()) + "-byte file");
+        report_.Problem("record " + std::to_string(i) + " starts at " + std::to_string(start) +
+                        ", past the end of the " + std::to_string(file_.Size()) + "-byte file");
         good = false;
       } else if (end < start) {
         report_.Problem("record " + std::to_string(i + 1) + " starts at " + std::to_string(end) + ", before record " +
@@ -525,12 +529,13 @@ class DatabaseReader {
     OrderedJson h;
     h["magic"] = Ascii(record->Bytes(0, 4));
     h["version"] = Ascii(record->Bytes(4, 4));
-    Expect(record->Bytes(0, 4) == "IMG0", "the image header's magic is \"" + Ascii(record->Bytes(0, 4)) + "\", not \"IMG0\"");
+    Expect(record->Bytes(0, 4) == "IMG0",
+           "the image header's magic is \"" + Ascii(record->Bytes(0, 4)) + "\", not \"IMG0\"");
     Counts c;
-    std::uint16_t* fields[] = {&c.stations, &c.routes, &c.strings, &c.pool, &c.rstat, &c.node_total,
-                               &c.file_nodes, &c.edges, &c.value_entries};
-    const char* names[] = {"station_count",  "route_count",     "string_count", "pool_size",          "rstat_capacity",
-                           "node_total",     "file_node_count", "edge_count",   "value_entry_count"};
+    std::uint16_t* fields[] = {&c.stations,   &c.routes,     &c.strings, &c.pool,         &c.rstat,
+                               &c.node_total, &c.file_nodes, &c.edges,   &c.value_entries};
+    const char* names[] = {"station_count", "route_count",     "string_count", "pool_size",        "rstat_capacity",
+                           "node_total",    "file_node_count", "edge_count",   "value_entry_count"};
     for (std::size_t k = 0; k < 9; ++k) {
       *fields[k] = record->BE16(kImageCountsOffset + 2 * k);
       h[names[k]] = *fields[k];
@@ -555,22 +560,26 @@ class DatabaseReader {
         continue;
       }
       Expect(record->Size() == kTagSize && record->Bytes(0, 4) == kTags[k],
-             "record " + std::to_string(index) + " is \"" + Ascii(record->Bytes(0, std::min<std::size_t>(record->Size(), 8))) +
-                 "\", not the tag \"" + kTags[k] + "\"");
+             "record " + std::to_string(index) + " is \"" +
+                 Ascii(record->Bytes(0, std::min<std::size_t>(record->Size(), 8))) + "\", not the tag \"" + kTags[k] +
+                 "\"");
     }
     if (counts_) {
       const Counts& c = *counts_;
-      const std::uint32_t lengths[] = {4u * c.stations, 2u * c.stations, 2u * c.stations,
-                                       kRouteRecordBytes * c.routes, 2u * c.strings, c.pool,
-                                       4u * c.rstat, kNodeRecordBytes * c.node_total, 4u * c.edges};
+      const std::uint32_t lengths[] = {
+          4u * c.stations, 2u * c.stations, 2u * c.stations, kRouteRecordBytes * c.routes,
+          2u * c.strings,  c.pool,          4u * c.rstat,    kNodeRecordBytes * c.node_total,
+          4u * c.edges};
       for (std::size_t k = 0; k < 9; ++k) {
         std::optional<View> table = Record(2 + 2 * k);
         if (!table) {
-          report_.Problem(std::string("the ") + kTags[k] + " table (record " + std::to_string(2 + 2 * k) + ") is missing");
+          report_.Problem(std::string("the ") + kTags[k] + " table (record " + std::to_string(2 + 2 * k) +
+                          ") is missing");
           continue;
         }
-        Expect(table->Size() == lengths[k], std::string("the ") + kTags[k] + " table is " + std::to_string(table->Size()) +
-                                                " bytes; the image header's counts make it " + std::to_string(lengths[k]));
+        Expect(table->Size() == lengths[k],
+               std::string("the ") + kTags[k] + " table is " + std::to_string(table->Size()) +
+                   " bytes; the image header's counts make it " + std::to_string(lengths[k]));
       }
     }
     if (records_.size() > kRecordCount) report_.Problem("there are records beyond the 19 the image has");
@@ -596,7 +605,8 @@ class DatabaseReader {
   void ReadStringTable() {
     const View index_table = Table(4), pool_table = Table(5);
     std::vector<std::uint16_t> index;
-    for (std::uint32_t i = 0; i < counts_->strings && index_table.Has(2 * i, 2); ++i) index.push_back(index_table.BE16(2 * i));
+    for (std::uint32_t i = 0; i < counts_->strings && index_table.Has(2 * i, 2); ++i)
+      index.push_back(index_table.BE16(2 * i));
     strings_.emplace(index, pool_table.Bytes(0, std::min<std::size_t>(pool_table.Size(), counts_->pool)));
   }
 
@@ -619,7 +629,9 @@ class DatabaseReader {
         AddText(route, "name", strings_->At(name));
       } else {
         route["name"] = nullptr;
-        if (r > 0) report_.Problem("route " + std::to_string(r) + " names string " + std::to_string(name) + ", outside the string table");
+        if (r > 0)
+          report_.Problem("route " + std::to_string(r) + " names string " + std::to_string(name) +
+                          ", outside the string table");
       }
       route["company"] = company == kNone ? OrderedJson(nullptr) : OrderedJson(company);
       route["company_length"] = length;
@@ -632,13 +644,16 @@ class DatabaseReader {
       route["stops"] = OrderedJson::array();
       if (first + 2ull * count > slots) {
         report_.Problem("route " + std::to_string(r) + "'s " + std::to_string(count) + " stops from slot " +
-                        std::to_string(first) + " run past the route-station table's " + std::to_string(slots) + " slots");
+                        std::to_string(first) + " run past the route-station table's " + std::to_string(slots) +
+                        " slots");
       } else {
         for (std::uint32_t j = 0; j < count; ++j)
-          route["stops"].push_back({{"station", rsta.BE16(2ull * (first + j))}, {"companion", rsta.BE16(2ull * (first + count + j))}});
+          route["stops"].push_back(
+              {{"station", rsta.BE16(2ull * (first + j))}, {"companion", rsta.BE16(2ull * (first + count + j))}});
       }
       Expect(first == (next_slot & 0xFFFF), "route " + std::to_string(r) + " starts at slot " + std::to_string(first) +
-                                                ", not " + std::to_string(next_slot) + " behind the blocks of the routes before it");
+                                                ", not " + std::to_string(next_slot) +
+                                                " behind the blocks of the routes before it");
       next_slot += 2ull * count;
       names.emplace_back(name, length);
       stored.push_back(company);
@@ -666,7 +681,8 @@ class DatabaseReader {
     for (std::size_t r = 0; r < stored.size(); ++r) {
       if (stored[r] != expected[r]) {
         report_.Problem("route " + std::to_string(r) + " has company " +
-                        (stored[r] == kNone ? std::string("none") : std::to_string(stored[r])) + "; its name makes it " +
+                        (stored[r] == kNone ? std::string("none") : std::to_string(stored[r])) +
+                        "; its name makes it " +
                         (expected[r] == kNone ? std::string("none") : std::to_string(expected[r])));
       }
     }
@@ -721,7 +737,8 @@ class DatabaseReader {
           Expect((target & kEdgeFlag) == 0, "edge " + std::to_string(first + j) + " keeps bit 15 of its target set");
           if ((target & 0x7FFF) >= counts_->node_total)
             report_.Warning("edge " + std::to_string(first + j) + " of node " + std::to_string(i) + " leads to node " +
-                            std::to_string(target & 0x7FFF) + ", beyond the " + std::to_string(counts_->node_total) + " nodes");
+                            std::to_string(target & 0x7FFF) + ", beyond the " + std::to_string(counts_->node_total) +
+                            " nodes");
           node["edges"].push_back({{"target", target}, {"value", value}});
         }
       }
@@ -753,7 +770,8 @@ class DatabaseReader {
 FileKind DetectKind(const std::vector<std::uint8_t>& bytes) {
   if (bytes.size() >= 4 && std::memcmp(bytes.data(), kMagic, 4) == 0) return FileKind::kIntermediate;
   const View file(bytes.data(), bytes.size());
-  if (file.Bytes(0, 8) == "fenwaimg" || (file.Has(0, 68) && file.Bytes(60, 8) == "DataFNWA")) return FileKind::kDatabase;
+  if (file.Bytes(0, 8) == "fenwaimg" || (file.Has(0, 68) && file.Bytes(60, 8) == "DataFNWA"))
+    return FileKind::kDatabase;
   return FileKind::kUnknown;
 }
 

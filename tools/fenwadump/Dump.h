@@ -7,10 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 using OrderedJson = nlohmann::ordered_json;
 

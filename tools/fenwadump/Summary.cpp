@@ -46,17 +46,17 @@ std::string Summarize(const Dump& dump) {
   if (dump.kind == FileKind::kDatabase) {
     const OrderedJson db = doc.value("database", OrderedJson::object());
     const OrderedJson image = doc.value("image_header", OrderedJson::object());
-    out << "database \"" << Field(db, "name") << "\" (type " << Field(db, "type") << ", creator " << Field(db, "creator")
-        << "), " << Count(doc, "records") << " records, " << Field(doc, "size") << " bytes, image format "
-        << Field(image, "version") << "\n";
+    out << "database \"" << Field(db, "name") << "\" (type " << Field(db, "type") << ", creator "
+        << Field(db, "creator") << "), " << Count(doc, "records") << " records, " << Field(doc, "size")
+        << " bytes, image format " << Field(image, "version") << "\n";
     out << "  " << Count(doc, "stations") << " stations, " << Count(doc, "routes") << " routes, "
         << Count(doc, "companies") << " companies, " << Count(doc, "strings") << " strings ("
         << Field(image, "pool_size") << " pool bytes)\n";
     const OrderedJson rsta = doc.value("route_stations", OrderedJson::object());
     out << "  route-station table: " << Field(rsta, "slots_used") << " of " << Field(rsta, "slots")
-        << " slots used; nodes: "
-        << Field(image, "file_node_count") << " from the file and " << "20" << " reserve; edges: "
-        << Field(doc, "edge_count") << "\n";
+        << " slots used; nodes: " << Field(image, "file_node_count") << " from the file and "
+        << "20"
+        << " reserve; edges: " << Field(doc, "edge_count") << "\n";
     if (Count(doc, "companies") > 0) out << "  companies:\n";
     for (const OrderedJson& company : doc.value("companies", OrderedJson::array())) {
       out << "    " << Field(company, "number") << " "
@@ -68,9 +68,9 @@ std::string Summarize(const Dump& dump) {
   } else if (dump.kind == FileKind::kIntermediate) {
     const OrderedJson header = doc.value("header", OrderedJson::object());
     out << "intermediate data file, " << Field(doc, "size") << " bytes\n";
-    out << "  " << Count(doc, "stations") << " stations, " << Count(doc, "routes") << " routes, " << Count(doc, "strings")
-        << " strings (" << Field(header, "pool_size") << " pool bytes), " << Count(doc, "nodes") << " nodes, "
-        << Field(doc, "edge_total") << " edges\n";
+    out << "  " << Count(doc, "stations") << " stations, " << Count(doc, "routes") << " routes, "
+        << Count(doc, "strings") << " strings (" << Field(header, "pool_size") << " pool bytes), "
+        << Count(doc, "nodes") << " nodes, " << Field(doc, "edge_total") << " edges\n";
     if (Count(doc, "routes") > 0) out << "  routes:\n";
     for (const OrderedJson& route : doc.value("routes", OrderedJson::array())) {
       out << "    " << Field(route, "index") << " " << Text(route.value("name", OrderedJson()));

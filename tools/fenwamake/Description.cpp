@@ -46,9 +46,8 @@ const json& Array(const json& value, const std::string& where) {
 
 std::int64_t Integer(const json& value, const std::string& where, std::int64_t low, std::int64_t high) {
   if (!value.is_number_integer()) Fail(where, "must be an integer");
-  const std::int64_t number = value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX
-                                  ? INT64_MAX
-                                  : value.get<std::int64_t>();
+  const std::int64_t number =
+      value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX ? INT64_MAX : value.get<std::int64_t>();
   if (number < low || number > high)
     Fail(where, std::to_string(number) + " is outside " + std::to_string(low) + " to " + std::to_string(high));
   return number;
@@ -188,12 +187,15 @@ class Reader {
       }
       OptionalField(item, "name_index", where, route.name_index, Word);
       if (item.contains("company_length"))
-        route.company_length = static_cast<std::uint8_t>(Integer(item.at("company_length"), At(where, "company_length"), 0, 0xFF));
+        route.company_length =
+            static_cast<std::uint8_t>(Integer(item.at("company_length"), At(where, "company_length"), 0, 0xFF));
       OptionalField(item, "spare", where, route.spare, Word);
       OptionalField(item, "word", where, route.word, Word);
-      if (item.contains("byte")) route.byte = static_cast<std::uint8_t>(Integer(item.at("byte"), At(where, "byte"), 0, 0xFF));
+      if (item.contains("byte"))
+        route.byte = static_cast<std::uint8_t>(Integer(item.at("byte"), At(where, "byte"), 0, 0xFF));
       OptionalField(item, "trailer", where, route.trailer, Word);
-      if (item.contains("station_count")) route.station_count = Word(item.at("station_count"), At(where, "station_count"));
+      if (item.contains("station_count"))
+        route.station_count = Word(item.at("station_count"), At(where, "station_count"));
       if (item.contains("stops")) {
         const json& stops = Array(item.at("stops"), At(where, "stops"));
         for (std::size_t j = 0; j < stops.size(); ++j) {
@@ -240,7 +242,8 @@ class Reader {
           const json& to = edges[j].at("to");
           if (to.is_string()) {
             auto found = node_by_id.find(to.get<std::string>());
-            if (found == node_by_id.end()) Fail(At(edge_where, "to"), "no node has the id \"" + to.get<std::string>() + "\"");
+            if (found == node_by_id.end())
+              Fail(At(edge_where, "to"), "no node has the id \"" + to.get<std::string>() + "\"");
             edge.target = found->second;
           } else {
             edge.target = Word(to, At(edge_where, "to"));
@@ -271,7 +274,8 @@ class Reader {
     HeaderSpec& h = spec_.header;
     FixedBytes(item, "magic", where, h.magic);
     if (item.contains("base_offset"))
-      h.base_offset = static_cast<std::uint32_t>(Integer(item.at("base_offset"), At(where, "base_offset"), 0, 0xFFFFFFFF));
+      h.base_offset =
+          static_cast<std::uint32_t>(Integer(item.at("base_offset"), At(where, "base_offset"), 0, 0xFFFFFFFF));
     if (item.contains("trailer_offset"))
       h.trailer_offset =
           static_cast<std::uint32_t>(Integer(item.at("trailer_offset"), At(where, "trailer_offset"), 0, 0xFFFFFFFF));

@@ -9,10 +9,9 @@
 // The fields are listed in the README's section on the companion tools.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "tools/builder/NetworkBuilder.h"
 
