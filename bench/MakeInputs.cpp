@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fuzz/SampleNetworks.h"
+#include "tests/support/SampleNetworks.h"
 
 namespace {
 

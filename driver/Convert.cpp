@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 #include "driver/Messages.h"
 #include "fileio/CurrentFile.h"
 #include "network/Base.h"

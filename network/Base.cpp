@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 
 std::int32_t StationCount = 0;
 std::int32_t Num_r = 0;

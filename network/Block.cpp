@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 
 void Block::Create(std::size_t size) {
   try {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "network/format.h"
+#include "network/IntermediateFormat.h"
 
 class Block {
  public:

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 #include "fileio/CurrentFile.h"
 #include "network/Base.h"
-#include "network/format.h"
+#include "network/IntermediateFormat.h"
 
 std::uint16_t NodeTotal = 0;
 std::uint16_t FileNodeCount = 0;

@@ -6,7 +6,7 @@
 #include "fileio/CurrentFile.h"
 #include "network/Base.h"
 #include "network/Graph.h"
-#include "network/format.h"
+#include "network/IntermediateFormat.h"
 #include "pdb/Container.h"
 
 namespace {

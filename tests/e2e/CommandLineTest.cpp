@@ -2,7 +2,7 @@
 // the files it leaves behind.
 #include <gtest/gtest.h>
 
-#include "tests/e2e/Harness.h"
+#include "tests/support/Harness.h"
 
 namespace fs = std::filesystem;
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Fatal.h"
 #include "driver/Convert.h"
-#include "driver/Fatal.h"
-#include "tests/e2e/Harness.h"
-#include "tests/fuzz/SampleNetworks.h"
+#include "tests/support/Harness.h"
+#include "tests/support/SampleNetworks.h"
 
 namespace fs = std::filesystem;
 

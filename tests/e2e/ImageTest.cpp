@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "tests/e2e/Harness.h"
+#include "tests/support/Harness.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "tests/e2e/Harness.h"
+#include "tests/support/Harness.h"
 
 namespace fs = std::filesystem;
 

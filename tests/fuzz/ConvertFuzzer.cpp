@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Fatal.h"
 #include "driver/Convert.h"
-#include "driver/Fatal.h"
 
 namespace {
 

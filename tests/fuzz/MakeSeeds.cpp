@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/fuzz/SampleNetworks.h"
+#include "tests/support/SampleNetworks.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 #include "fileio/CurrentFile.h"
 #include "network/Base.h"
 #include "network/Graph.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/builder/NetworkBuilder.h"
+#include "network/NetworkSpec.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "tests/tools/ToolRun.h"
+#include "tests/support/ToolRun.h"
 #include "tools/fenwadump/Dump.h"
 
 namespace fs = std::filesystem;

@@ -1,8 +1,8 @@
 // fenwamake: descriptions into intermediate data files, and the descriptions it refuses.
 #include <gtest/gtest.h>
 
-#include "network/format.h"
-#include "tests/tools/ToolRun.h"
+#include "network/IntermediateFormat.h"
+#include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;

@@ -6,7 +6,7 @@
 #include <random>
 #include <set>
 
-#include "tests/tools/ToolRun.h"
+#include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;

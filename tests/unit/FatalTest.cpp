@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 #include "tests/support/TestSupport.h"
 
 TEST(FormatDecimal, WritesWithoutLeadingZeros) {

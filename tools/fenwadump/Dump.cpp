@@ -7,9 +7,9 @@
 #include <optional>
 #include <sstream>
 
-#include "network/format.h"
+#include "network/IntermediateFormat.h"
 #include "pdb/Container.h"
-#include "tools/fenwamake/ShiftJis.h"
+#include "text/ShiftJis.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "tools/fenwamake/ShiftJis.h"
+#include "text/ShiftJis.h"
 
 using nlohmann::json;
 

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/builder/NetworkBuilder.h"
+#include "network/NetworkSpec.h"
 
 // A description that cannot be read; what() names the field, as in "routes[2].company: ...".
 class DescriptionError : public std::runtime_error {

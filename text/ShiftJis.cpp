@@ -1,4 +1,4 @@
-#include "tools/fenwamake/ShiftJis.h"
+#include "text/ShiftJis.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "tools/builder/NetworkBuilder.h"
+#include "network/NetworkSpec.h"
 
 #include <stdexcept>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/Harness.h"
+#include "tests/support/Harness.h"
 
 RunResult RunFenwamake(const std::filesystem::path& folder, const std::vector<std::string>& args);
 RunResult RunFenwadump(const std::filesystem::path& folder, const std::vector<std::string>& args);

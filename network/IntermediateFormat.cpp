@@ -1,9 +1,9 @@
-#include "network/format.h"
+#include "network/IntermediateFormat.h"
 
 #include <cstring>
 #include <string>
 
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/Fatal.h"
+#include "base/Fatal.h"
 
 #include <cstring>
 

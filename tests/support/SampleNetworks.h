@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/builder/NetworkBuilder.h"
+#include "network/NetworkSpec.h"
 
 namespace samples {
 
