@@ -20,35 +20,15 @@ void DataError(int number, const std::string& detail) {
   FatalError(text);
 }
 
-const char* ReadSiteDescription(int site) {
-  switch (site) {
-    case kSiteHeader: return "the 64-byte header";
-    case kSiteStation: return "a 6-byte station record";
-    case kSiteSort: return "a 4-byte sort record";
-    case kSiteRoute: return "a 10-byte route record";
-    case kSiteRouteStation: return "a 4-byte route-station entry";
-    case kSiteStringIndex: return "a chunk of the string index";
-    case kSiteStringPool: return "a chunk of the string pool";
-    case kSiteTrailer: return "a 2-byte route trailer word";
-    case kSiteNode: return "a 6-byte node record";
-    case kSiteEdge: return "a 4-byte edge entry";
-    default: return "an unknown read";
-  }
-}
-
-void ReadFailure(int site, int cause, std::uint32_t offset) {
-  FatalError("read failure " + std::to_string(site) + "/" + std::to_string(cause) + ": the input ends inside " +
-             ReadSiteDescription(site) + " at offset " + std::to_string(offset));
+void ReadFailure(int site, int cause, const char* what, std::uint64_t offset) {
+  FatalError("read failure " + std::to_string(site) + "/" + std::to_string(cause) + ": the input ends inside " + what +
+             " at offset " + std::to_string(offset));
 }
 
 void InputLimitError(const std::string& detail) { FatalError("input refused: " + detail); }
 
-namespace {
-// Large enough for the longest source path a build can produce.
-char assertion_text[4096];
-}  // namespace
-
 void AssertFailed(const char* expression, const char* file, unsigned line) {
+  char assertion_text[4096];  // large enough for the longest source path a build can produce
   char number[8];
   FormatDecimal(line % 100000, number);
   char* const last = assertion_text + sizeof assertion_text - 1;

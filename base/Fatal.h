@@ -1,8 +1,8 @@
 // The one road by which every failure ends a conversion.
 //
 // A failure never returns to its caller: FatalError throws FatalErrorException,
-// which the entry catches to end the process with exit status 9. Because every
-// failure takes this one road, tests can drive failures in-process.
+// which the converter's entry catches to end the process with exit status 9.
+// Because every failure takes this one road, tests can drive failures in-process.
 #pragma once
 
 #include <cstdint>
@@ -23,29 +23,15 @@ inline constexpr int kErrorObsoleteData = 3;
 inline constexpr int kErrorInsufficientNodes = 6;
 inline constexpr int kErrorInsufficientRStat = 19;
 
-// Read sites of the loaders; each names the record whose read came up short.
-enum ReadSite : int {
-  kSiteHeader = 9,
-  kSiteStation = 10,
-  kSiteSort = 11,
-  kSiteRoute = 12,
-  kSiteRouteStation = 13,
-  kSiteStringIndex = 14,
-  kSiteStringPool = 15,
-  kSiteTrailer = 16,
-  kSiteNode = 17,
-  kSiteEdge = 18,
-};
-
 [[noreturn]] void FatalError(const std::string& text);
 
 // The data error's text ("E005:Obsolete Data"), optionally followed by detail.
 [[noreturn]] void DataError(int number, const std::string& detail = "");
 const char* DataErrorText(int number);
 
-// A read at `offset` of the input came up short.
-[[noreturn]] void ReadFailure(int site, int cause, std::uint32_t offset);
-const char* ReadSiteDescription(int site);
+// A read of `what` (the record it was for) at `offset` of the input came up
+// short; `site` numbers the read and `cause` says why.
+[[noreturn]] void ReadFailure(int site, int cause, const char* what, std::uint64_t offset);
 
 // The input asks for more than the image can hold, or refers outside its own tables.
 [[noreturn]] void InputLimitError(const std::string& detail);

@@ -3,30 +3,28 @@
 #include <cstdio>
 #include <string>
 
+#include "base/ByteWriter.h"
 #include "base/Fatal.h"
 #include "driver/Messages.h"
 #include "fileio/CurrentFile.h"
-#include "network/Base.h"
-#include "network/Graph.h"
+#include "network/Companies.h"
+#include "network/Loader.h"
 #include "pdb/Image.h"
 
 namespace {
 
-[[noreturn]] void OpenFailure(const std::string& what) {
+[[noreturn]] void OpenFailure(const std::string& what, const CurrentFile& file) {
   std::fputs(kOpenFailureMessage, stdout);
-  FatalError(what + ": " + CurrentFileError());
+  FatalError(what + ": " + file.Error());
 }
 
-void ConvertOpenFile() {
-  ReleaseGraphTables();
-  ReleaseNetworkTables();
-  LoadBaseTables();
-  AssignCompanies();
-  LoadGraph();
-  CloseCurrentFile();
-  if (!OpenReplacement(kOutputFileName)) OpenFailure(std::string("cannot create ") + kOutputFileName);
-  WriteImage(kImageVersion);
-  if (!CommitReplacement()) OpenFailure(std::string("cannot write ") + kOutputFileName);
+// Loads the network and its graph from the open input, then closes it.
+void Load(CurrentFile& input, Network& network, Graph& graph) {
+  const NetworkInput bytes = NetworkInput::Read(input);
+  network = LoadBaseTables(bytes);
+  AssignCompanies(network);
+  graph = LoadGraph(bytes);
+  input.Close();
 }
 
 void PrintDiagnostic(const std::string& text) {
@@ -38,13 +36,18 @@ void PrintDiagnostic(const std::string& text) {
 }  // namespace
 
 void ConvertFile(const char* path) {
-  if (!OpenCurrentFile(path, "rb")) OpenFailure(std::string("cannot open ") + path);
-  try {
-    ConvertOpenFile();
-  } catch (...) {
-    AbandonCurrentFile();  // the input, or an unfinished output, which is removed
-    throw;
-  }
+  CurrentFile file;  // closed, and an unfinished output removed, whatever happens
+  if (!file.Open(path, "rb")) OpenFailure(std::string("cannot open ") + path, file);
+  Network network;
+  Graph graph;
+  Load(file, network, graph);
+  FinishGraph(graph);
+  EmptySpecialAndReserveNodes(graph);
+  ByteWriter image;
+  WriteImage(network, graph, kImageVersion, image);
+  if (!file.OpenReplacement(kOutputFileName)) OpenFailure(std::string("cannot create ") + kOutputFileName, file);
+  file.Write(image.Bytes().data(), static_cast<std::int32_t>(image.Size()));
+  if (!file.CommitReplacement()) OpenFailure(std::string("cannot write ") + kOutputFileName, file);
 }
 
 int RunConverter(int argc, char** argv) {

@@ -4,34 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
-
-#include "fileio/Platform.h"
 
 namespace {
 
-// Large enough that the biggest input and image cost a handful of system calls.
+// Large enough that thousands of small records cost a handful of system calls.
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-enum class BufferState { kEmpty, kReading, kWriting };
-
-struct CurrentFile {
-  PlatformHandle handle = kInvalidHandle;
-  bool can_read = false;
-  bool can_write = false;
-  std::int64_t position = 0;     // where the next read or write takes place
-  std::int64_t os_position = 0;  // where the system's file pointer stands
-  BufferState state = BufferState::kEmpty;
-  std::int64_t buffer_start = 0;  // file offset of the buffer's first byte
-  std::size_t buffer_length = 0;  // bytes read ahead, or bytes waiting to be written
-  bool write_failed = false;
-  std::string replacement_temp;  // set while a replacement is being written
-  std::string replacement_target;
-};
-
-CurrentFile current;
-std::unique_ptr<std::uint8_t[]> buffer;
-std::string last_error;
+// Reads and writes at least this large skip the buffer.
+constexpr std::size_t kDirectSize = 64 * 1024;
 
 void PrintTraceLine(const char* name) {
   std::fputs("fn=", stdout);
@@ -39,81 +18,114 @@ void PrintTraceLine(const char* name) {
   std::fputs("P\n", stdout);
 }
 
-void NoteFailure(const char* what) { last_error = std::string(what) + ": " + PlatformLastError(); }
+}  // namespace
 
-void ResetCurrentFile() { current = CurrentFile{}; }
+void CurrentFile::NoteFailure(const char* what) { error_ = std::string(what) + ": " + PlatformLastError(); }
 
-bool AdoptHandle(PlatformHandle handle, bool can_read, bool can_write) {
-  current.handle = handle;
+void CurrentFile::Reset() {
+  handle_ = kInvalidHandle;
+  can_read_ = can_write_ = false;
+  position_ = os_position_ = 0;
+  state_ = BufferState::kEmpty;
+  buffer_start_ = 0;
+  buffer_length_ = 0;
+  write_failed_ = false;
+  replacement_temp_.clear();
+  replacement_target_.clear();
+}
+
+bool CurrentFile::Adopt(PlatformHandle handle, bool can_read, bool can_write) {
+  handle_ = handle;
   if (handle == kInvalidHandle) return false;
-  current.can_read = can_read;
-  current.can_write = can_write;
-  if (!buffer) buffer.reset(new std::uint8_t[kBufferSize]);
+  can_read_ = can_read;
+  can_write_ = can_write;
   return true;
 }
 
-bool MoveSystemPointer(std::int64_t offset) {
-  if (current.os_position == offset) return true;
-  if (PlatformSeek(current.handle, offset, false) != offset) {
+bool CurrentFile::MoveSystemPointer(std::int64_t offset) {
+  if (os_position_ == offset) return true;
+  if (PlatformSeek(handle_, offset, false) != offset) {
     NoteFailure("seek");
     return false;
   }
-  current.os_position = offset;
+  os_position_ = offset;
   return true;
 }
 
-bool FlushWrites() {
-  if (current.state != BufferState::kWriting) return true;
-  current.state = BufferState::kEmpty;
-  if (!MoveSystemPointer(current.buffer_start)) {
-    current.write_failed = true;
-    return false;
+// Writes `count` bytes at the position `at`; returns how many the system took.
+std::size_t CurrentFile::WriteAt(std::int64_t at, const std::uint8_t* in, std::size_t count) {
+  if (!MoveSystemPointer(at)) {
+    write_failed_ = true;
+    return 0;
   }
   std::size_t done = 0;
-  while (done < current.buffer_length) {
-    std::int64_t written = PlatformWrite(current.handle, buffer.get() + done, current.buffer_length - done);
+  while (done < count) {
+    const std::int64_t written = PlatformWrite(handle_, in + done, count - done);
     if (written <= 0) {
-      if (written < 0)
+      if (written < 0) {
         NoteFailure("write");
-      else
-        last_error = "write: the system accepted no more bytes";
-      current.write_failed = true;
-      current.os_position = -1;
-      return false;
+      } else {
+        error_ = "write: the system accepted no more bytes";
+      }
+      write_failed_ = true;
+      os_position_ = -1;
+      return done;
     }
     done += static_cast<std::size_t>(written);
   }
-  current.os_position = current.buffer_start + static_cast<std::int64_t>(done);
-  return true;
+  os_position_ = at + static_cast<std::int64_t>(done);
+  return done;
 }
 
-bool FillBuffer() {
-  current.state = BufferState::kEmpty;
-  if (!MoveSystemPointer(current.position)) return false;
-  std::int64_t got = PlatformRead(current.handle, buffer.get(), kBufferSize);
+bool CurrentFile::FlushWrites() {
+  if (state_ != BufferState::kWriting) return true;
+  state_ = BufferState::kEmpty;
+  return WriteAt(buffer_start_, buffer_.get(), buffer_length_) == buffer_length_;
+}
+
+// Reads up to `count` bytes at the position straight into `out`.
+std::int32_t CurrentFile::ReadFromSystem(std::uint8_t* out, std::int32_t count) {
+  if (!MoveSystemPointer(position_)) return 0;
+  std::int32_t done = 0;
+  while (done < count) {
+    const std::int64_t got = PlatformRead(handle_, out + done, static_cast<std::size_t>(count - done));
+    if (got <= 0) {
+      os_position_ = -1;
+      break;
+    }
+    done += static_cast<std::int32_t>(got);
+    os_position_ = position_ + done;
+  }
+  position_ += done;
+  return done;
+}
+
+bool CurrentFile::FillBuffer() {
+  state_ = BufferState::kEmpty;
+  if (!MoveSystemPointer(position_)) return false;
+  if (!buffer_) buffer_.reset(new std::uint8_t[kBufferSize]);
+  const std::int64_t got = PlatformRead(handle_, buffer_.get(), kBufferSize);
   if (got <= 0) {
-    current.os_position = -1;
+    os_position_ = -1;
     return false;
   }
-  current.state = BufferState::kReading;
-  current.buffer_start = current.position;
-  current.buffer_length = static_cast<std::size_t>(got);
-  current.os_position = current.position + got;
+  state_ = BufferState::kReading;
+  buffer_start_ = position_;
+  buffer_length_ = static_cast<std::size_t>(got);
+  os_position_ = position_ + got;
   return true;
 }
 
-std::size_t BufferedBytesAtPosition() {
-  if (current.state != BufferState::kReading) return 0;
-  std::int64_t end = current.buffer_start + static_cast<std::int64_t>(current.buffer_length);
-  if (current.position < current.buffer_start || current.position >= end) return 0;
-  return static_cast<std::size_t>(end - current.position);
+std::size_t CurrentFile::BufferedBytesAtPosition() const {
+  if (state_ != BufferState::kReading) return 0;
+  const std::int64_t end = buffer_start_ + static_cast<std::int64_t>(buffer_length_);
+  if (position_ < buffer_start_ || position_ >= end) return 0;
+  return static_cast<std::size_t>(end - position_);
 }
 
-}  // namespace
-
-bool OpenCurrentFile(const char* name, const char* mode) {
+bool CurrentFile::Open(const char* name, const char* mode) {
   PrintTraceLine(name);
-  CloseCurrentFile();
+  Close();
   const bool plus = mode[0] != '\0' && mode[1] == '+';
   PlatformHandle handle = kInvalidHandle;
   bool can_read = true;
@@ -130,139 +142,147 @@ bool OpenCurrentFile(const char* name, const char* mode) {
   } else {
     handle = PlatformOpen(name, Access::kReadWrite, Disposition::kOpenAlways);
   }
-  if (!AdoptHandle(handle, can_read, can_write)) {
-    last_error = PlatformLastError();
+  if (!Adopt(handle, can_read, can_write)) {
+    error_ = PlatformLastError();
     return false;
   }
   if (mode[0] == 'a') {
-    current.position = PlatformSeek(handle, 0, true);
-    current.os_position = current.position;
+    position_ = PlatformSeek(handle, 0, true);
+    os_position_ = position_;
   }
   return true;
 }
 
-int ReadCurrentFile(void* destination, std::int32_t count) {
-  if (current.handle == kInvalidHandle || !current.can_read || count <= 0) return 0;
+int CurrentFile::Read(void* destination, std::int32_t count) {
+  if (handle_ == kInvalidHandle || !can_read_ || count <= 0) return 0;
   auto* out = static_cast<std::uint8_t*>(destination);
-  if (static_cast<std::size_t>(count) <= BufferedBytesAtPosition()) {  // the common case: a record read ahead
-    std::memcpy(out, buffer.get() + (current.position - current.buffer_start), static_cast<std::size_t>(count));
-    current.position += count;
-    return count;
-  }
-  if (!FlushWrites()) return 0;
   std::int32_t total = 0;
+  if (!FlushWrites()) return 0;
   while (total < count) {
     std::size_t available = BufferedBytesAtPosition();
+    if (available == 0 && static_cast<std::size_t>(count - total) >= kDirectSize) {
+      return total + ReadFromSystem(out + total, count - total);
+    }
     if (available == 0) {
       if (!FillBuffer()) break;
-      continue;
+      available = BufferedBytesAtPosition();
     }
-    std::size_t take = std::min(available, static_cast<std::size_t>(count - total));
-    std::memcpy(out + total, buffer.get() + (current.position - current.buffer_start), take);
-    current.position += static_cast<std::int64_t>(take);
+    const std::size_t take = std::min(available, static_cast<std::size_t>(count - total));
+    std::memcpy(out + total, buffer_.get() + (position_ - buffer_start_), take);
+    position_ += static_cast<std::int64_t>(take);
     total += static_cast<std::int32_t>(take);
   }
   return total;
 }
 
-int WriteCurrentFile(const void* source, std::int32_t count) {
-  if (current.handle == kInvalidHandle || !current.can_write || count <= 0) return 0;
-  if (current.state == BufferState::kReading) current.state = BufferState::kEmpty;
+int CurrentFile::ReadDirect(void* destination, std::int32_t count) {
+  if (handle_ == kInvalidHandle || !can_read_ || count <= 0 || !FlushWrites()) return 0;
+  return ReadFromSystem(static_cast<std::uint8_t*>(destination), count);
+}
+
+int CurrentFile::Write(const void* source, std::int32_t count) {
+  if (handle_ == kInvalidHandle || !can_write_ || count <= 0) return 0;
+  if (state_ == BufferState::kReading) state_ = BufferState::kEmpty;
   const auto* in = static_cast<const std::uint8_t*>(source);
+  if (static_cast<std::size_t>(count) >= kDirectSize) {
+    if (!FlushWrites()) return 0;
+    const std::size_t written = WriteAt(position_, in, static_cast<std::size_t>(count));
+    position_ += static_cast<std::int64_t>(written);
+    return static_cast<int>(written);
+  }
+  if (!buffer_) buffer_.reset(new std::uint8_t[kBufferSize]);
   std::int32_t total = 0;
   while (total < count) {
-    if (current.state == BufferState::kWriting && current.buffer_length == kBufferSize && !FlushWrites()) break;
-    if (current.state != BufferState::kWriting) {
-      current.state = BufferState::kWriting;
-      current.buffer_start = current.position;
-      current.buffer_length = 0;
+    if (state_ == BufferState::kWriting && buffer_length_ == kBufferSize && !FlushWrites()) break;
+    if (state_ != BufferState::kWriting) {
+      state_ = BufferState::kWriting;
+      buffer_start_ = position_;
+      buffer_length_ = 0;
     }
-    std::size_t take = std::min(kBufferSize - current.buffer_length, static_cast<std::size_t>(count - total));
-    std::memcpy(buffer.get() + current.buffer_length, in + total, take);
-    current.buffer_length += take;
-    current.position += static_cast<std::int64_t>(take);
+    const std::size_t take = std::min(kBufferSize - buffer_length_, static_cast<std::size_t>(count - total));
+    std::memcpy(buffer_.get() + buffer_length_, in + total, take);
+    buffer_length_ += take;
+    position_ += static_cast<std::int64_t>(take);
     total += static_cast<std::int32_t>(take);
   }
   return total;
 }
 
-int WriteCurrentFile16(const void* source, std::int32_t count) { return WriteCurrentFile(source, count & 0xFFFF); }
+int CurrentFile::Write16(const void* source, std::int32_t count) { return Write(source, count & 0xFFFF); }
 
-std::int32_t SeekCurrentFile(std::int32_t offset, int origin) {
-  if (current.handle == kInvalidHandle || !FlushWrites()) return -1;
+std::int32_t CurrentFile::Seek(std::int32_t offset, int origin) {
+  if (handle_ == kInvalidHandle || !FlushWrites()) return -1;
   std::int64_t base = 0;
-  if (origin == kSeekFromCurrent) base = current.position;
+  if (origin == kSeekFromCurrent) base = position_;
   if (origin == kSeekFromEnd) {
-    base = PlatformSeek(current.handle, 0, true);
-    current.os_position = base;
+    base = PlatformSeek(handle_, 0, true);
+    os_position_ = base;
     if (base < 0) return -1;
   }
-  std::int64_t target = base + offset;
+  const std::int64_t target = base + offset;
   if (target < 0 || target > std::numeric_limits<std::int32_t>::max()) return -1;
-  current.position = target;
+  position_ = target;
   return static_cast<std::int32_t>(target);
 }
 
-std::uint32_t CurrentFilePosition() { return static_cast<std::uint32_t>(current.position); }
-
-void CloseCurrentFile() {
-  if (current.handle == kInvalidHandle) return;
-  if (!current.replacement_temp.empty()) {
-    AbandonCurrentFile();
+void CurrentFile::Close() {
+  if (handle_ == kInvalidHandle) return;
+  if (!replacement_temp_.empty()) {
+    Abandon();
     return;
   }
   FlushWrites();
-  PlatformClose(current.handle);
-  ResetCurrentFile();
+  PlatformClose(handle_);
+  Reset();
 }
 
-bool OpenReplacement(const char* name) {
+bool CurrentFile::OpenReplacement(const char* name) {
   PrintTraceLine(name);
-  CloseCurrentFile();
+  Close();
   const std::string target = PlatformReplacementTarget(name);
   if (!PlatformMayReplace(target.c_str())) {
-    last_error = PlatformLastError();
+    error_ = PlatformLastError();
     return false;
   }
   const std::string temp = target + ".tmp" + PlatformUniqueSuffix();
   PlatformRemoveOnSignal(temp.c_str());
-  if (!AdoptHandle(PlatformOpen(temp.c_str(), Access::kWrite, Disposition::kCreateNew), false, true)) {
-    last_error = PlatformLastError();
+  if (!Adopt(PlatformOpen(temp.c_str(), Access::kWrite, Disposition::kCreateNew), false, true)) {
+    error_ = PlatformLastError();
     PlatformRemoveOnSignal(nullptr);
-    ResetCurrentFile();
+    Reset();
     return false;
   }
-  current.replacement_temp = temp;
-  current.replacement_target = target;
+  replacement_temp_ = temp;
+  replacement_target_ = target;
   return true;
 }
 
-bool CommitReplacement() {
-  if (current.handle == kInvalidHandle || current.replacement_temp.empty()) return false;
-  bool ok = FlushWrites() && !current.write_failed;
-  if (ok && !PlatformSync(current.handle)) {
+bool CurrentFile::CommitReplacement() {
+  if (handle_ == kInvalidHandle || replacement_temp_.empty()) return false;
+  bool ok = FlushWrites() && !write_failed_;
+  if (ok && !PlatformSync(handle_)) {
     NoteFailure("sync");
     ok = false;
   }
-  if (!PlatformClose(current.handle) && ok) {
+  if (!PlatformClose(handle_) && ok) {
     NoteFailure("close");
     ok = false;
   }
-  if (ok && !PlatformReplace(current.replacement_temp.c_str(), current.replacement_target.c_str())) {
+  if (ok && !PlatformReplace(replacement_temp_.c_str(), replacement_target_.c_str())) {
     NoteFailure("rename");
     ok = false;
   }
-  if (!ok) PlatformRemove(current.replacement_temp.c_str());
+  if (!ok) PlatformRemove(replacement_temp_.c_str());
   PlatformRemoveOnSignal(nullptr);
-  ResetCurrentFile();
+  Reset();
   return ok;
 }
 
-void AbandonCurrentFile() {
-  if (current.handle != kInvalidHandle) PlatformClose(current.handle);
-  if (!current.replacement_temp.empty()) PlatformRemove(current.replacement_temp.c_str());
-  PlatformRemoveOnSignal(nullptr);
-  ResetCurrentFile();
+void CurrentFile::Abandon() {
+  if (handle_ != kInvalidHandle) PlatformClose(handle_);
+  if (!replacement_temp_.empty()) {
+    PlatformRemove(replacement_temp_.c_str());
+    PlatformRemoveOnSignal(nullptr);
+  }
+  Reset();
 }
-
-std::string CurrentFileError() { return last_error; }

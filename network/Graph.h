@@ -1,50 +1,56 @@
-// The route graph (nodes, each owning a run of edges) and the two loaders that
-// read the intermediate data file into the graph and the base tables.
+// The route graph as a value: nodes, each owning a contiguous run of edges in
+// the edge table, on which the handheld searches for routes. The graph loader
+// makes one from the intermediate data file; FinishGraph and
+// EmptySpecialAndReserveNodes put it into the state the image holds.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "network/Block.h"
+#include "network/IntermediateFormat.h"
+#include "network/Network.h"
 
-// Node record, five words.
-inline constexpr std::size_t kNodeSize = 10;
-inline constexpr std::size_t kNodeWordA = 0;
-inline constexpr std::size_t kNodeWordB = 1;
-inline constexpr std::size_t kNodeMark = 2;
-inline constexpr std::size_t kNodeFirstEdge = 3;
-inline constexpr std::size_t kNodeEdgeCount = 4;
+inline constexpr std::uint16_t kEdgeTargetMask = 0x7FFF;  // bit 15 of a target is a search flag
 
-// Edge entry, two words.
-inline constexpr std::size_t kEdgeSize = 4;
-inline constexpr std::uint16_t kEdgeTargetMask = 0x7FFF;
+struct Node {
+  std::uint16_t word_a = 0;
+  std::uint16_t word_b = 0;
+  std::uint16_t mark = kNoIndex;
+  std::uint16_t first_edge = kNoIndex;  // index of its first edge, none when it has no edges
+  std::uint16_t edge_count = 0;
+};
 
-extern std::uint16_t NodeTotal;      // T: file nodes and the reserve nodes behind them
-extern std::uint16_t FileNodeCount;  // N
-extern std::uint16_t ActiveNodeCount;
-extern std::int32_t EdgeCapacity;  // M
-extern std::int32_t EdgeCount;     // F
-extern std::uint16_t ValueEntryCount;
+struct Edge {
+  std::uint16_t target = 0;
+  std::uint16_t value = 0;
+};
 
-extern Block AdjHandle;    // node table
-extern Block FNodeHandle;  // edge table
+struct Graph {
+  // T = N + 20 nodes: the file's nodes, then the reserve nodes. Nodes 0 and 1 are special.
+  std::vector<Node> nodes;
+  std::uint16_t file_node_count = 0;  // N
+  std::uint16_t active_node_count = 0;
+  std::int32_t edge_capacity = 0;  // M
+  std::vector<Edge> edges;         // the F edges stored
+  std::uint16_t value_entry_count = 0;
 
-void CreateNodeTable(std::uint16_t total);
-void ReleaseNodeTable();
-void CreateEdgeTable();
-void ReleaseEdgeTable();
-void ReleaseGraphTables();
+  std::uint16_t NodeTotal() const { return static_cast<std::uint16_t>(nodes.size()); }
+};
 
-// Word `field` of node i (i below T).
-std::uint16_t NodeWord(std::size_t node, std::size_t field);
-void SetNodeWord(std::size_t node, std::size_t field, std::uint16_t value);
-void EmptyNode(std::size_t node);
+// Stores an edge (bit 15 of its target cleared) and returns its index. The
+// edge table holds M edges (data error 6 beyond) and never more than an image
+// record can (refused beyond).
+std::uint16_t AddEdge(Graph& graph, std::uint16_t target, std::uint16_t value);
+// How many more edges the table holds.
+inline std::size_t EdgeRoom(const Graph& graph) {
+  const auto most =
+      static_cast<std::size_t>(graph.edge_capacity < kMaxStoredEdges ? graph.edge_capacity : kMaxStoredEdges);
+  return most > graph.edges.size() ? most - graph.edges.size() : 0;
+}
 
-// Stores an edge (bit 15 of the target cleared) and returns its index.
-std::uint16_t AddEdge(std::uint16_t target, std::uint16_t value);
-
-// Reads the header and the base and trailer sections of the current file.
-void LoadBaseTables();
-// Reads the header and the node section of the current file.
-void LoadGraph();
 // Clears the search marks and the target flag bits before the graph is written.
-void FinishGraph();
+void FinishGraph(Graph& graph);
+
+// Empties nodes 0 and 1 and the reserve nodes; edges that nodes 0 and 1 owned
+// stay in the edge table, owned by no node.
+void EmptySpecialAndReserveNodes(Graph& graph);

@@ -1,8 +1,10 @@
 #include "network/IntermediateFormat.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "base/Bytes.h"
 #include "base/Fatal.h"
 
 namespace {
@@ -52,7 +54,25 @@ void CheckHeaderLimits(const FileHeader& header) {
   CheckOffset("trailer", header.trailer_offset);
   CheckCount("station count", header.station_count, kMaxStations);
   CheckCount("route count", header.route_count, kMaxRoutes);
-  CheckCount("string count", header.string_count, 0x7FFF);
+  CheckCount("string count", header.string_count, kMaxStrings);
   CheckCount("route-station capacity", EffectiveRStatCapacity(header), kMaxRStatCapacity);
   CheckCount("node count", header.node_count, kMaxFileNodes);
+}
+
+SectionWindows WindowsOf(const FileHeader& header) {
+  const auto count = [](std::int32_t value) { return static_cast<std::uint64_t>(value > 0 ? value : 0); };
+  // Edges are read one at a time and stored before the next is read: at most the
+  // stored ones and the one that finds the table full.
+  const std::uint64_t edges = count(std::min(EffectiveEdgeCapacity(header), kMaxStoredEdges)) + 1;
+  // A route's stops are read only when its block fits the table: at most Q stops in all.
+  const std::uint64_t stops = count(EffectiveRStatCapacity(header));
+  const std::uint64_t stations = count(header.station_count);
+  const std::uint64_t routes = count(header.route_count);
+  SectionWindows windows;
+  windows.nodes = {kNodeSectionOffset, header.node_count * std::uint64_t{kNodeRecordSize} + edges * kEdgeEntrySize};
+  windows.base = {header.base_offset, stations * (kStationRecordSize + kSortRecordSize) + routes * kRouteRecordSize +
+                                          stops * kRouteStationEntrySize +
+                                          count(header.string_count) * kStringIndexEntrySize + header.pool_size};
+  windows.trailer = {header.trailer_offset, routes * kTrailerWordSize};
+  return windows;
 }

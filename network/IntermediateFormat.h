@@ -1,4 +1,5 @@
-// The intermediate data file: the converter's only input.
+// The intermediate data file: the converter's only input. Every reader and
+// writer of the file takes its layout from here.
 //
 // All numbers are little-endian and read byte-wise, so nothing in the file is
 // assumed to be aligned. Strings are NUL-terminated Shift_JIS byte strings.
@@ -44,8 +45,12 @@
 inline constexpr std::uint32_t kHeaderSize = 64;
 inline constexpr std::uint8_t kMagic[4] = {'A', 'D', '4', 0x1A};
 
+// Header fields.
+inline constexpr std::uint32_t kHeaderMagic = 0;
 inline constexpr std::uint32_t kHeaderBaseOffset = 4;
 inline constexpr std::uint32_t kHeaderTrailerOffset = 8;
+inline constexpr std::uint32_t kHeaderUnusedMiddle = 12;
+inline constexpr std::uint32_t kHeaderUnusedMiddleSize = 34;
 inline constexpr std::uint32_t kHeaderRStatCapacity = 46;
 inline constexpr std::uint32_t kHeaderNodeCount = 48;
 inline constexpr std::uint32_t kHeaderStationCount = 50;
@@ -53,13 +58,43 @@ inline constexpr std::uint32_t kHeaderRouteCount = 52;
 inline constexpr std::uint32_t kHeaderStringCount = 54;
 inline constexpr std::uint32_t kHeaderPoolSize = 56;
 inline constexpr std::uint32_t kHeaderEdgeCapacity = 58;
+inline constexpr std::uint32_t kHeaderUnusedTail = 60;
+inline constexpr std::uint32_t kHeaderUnusedTailSize = 4;
 
-inline constexpr std::uint32_t kStationRecordSize = 6;
-inline constexpr std::uint32_t kSortRecordSize = 4;
-inline constexpr std::uint32_t kRouteRecordSize = 10;
-inline constexpr std::uint32_t kRouteStationEntrySize = 4;
+// Node record and edge entry.
+inline constexpr std::uint32_t kNodeSectionOffset = kHeaderSize;
 inline constexpr std::uint32_t kNodeRecordSize = 6;
+inline constexpr std::uint32_t kNodeRecordWordA = 0;
+inline constexpr std::uint32_t kNodeRecordWordB = 2;
+inline constexpr std::uint32_t kNodeRecordEdgeCount = 4;
 inline constexpr std::uint32_t kEdgeEntrySize = 4;
+inline constexpr std::uint32_t kEdgeEntryTarget = 0;
+inline constexpr std::uint32_t kEdgeEntryValue = 2;
+
+// Station and sort records.
+inline constexpr std::uint32_t kStationRecordSize = 6;
+inline constexpr std::uint32_t kStationRecordWordA = 0;
+inline constexpr std::uint32_t kStationRecordWordB = 2;
+inline constexpr std::uint32_t kStationRecordSpare = 4;
+inline constexpr std::uint32_t kSortRecordSize = 4;
+inline constexpr std::uint32_t kSortRecordSort = 0;
+inline constexpr std::uint32_t kSortRecordKanaSort = 2;
+
+// Route record and route-station entry.
+inline constexpr std::uint32_t kRouteRecordSize = 10;
+inline constexpr std::uint32_t kRouteRecordName = 0;
+inline constexpr std::uint32_t kRouteRecordSpare = 2;
+inline constexpr std::uint32_t kRouteRecordStationCount = 4;
+inline constexpr std::uint32_t kRouteRecordWord = 6;
+inline constexpr std::uint32_t kRouteRecordByte = 8;
+inline constexpr std::uint32_t kRouteRecordCompanyLength = 9;
+inline constexpr std::uint32_t kRouteStationEntrySize = 4;
+inline constexpr std::uint32_t kRouteStationEntryStation = 0;
+inline constexpr std::uint32_t kRouteStationEntryCompanion = 2;
+
+// String index entry and trailer word.
+inline constexpr std::uint32_t kStringIndexEntrySize = 2;
+inline constexpr std::uint32_t kTrailerWordSize = 2;
 
 inline constexpr std::int32_t kDefaultEdgeCapacity = 10000;
 inline constexpr std::uint16_t kReserveNodes = 20;
@@ -70,6 +105,7 @@ inline constexpr std::int32_t kMaxRoutes = 4681;          // 14-byte route recor
 inline constexpr std::int32_t kMaxRStatCapacity = 16383;  // 4-byte route-station entries
 inline constexpr std::int32_t kMaxFileNodes = 6533;       // 10-byte nodes, 20 reserve ones included
 inline constexpr std::int32_t kMaxStoredEdges = 16383;    // 4-byte edges
+inline constexpr std::int32_t kMaxStrings = 0x7FFF;
 inline constexpr std::uint32_t kMaxSectionOffset = 0x7FFFFFFF;
 
 // The fields of the header the converter uses, as the file gives them.
@@ -85,25 +121,9 @@ struct FileHeader {
   std::int32_t edge_capacity = 0;  // as given; see EffectiveEdgeCapacity
 };
 
-inline std::uint16_t ReadLE16(const std::uint8_t* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-inline std::uint32_t ReadLE32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(ReadLE16(bytes)) | (static_cast<std::uint32_t>(ReadLE16(bytes + 2)) << 16);
-}
-
-inline void StoreLE16(std::uint8_t* bytes, std::uint16_t value) {
-  bytes[0] = static_cast<std::uint8_t>(value);
-  bytes[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-inline void StoreLE32(std::uint8_t* bytes, std::uint32_t value) {
-  StoreLE16(bytes, static_cast<std::uint16_t>(value));
-  StoreLE16(bytes + 2, static_cast<std::uint16_t>(value >> 16));
-}
-
+// True when the first four of the header's bytes are the magic.
 bool HasMagic(const std::uint8_t* header);
+// The fields of the 64 header bytes.
 FileHeader DecodeHeader(const std::uint8_t* header);
 
 // Q: the capacity given, or twice the station count when none is given.
@@ -114,3 +134,19 @@ std::int32_t EffectiveEdgeCapacity(const FileHeader& header);
 // Refuses (through the fatal-error road) a header whose counts or offsets the
 // converter cannot use safely or whose tables the image could not hold.
 void CheckHeaderLimits(const FileHeader& header);
+
+// A run of the file's bytes: where it starts and how long it is at most.
+struct FileWindow {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+};
+
+// The most bytes the converter can read of each section of a file whose header
+// passed CheckHeaderLimits, counted from each section's start. A reader that
+// fetches these windows has every byte a conversion can read.
+struct SectionWindows {
+  FileWindow nodes;
+  FileWindow base;
+  FileWindow trailer;
+};
+SectionWindows WindowsOf(const FileHeader& header);

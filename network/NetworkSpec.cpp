@@ -1,97 +1,84 @@
 #include "network/NetworkSpec.h"
 
+#include <algorithm>
 #include <stdexcept>
 
+#include "base/ByteWriter.h"
+#include "network/IntermediateFormat.h"
+
 namespace {
-
-class ByteWriter {
- public:
-  void U8(std::uint8_t value) { bytes_.push_back(value); }
-  void U16(std::uint16_t value) {
-    U8(static_cast<std::uint8_t>(value));
-    U8(static_cast<std::uint8_t>(value >> 8));
-  }
-  void U32(std::uint32_t value) {
-    U16(static_cast<std::uint16_t>(value));
-    U16(static_cast<std::uint16_t>(value >> 16));
-  }
-  void Bytes(const std::uint8_t* data, std::size_t size) { bytes_.insert(bytes_.end(), data, data + size); }
-  void Append(const std::vector<std::uint8_t>& more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
-  std::size_t Size() const { return bytes_.size(); }
-  std::vector<std::uint8_t>& Result() { return bytes_; }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-};
 
 std::uint16_t Count16(std::size_t count, const char* what) {
   if (count > 0xFFFF) throw std::invalid_argument(std::string("too many ") + what + " for a 16-bit count");
   return static_cast<std::uint16_t>(count);
 }
 
-std::vector<std::uint8_t> NodeSection(const NetworkSpec& network) {
-  ByteWriter out;
+void WriteNodeSection(const NetworkSpec& network, ByteWriter& out) {
   for (const NodeSpec& node : network.nodes) {
-    out.U16(node.word_a);
-    out.U16(node.word_b);
-    out.U16(node.edge_count.value_or(Count16(node.edges.size(), "edges")));
+    std::uint8_t* record = out.Extend(kNodeRecordSize);
+    StoreLE16(record + kNodeRecordWordA, node.word_a);
+    StoreLE16(record + kNodeRecordWordB, node.word_b);
+    StoreLE16(record + kNodeRecordEdgeCount, node.edge_count.value_or(Count16(node.edges.size(), "edges")));
     for (const EdgeSpec& edge : node.edges) {
-      out.U16(edge.target);
-      out.U16(edge.value);
+      std::uint8_t* entry = out.Extend(kEdgeEntrySize);
+      StoreLE16(entry + kEdgeEntryTarget, edge.target);
+      StoreLE16(entry + kEdgeEntryValue, edge.value);
     }
   }
-  return std::move(out.Result());
 }
 
-std::vector<std::uint8_t> BaseSection(const NetworkSpec& network, const StringTableBytes& strings) {
-  ByteWriter out;
+void WriteRoute(const RouteSpec& route, ByteWriter& out) {
+  std::uint8_t* record = out.Extend(kRouteRecordSize);
+  StoreLE16(record + kRouteRecordName, route.name_index);
+  StoreLE16(record + kRouteRecordSpare, route.spare);
+  StoreLE16(record + kRouteRecordStationCount, route.station_count.value_or(Count16(route.stops.size(), "stops")));
+  StoreLE16(record + kRouteRecordWord, route.word);
+  record[kRouteRecordByte] = route.byte;
+  record[kRouteRecordCompanyLength] = route.company_length;
+  for (const StopSpec& stop : route.stops) {
+    std::uint8_t* entry = out.Extend(kRouteStationEntrySize);
+    StoreLE16(entry + kRouteStationEntryStation, stop.station);
+    StoreLE16(entry + kRouteStationEntryCompanion, stop.companion);
+  }
+}
+
+void WriteBaseSection(const NetworkSpec& network, const StringTableBytes& strings, ByteWriter& out) {
   for (const StationSpec& station : network.stations) {
-    out.U16(station.word_a);
-    out.U16(station.word_b);
-    out.U16(station.spare);
+    std::uint8_t* record = out.Extend(kStationRecordSize);
+    StoreLE16(record + kStationRecordWordA, station.word_a);
+    StoreLE16(record + kStationRecordWordB, station.word_b);
+    StoreLE16(record + kStationRecordSpare, station.spare);
   }
   for (const StationSpec& station : network.stations) {
-    out.U16(station.sort);
-    out.U16(station.kana_sort);
+    std::uint8_t* record = out.Extend(kSortRecordSize);
+    StoreLE16(record + kSortRecordSort, station.sort);
+    StoreLE16(record + kSortRecordKanaSort, station.kana_sort);
   }
-  for (const RouteSpec& route : network.routes) {
-    out.U16(route.name_index);
-    out.U16(route.spare);
-    out.U16(route.station_count.value_or(Count16(route.stops.size(), "stops")));
-    out.U16(route.word);
-    out.U8(route.byte);
-    out.U8(route.company_length);
-    for (const StopSpec& stop : route.stops) {
-      out.U16(stop.station);
-      out.U16(stop.companion);
-    }
-  }
-  for (std::uint16_t offset : strings.index) out.U16(offset);
-  out.Bytes(reinterpret_cast<const std::uint8_t*>(strings.pool.data()), strings.pool.size());
-  return std::move(out.Result());
+  for (const RouteSpec& route : network.routes) WriteRoute(route, out);
+  for (std::uint16_t offset : strings.index) out.LE16(offset);
+  out.Append(strings.pool);
 }
 
-std::vector<std::uint8_t> TrailerSection(const NetworkSpec& network) {
-  ByteWriter out;
-  for (const RouteSpec& route : network.routes) out.U16(route.trailer);
-  return std::move(out.Result());
+void WriteTrailerSection(const NetworkSpec& network, ByteWriter& out) {
+  for (const RouteSpec& route : network.routes) out.LE16(route.trailer);
 }
 
-void WriteHeader(ByteWriter& out, const NetworkSpec& network, const StringTableBytes& strings, std::uint32_t base,
-                 std::uint32_t trailer) {
+void WriteHeader(const NetworkSpec& network, const StringTableBytes& strings, std::uint32_t base, std::uint32_t trailer,
+                 ByteWriter& out) {
   const HeaderSpec& h = network.header;
-  out.Bytes(h.magic.data(), h.magic.size());
-  out.U32(h.base_offset.value_or(base));
-  out.U32(h.trailer_offset.value_or(trailer));
-  out.Bytes(h.unused_middle.data(), h.unused_middle.size());
-  out.U16(h.rstat_capacity);
-  out.U16(h.node_count.value_or(Count16(network.nodes.size(), "nodes")));
-  out.U16(h.station_count.value_or(Count16(network.stations.size(), "stations")));
-  out.U16(h.route_count.value_or(Count16(network.routes.size(), "routes")));
-  out.U16(h.string_count.value_or(Count16(strings.index.size(), "strings")));
-  out.U16(h.pool_size.value_or(Count16(strings.pool.size(), "pool bytes")));
-  out.U16(h.edge_capacity);
-  out.Bytes(h.unused_tail.data(), h.unused_tail.size());
+  std::uint8_t* header = out.Extend(kHeaderSize);
+  std::copy(h.magic.begin(), h.magic.end(), header + kHeaderMagic);
+  StoreLE32(header + kHeaderBaseOffset, h.base_offset.value_or(base));
+  StoreLE32(header + kHeaderTrailerOffset, h.trailer_offset.value_or(trailer));
+  std::copy(h.unused_middle.begin(), h.unused_middle.end(), header + kHeaderUnusedMiddle);
+  StoreLE16(header + kHeaderRStatCapacity, h.rstat_capacity);
+  StoreLE16(header + kHeaderNodeCount, h.node_count.value_or(Count16(network.nodes.size(), "nodes")));
+  StoreLE16(header + kHeaderStationCount, h.station_count.value_or(Count16(network.stations.size(), "stations")));
+  StoreLE16(header + kHeaderRouteCount, h.route_count.value_or(Count16(network.routes.size(), "routes")));
+  StoreLE16(header + kHeaderStringCount, h.string_count.value_or(Count16(strings.index.size(), "strings")));
+  StoreLE16(header + kHeaderPoolSize, h.pool_size.value_or(Count16(strings.pool.size(), "pool bytes")));
+  StoreLE16(header + kHeaderEdgeCapacity, h.edge_capacity);
+  std::copy(h.unused_tail.begin(), h.unused_tail.end(), header + kHeaderUnusedTail);
 }
 
 }  // namespace
@@ -111,17 +98,18 @@ StringTableBytes LayOutStrings(const NetworkSpec& network) {
 
 std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& network) {
   const StringTableBytes strings = LayOutStrings(network);
-  const std::vector<std::uint8_t> nodes = NodeSection(network);
-  const std::vector<std::uint8_t> base = BaseSection(network, strings);
-  const std::vector<std::uint8_t> trailer = TrailerSection(network);
-  const auto after_nodes = static_cast<std::uint32_t>(64 + nodes.size());
+  ByteWriter nodes, base, trailer;
+  WriteNodeSection(network, nodes);
+  WriteBaseSection(network, strings, base);
+  WriteTrailerSection(network, trailer);
+  const auto after_nodes = static_cast<std::uint32_t>(kNodeSectionOffset + nodes.Size());
   const bool base_first = network.order == SectionOrder::kBaseThenTrailer;
-  const std::uint32_t base_offset = base_first ? after_nodes : after_nodes + static_cast<std::uint32_t>(trailer.size());
-  const std::uint32_t trailer_offset = base_first ? after_nodes + static_cast<std::uint32_t>(base.size()) : after_nodes;
+  const auto base_offset = static_cast<std::uint32_t>(after_nodes + (base_first ? 0 : trailer.Size()));
+  const auto trailer_offset = static_cast<std::uint32_t>(after_nodes + (base_first ? base.Size() : 0));
   ByteWriter out;
-  WriteHeader(out, network, strings, base_offset, trailer_offset);
-  out.Append(nodes);
-  out.Append(base_first ? base : trailer);
-  out.Append(base_first ? trailer : base);
-  return std::move(out.Result());
+  WriteHeader(network, strings, base_offset, trailer_offset, out);
+  out.Append(nodes.Bytes());
+  out.Append(base_first ? base.Bytes() : trailer.Bytes());
+  out.Append(base_first ? trailer.Bytes() : base.Bytes());
+  return out.ToVector();
 }

@@ -2,15 +2,15 @@
 // nine tag/table pairs, every 16-bit word big-endian as the handheld reads it.
 #pragma once
 
-#include <cstdint>
+#include "base/ByteWriter.h"
+#include "network/Graph.h"
+#include "network/Network.h"
+#include "pdb/ImageFormat.h"
 
-inline constexpr char kImageVersion[] = "0.25";
+// The counts of the image header that a network and its graph make.
+ImageCounts CountsOf(const Network& network, const Graph& graph);
 
-// Writes the whole database to the current file. The tables are left swapped.
-int WriteImage(const char* version);
-
-// Exchanges the bytes of each 16-bit word in the first `length` bytes (taken as 16-bit).
-void SwapWords(std::uint8_t* buffer, std::uint32_t length);
-// Swaps the six words of each 14-byte route record; the two single bytes stay.
-void SwapRoutes(std::uint8_t* routes, std::uint32_t count);
-std::uint16_t Swap16(std::uint16_t value);
+// Writes the whole database image of a network and its graph, as they are
+// (see FinishGraph and EmptySpecialAndReserveNodes), with the format version
+// `version` (four characters).
+void WriteImage(const Network& network, const Graph& graph, const char* version, ByteWriter& out);

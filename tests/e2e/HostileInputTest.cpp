@@ -14,6 +14,7 @@
 
 #include "base/Fatal.h"
 #include "driver/Convert.h"
+#include "network/Loader.h"
 #include "tests/support/Harness.h"
 #include "tests/support/SampleNetworks.h"
 

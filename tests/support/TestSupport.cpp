@@ -6,8 +6,8 @@
 
 #include "base/Fatal.h"
 #include "fileio/CurrentFile.h"
-#include "network/Base.h"
-#include "network/Graph.h"
+#include "network/Companies.h"
+#include "network/Loader.h"
 
 namespace fs = std::filesystem;
 
@@ -59,28 +59,24 @@ std::string FatalText(const std::function<void()>& action) {
   return "";
 }
 
-void LoadNetworkBytes(const Bytes& file) {
+Loaded LoadNetworkBytes(const Bytes& file) {
   TempDir dir;
   const std::string path = (dir / "network.dat").string();
   WriteBytes(path, file);
+  CurrentFile input;
   testing::internal::CaptureStdout();
-  const bool opened = OpenCurrentFile(path.c_str(), "rb");
+  const bool opened = input.Open(path.c_str(), "rb");
   testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(opened);
-  try {
-    ReleaseGraphTables();
-    ReleaseNetworkTables();
-    LoadBaseTables();
-    AssignCompanies();
-    LoadGraph();
-  } catch (...) {
-    CloseCurrentFile();
-    throw;
-  }
-  CloseCurrentFile();
+  if (!opened) throw std::runtime_error("cannot open " + path);
+  const NetworkInput bytes = NetworkInput::Read(input);
+  Loaded loaded;
+  loaded.network = LoadBaseTables(bytes);
+  AssignCompanies(loaded.network);
+  loaded.graph = LoadGraph(bytes);
+  return loaded;
 }
 
-void LoadNetwork(const NetworkSpec& network) { LoadNetworkBytes(BuildNetworkFile(network)); }
+Loaded LoadNetwork(const NetworkSpec& network) { return LoadNetworkBytes(BuildNetworkFile(network)); }
 
 NetworkSpec SmallNetwork(std::size_t stations, std::size_t routes) {
   NetworkSpec network;

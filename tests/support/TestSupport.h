@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "network/Graph.h"
+#include "network/Network.h"
 #include "network/NetworkSpec.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -37,11 +39,17 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
 // The text of the failure that `action` ends in; fails the test if it does not fail.
 std::string FatalText(const std::function<void()>& action);
 
-// Builds `network`, opens it as the current file and runs the loaders in the
-// converter's order (base tables, companies, graph); the file is closed after.
-void LoadNetwork(const NetworkSpec& network);
+// A network and its graph, as the converter loads them.
+struct Loaded {
+  Network network;
+  Graph graph;
+};
+
+// Builds `network`, writes it to a file and loads it in the converter's order
+// (base tables, companies, graph).
+Loaded LoadNetwork(const NetworkSpec& network);
 // As LoadNetwork, for raw bytes.
-void LoadNetworkBytes(const Bytes& file);
+Loaded LoadNetworkBytes(const Bytes& file);
 
 // A small valid network: `stations` stations, routes of two stops each.
 NetworkSpec SmallNetwork(std::size_t stations = 4, std::size_t routes = 3);

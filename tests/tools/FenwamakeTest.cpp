@@ -1,6 +1,7 @@
 // fenwamake: descriptions into intermediate data files, and the descriptions it refuses.
 #include <gtest/gtest.h>
 
+#include "base/Bytes.h"
 #include "network/IntermediateFormat.h"
 #include "tests/support/ToolRun.h"
 

@@ -1,13 +1,11 @@
 // Loading the header and the base and trailer sections into the base tables.
 #include <gtest/gtest.h>
 
-#include "network/Base.h"
-#include "network/Graph.h"
+#include "network/IntermediateFormat.h"
+#include "network/Loader.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-std::uint16_t RouteField(std::int32_t route, std::size_t field) { return ReadLE16(Route(route) + field); }
 
 std::string LoadFailure(const NetworkSpec& network) {
   return FatalText([&] { LoadNetwork(network); });
@@ -30,13 +28,12 @@ NetworkSpec WithStations(std::size_t count) {
 TEST(BaseLoader, CopiesStationAndSortWords) {
   NetworkSpec network = SmallNetwork(5, 1);
   network.stations[3] = {0xA1B2, 0xC3D4, 0xFFFF, 0x1234, 0x5678};
-  LoadNetwork(network);
-  ASSERT_EQ(StationCount, 5);
-  EXPECT_EQ(StationHandle.Word(6), 0xA1B2);
-  EXPECT_EQ(StationHandle.Word(7), 0xC3D4);
-  EXPECT_EQ(SortHandle.Word(3), 0x1234);
-  EXPECT_EQ(KanaSortHandle.Word(3), 0x5678);
-  EXPECT_EQ(StationHandle.Size(), 20u);
+  const std::vector<Station> stations = LoadNetwork(network).network.stations;
+  ASSERT_EQ(stations.size(), 5u);
+  EXPECT_EQ(stations[3].word_a, 0xA1B2);
+  EXPECT_EQ(stations[3].word_b, 0xC3D4);
+  EXPECT_EQ(stations[3].sort, 0x1234);
+  EXPECT_EQ(stations[3].kana_sort, 0x5678);
 }
 
 TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
@@ -47,33 +44,32 @@ TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
   network.routes[2].byte = 0xAB;
   network.routes[2].company_length = 0;
   network.routes[2].trailer = 0x4321;
-  LoadNetwork(network);
-  ASSERT_EQ(Num_r, 3);
-  EXPECT_EQ(RouteField(0, kRouteFirstSlot), 0);
-  EXPECT_EQ(RouteField(1, kRouteFirstSlot), 4);  // an empty block ...
-  EXPECT_EQ(RouteField(2, kRouteFirstSlot), 4);  // ... takes no slots
-  EXPECT_EQ(RouteField(2, kRouteStationCount), 3);
-  EXPECT_EQ(RouteField(2, kRouteWord), 0xBEEF);
-  EXPECT_EQ(Route(2)[kRouteByte], 0xAB);
-  EXPECT_EQ(RouteField(2, kRouteTrailer), 0x4321);
-  EXPECT_EQ(RouteField(0, kRouteCompany), kNoIndex);
+  const Network loaded = LoadNetwork(network).network;
+  ASSERT_EQ(loaded.routes.size(), 3u);
+  EXPECT_EQ(loaded.routes[0].first_slot, 0);
+  EXPECT_EQ(loaded.routes[1].first_slot, 4);  // an empty block ...
+  EXPECT_EQ(loaded.routes[2].first_slot, 4);  // ... takes no slots
+  EXPECT_EQ(loaded.routes[2].station_count, 3);
+  EXPECT_EQ(loaded.routes[2].word, 0xBEEF);
+  EXPECT_EQ(loaded.routes[2].byte, 0xAB);
+  EXPECT_EQ(loaded.routes[2].trailer, 0x4321);
+  EXPECT_EQ(loaded.routes[0].company, kNoIndex);
   // Station words first, then companion words, block after block, zeros behind.
   const std::vector<std::uint16_t> slots = {1, 2, 0x100, 0x101, 7, 8, 9, 0x100, 0x101, 0x102};
-  for (std::size_t i = 0; i < slots.size(); ++i) EXPECT_EQ(RStatHandle.Word(i), slots[i]) << i;
-  for (std::size_t i = slots.size(); i < 40; ++i) EXPECT_EQ(RStatHandle.Word(i), 0) << i;
+  ASSERT_EQ(loaded.route_stations.size(), 40u);
+  for (std::size_t i = 0; i < slots.size(); ++i) EXPECT_EQ(loaded.route_stations[i], slots[i]) << i;
+  for (std::size_t i = slots.size(); i < 40; ++i) EXPECT_EQ(loaded.route_stations[i], 0) << i;
 }
 
 TEST(BaseLoader, CapacityNotGivenIsTwiceTheStationCount) {
   for (std::uint16_t given : {0, 0x8000, 0xFFFF}) {
     NetworkSpec network = WithStations(100);
     network.header.rstat_capacity = given;
-    LoadNetwork(network);
-    EXPECT_EQ(RStatCapacity, 200) << given;
+    EXPECT_EQ(LoadNetwork(network).network.RStatCapacity(), 200) << given;
   }
   NetworkSpec network = WithStations(100);
   network.header.rstat_capacity = 7;
-  LoadNetwork(network);
-  EXPECT_EQ(RStatCapacity, 7);
+  EXPECT_EQ(LoadNetwork(network).network.RStatCapacity(), 7);
 }
 
 TEST(BaseLoader, ARouteStartingAtTheEndOfTheTableIsRefusedEvenWhenEmpty) {
@@ -81,8 +77,7 @@ TEST(BaseLoader, ARouteStartingAtTheEndOfTheTableIsRefusedEvenWhenEmpty) {
   network.routes = {RouteWithStops(200), RouteWithStops(0)};
   EXPECT_EQ(LoadFailure(network).rfind("E011:Insufficient RSTAT", 0), 0u);
   network.routes.pop_back();
-  LoadNetwork(network);  // exactly full is fine
-  EXPECT_EQ(RouteField(0, kRouteStationCount), 200);
+  EXPECT_EQ(LoadNetwork(network).network.routes[0].station_count, 200);  // exactly full is fine
 }
 
 TEST(BaseLoader, NoStationsAndNoCapacityRefusesTheFirstRoute) {
@@ -98,21 +93,18 @@ TEST(BaseLoader, ARouteBlockRunningPastTheTableIsRefused) {
   EXPECT_EQ(text.rfind("E011:Insufficient RSTAT", 0), 0u);
   EXPECT_NE(text.find("route 1 needs slots 8 to 13"), std::string::npos) << text;
   network.routes[1] = RouteWithStops(2);
-  LoadNetwork(network);
-  EXPECT_EQ(RouteField(1, kRouteFirstSlot), 8);
+  EXPECT_EQ(LoadNetwork(network).network.routes[1].first_slot, 8);
 }
 
 TEST(BaseLoader, StringIndexAndPoolAreReadWholeAtChunkBoundaries) {
   for (std::size_t count : {0u, 1u, 255u, 256u, 257u, 512u, 513u}) {
     NetworkSpec network;
     for (std::size_t i = 0; i < count; ++i) network.strings.push_back("s" + std::to_string(i));
-    LoadNetwork(network);
-    ASSERT_EQ(StringCount, static_cast<std::int32_t>(count));
+    const Network loaded = LoadNetwork(network).network;
+    ASSERT_EQ(loaded.string_index.size(), count);
     const StringTableBytes expected = LayOutStrings(network);
-    for (std::size_t i = 0; i < count; ++i)
-      ASSERT_EQ(StringOffset(static_cast<std::int32_t>(i)), expected.index[i]) << i;
-    ASSERT_EQ(PoolSize, expected.pool.size());
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(StringPoolHandle.Data()), PoolSize), expected.pool) << count;
+    EXPECT_EQ(loaded.string_index, expected.index) << count;
+    EXPECT_EQ(std::string(loaded.string_pool.begin(), loaded.string_pool.end()), expected.pool) << count;
   }
 }
 
@@ -121,9 +113,9 @@ TEST(BaseLoader, PoolsOfEverySizeUpTo65535BytesLoadWhole) {
     NetworkSpec network;
     network.raw_pool = std::string(size, '\0');
     for (std::size_t i = 0; i < size; ++i) (*network.raw_pool)[i] = static_cast<char>(i % 251 + 1);
-    LoadNetwork(network);
-    ASSERT_EQ(PoolSize, size);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(StringPoolHandle.Data()), PoolSize), *network.raw_pool);
+    const Network loaded = LoadNetwork(network).network;
+    ASSERT_EQ(loaded.string_pool.size(), size);
+    EXPECT_EQ(std::string(loaded.string_pool.begin(), loaded.string_pool.end()), *network.raw_pool);
   }
 }
 
@@ -131,8 +123,7 @@ TEST(BaseLoader, ASectionNeverReadFromMayLieBeyondTheEnd) {
   NetworkSpec network;
   network.header.base_offset = 0x7FFFFFFF;
   network.header.trailer_offset = 0x7FFFFFFF;
-  LoadNetwork(network);
-  EXPECT_EQ(Num_r, 0);
+  EXPECT_TRUE(LoadNetwork(network).network.routes.empty());
 }
 
 TEST(BaseLoader, AFileEndingInsideTheTrailerFails) {
@@ -174,8 +165,7 @@ TEST(BaseLoader, UninterpretedHeaderBytesMayHoldAnything) {
   NetworkSpec network = SmallNetwork();
   network.header.unused_middle.fill(0xFF);
   network.header.unused_tail.fill(0xEE);
-  LoadNetwork(network);
-  EXPECT_EQ(StationCount, 4);
+  EXPECT_EQ(LoadNetwork(network).network.stations.size(), 4u);
 }
 
 struct HeaderRefusal {
@@ -188,14 +178,11 @@ void PrintTo(const HeaderRefusal& refusal, std::ostream* out) { *out << refusal.
 
 class HeaderRefusalTest : public testing::TestWithParam<HeaderRefusal> {};
 
-TEST_P(HeaderRefusalTest, IsRefusedBeforeAnyTableIsMade) {
+TEST_P(HeaderRefusalTest, IsRefusedWhenTheHeaderIsRead) {
   NetworkSpec network = SmallNetwork();
   GetParam().change(network);
   const std::string text = LoadFailure(network);
   EXPECT_NE(text.find(GetParam().reason), std::string::npos) << text;
-  EXPECT_FALSE(StationHandle.Exists());
-  EXPECT_FALSE(RosenHandle.Exists());
-  EXPECT_FALSE(AdjHandle.Exists());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,39 +220,30 @@ TEST(BaseLoader, TheLargestTablesAnImageCanHoldStillLoad) {
   network.header.rstat_capacity = 16383;
   network.routes.resize(4681);
   network.routes[4680] = RouteWithStops(16383 / 2);
-  LoadNetwork(network);
-  EXPECT_EQ(StationCount, 16383);
-  EXPECT_EQ(Num_r, 4681);
-  EXPECT_EQ(RStatCapacity, 16383);
+  const Network loaded = LoadNetwork(network).network;
+  EXPECT_EQ(loaded.stations.size(), 16383u);
+  EXPECT_EQ(loaded.routes.size(), 4681u);
+  EXPECT_EQ(loaded.RStatCapacity(), 16383);
 }
 
-TEST(NetworkTables, ReleaseEmptiesEveryHandleAndMayBeRepeated) {
-  LoadNetwork(SmallNetwork());
-  ReleaseNetworkTables();
-  ReleaseNetworkTables();
-  for (const Block* block : {&StationHandle, &SortHandle, &KanaSortHandle, &RosenHandle, &RStatHandle,
-                             &StringIndexHandle, &StringPoolHandle})
-    EXPECT_FALSE(block->Exists());
-  EXPECT_EQ(Num_r, 0);
-  EXPECT_EQ(StationCount, 0);
-  EXPECT_EQ(StringCount, 0);
-  EXPECT_EQ(PoolSize, 0);
+// Each conversion starts from empty tables: nothing of one input shows in the next.
+TEST(NetworkTables, ALoadKeepsNothingOfTheOneBefore) {
+  const Loaded first = LoadNetwork(SmallNetwork(5, 3));
+  const Loaded second = LoadNetwork(NetworkSpec{});
+  EXPECT_EQ(first.network.stations.size(), 5u);
+  EXPECT_TRUE(second.network.stations.empty());
+  EXPECT_TRUE(second.network.routes.empty());
+  EXPECT_TRUE(second.network.route_stations.empty());
+  EXPECT_TRUE(second.network.string_index.empty());
+  EXPECT_TRUE(second.network.string_pool.empty());
+  EXPECT_TRUE(second.network.companies.empty());
+  EXPECT_EQ(second.graph.NodeTotal(), 20);
+  EXPECT_TRUE(second.graph.edges.empty());
 }
 
-TEST(NetworkTables, CreatingTwiceIsAFailedAssertionButTheStringTableIsKept) {
-  ReleaseNetworkTables();
-  StationCount = 1;
-  CreateStationTables();
-  EXPECT_EQ(FatalText(CreateStationTables).rfind("Assertion failed: !StationHandle.Exists()", 0), 0u);
-  CreateRouteTables();
-  EXPECT_EQ(FatalText(CreateRouteTables).rfind("Assertion failed: !RosenHandle.Exists()", 0), 0u);
-  CreateStringTable(2, 10);
-  StringPoolHandle.Data()[0] = 'k';
-  CreateStringTable(5, 50);
-  EXPECT_EQ(StringPoolHandle.Size(), 10u);
-  EXPECT_EQ(StringPoolHandle.Data()[0], 'k');
-  EXPECT_EQ(FatalText([] { Route(0); }).rfind("Assertion failed: index >= 0 && index < Num_r", 0), 0u);
-  ReleaseNetworkTables();
+TEST(ReadFailure, NamesTheRecordAndTheOffset) {
+  const std::string text = FatalText([] { ShortRead(kSiteStation, 70); });
+  EXPECT_EQ(text, "read failure 10/8: the input ends inside a 6-byte station record at offset 70");
 }
 
 }  // namespace

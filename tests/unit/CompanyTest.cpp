@@ -1,7 +1,7 @@
 // Grouping routes by the company that begins their names.
 #include <gtest/gtest.h>
 
-#include "network/Base.h"
+#include "network/Companies.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -28,10 +28,20 @@ NetworkSpec Routes(const std::vector<NamedRoute>& routes) {
   return network;
 }
 
-std::vector<std::uint16_t> Companies() {
+std::vector<std::uint16_t> Companies(const Network& network) {
   std::vector<std::uint16_t> numbers;
-  for (std::int32_t r = 0; r < Num_r; ++r) numbers.push_back(ReadLE16(Route(r) + kRouteCompany));
+  for (const Route& route : network.routes) numbers.push_back(route.company);
   return numbers;
+}
+
+// Loads the network; its routes' company numbers, and how many companies there are.
+struct Grouped {
+  std::vector<std::uint16_t> numbers;
+  std::size_t companies;
+};
+Grouped Group(const NetworkSpec& spec) {
+  const Network network = LoadNetwork(spec).network;
+  return {Companies(network), network.companies.size()};
 }
 
 constexpr std::uint16_t kNone = kNoIndex;
@@ -46,40 +56,40 @@ TEST(CompareBytes, ComparesUnsignedBytesIncludingNuls) {
 }
 
 TEST(AssignCompanies, NumbersCompaniesInOrderOfFirstAppearance) {
-  LoadNetwork(Routes({{"A1", 1}, {"A2", 1}, {"B1", 1}, {"A3", 1}}));
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 0, 1, 0}));
-  EXPECT_EQ(Num_kaisya, 2);
+  const Grouped grouped = Group(Routes({{"A1", 1}, {"A2", 1}, {"B1", 1}, {"A3", 1}}));
+  EXPECT_EQ(grouped.numbers, (std::vector<std::uint16_t>{kNone, 0, 0, 1, 0}));
+  EXPECT_EQ(grouped.companies, 2u);
 }
 
 TEST(AssignCompanies, RoutesWithoutACompanyFormTheLastGroup) {
-  LoadNetwork(Routes({{"A1", 1}, {"nameless", 0}, {"B1", 1}, {"A2", 1}}));
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 2, 1, 0}));
-  EXPECT_EQ(Num_kaisya, 3);
+  const Grouped grouped = Group(Routes({{"A1", 1}, {"nameless", 0}, {"B1", 1}, {"A2", 1}}));
+  EXPECT_EQ(grouped.numbers, (std::vector<std::uint16_t>{kNone, 0, 2, 1, 0}));
+  EXPECT_EQ(grouped.companies, 3u);
 }
 
 TEST(AssignCompanies, TheSameBytesWithDifferentLengthsAreDifferentCompanies) {
-  LoadNetwork(Routes({{"ABCD", 2}, {"ABCD", 3}, {"ABXX", 2}, {"ABCE", 3}}));
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 1, 0, 1}));
+  EXPECT_EQ(Group(Routes({{"ABCD", 2}, {"ABCD", 3}, {"ABXX", 2}, {"ABCE", 3}})).numbers,
+            (std::vector<std::uint16_t>{kNone, 0, 1, 0, 1}));
 }
 
 TEST(AssignCompanies, ShiftJisPrefixesCompareAsRawBytes) {
   // Two-byte characters: the first company is 2 characters long, 4 bytes.
-  LoadNetwork(Routes({{"\x93\x8c\x93\x73\x90\xfc", 4}, {"\x93\x8c\x93\x73\x96\x7b", 4}, {"\x93\x8c\x8b\x9e", 4}}));
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 0, 1}));
+  EXPECT_EQ(Group(Routes({{"\x93\x8c\x93\x73\x90\xfc", 4}, {"\x93\x8c\x93\x73\x96\x7b", 4}, {"\x93\x8c\x8b\x9e", 4}}))
+                .numbers,
+            (std::vector<std::uint16_t>{kNone, 0, 0, 1}));
 }
 
 TEST(AssignCompanies, WithNoRouteBeyondRouteZeroNothingIsAssigned) {
-  LoadNetwork(Routes({}));
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone}));
-  EXPECT_EQ(Num_kaisya, 0);
-  LoadNetwork(NetworkSpec{});
-  EXPECT_EQ(Num_kaisya, 0);
+  const Grouped grouped = Group(Routes({}));
+  EXPECT_EQ(grouped.numbers, (std::vector<std::uint16_t>{kNone}));
+  EXPECT_EQ(grouped.companies, 0u);
+  EXPECT_EQ(Group(NetworkSpec{}).companies, 0u);
 }
 
 TEST(AssignCompanies, ALengthBeyondTheNameCountsTheRestAsNul) {
   // "AB" with length 5 is "AB\0\0\0": equal to "AB" with length 5, not to "ABC".
-  LoadNetwork(Routes({{"AB", 5}, {"ABC", 5}, {"AB", 5}, {"ABC", 255}}));
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 1, 0, 2}));
+  EXPECT_EQ(Group(Routes({{"AB", 5}, {"ABC", 5}, {"AB", 5}, {"ABC", 255}})).numbers,
+            (std::vector<std::uint16_t>{kNone, 0, 1, 0, 2}));
 }
 
 TEST(AssignCompanies, ALastStringWithoutItsNulEndsAtThePool) {
@@ -90,14 +100,13 @@ TEST(AssignCompanies, ALastStringWithoutItsNulEndsAtThePool) {
   network.routes[1].name_index = 2;
   network.routes.push_back(network.routes[1]);
   network.routes[2].name_index = 1;  // "XYXY" from offset 0: a different company at length 4
-  LoadNetwork(network);
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 1}));
+  EXPECT_EQ(Group(network).numbers, (std::vector<std::uint16_t>{kNone, 0, 1}));
 }
 
 TEST(AssignCompanies, LongNamesAreComparedWithoutLimit) {
   const std::string long_name(300, 'L');
-  LoadNetwork(Routes({{long_name, 255}, {long_name + "x", 255}, {std::string(254, 'L') + "M", 255}}));
-  EXPECT_EQ(Companies(), (std::vector<std::uint16_t>{kNone, 0, 0, 1}));
+  EXPECT_EQ(Group(Routes({{long_name, 255}, {long_name + "x", 255}, {std::string(254, 'L') + "M", 255}})).numbers,
+            (std::vector<std::uint16_t>{kNone, 0, 0, 1}));
 }
 
 std::vector<NamedRoute> DistinctCompanies(int count) {
@@ -107,9 +116,9 @@ std::vector<NamedRoute> DistinctCompanies(int count) {
 }
 
 TEST(AssignCompanies, FortyCompaniesFit) {
-  LoadNetwork(Routes(DistinctCompanies(40)));
-  EXPECT_EQ(Num_kaisya, 40);
-  EXPECT_EQ(Companies().back(), 39);
+  const Grouped grouped = Group(Routes(DistinctCompanies(40)));
+  EXPECT_EQ(grouped.companies, 40u);
+  EXPECT_EQ(grouped.numbers.back(), 39);
 }
 
 TEST(AssignCompanies, AFortyFirstCompanyFails) {
@@ -123,8 +132,7 @@ TEST(AssignCompanies, FortyCompaniesLeaveNoRoomForTheUnnamedGroup) {
   const std::string text = FatalText([&] { LoadNetwork(Routes(routes)); });
   EXPECT_EQ(text.rfind("Assertion failed: Num_kaisya < MAX_KAISYA", 0), 0u) << text;
   routes.erase(routes.begin());
-  LoadNetwork(Routes(routes));
-  EXPECT_EQ(Companies().back(), 39);
+  EXPECT_EQ(Group(Routes(routes)).numbers.back(), 39);
 }
 
 TEST(AssignCompanies, RouteNamesOutsideTheStringTableAreRefused) {
@@ -141,8 +149,7 @@ TEST(AssignCompanies, RouteNamesOutsideTheStringTableAreRefused) {
       std::string::npos);
   network.routes[1].name_index = 0;
   network.routes[0].name_index = 1;  // route 0 is never grouped, so its name is not read
-  LoadNetwork(network);
-  EXPECT_EQ(Num_kaisya, 1);
+  EXPECT_EQ(Group(network).companies, 1u);
 }
 
 }  // namespace

@@ -56,8 +56,3 @@ TEST(DataError, CarriesTheTextOfItsNumber) {
   EXPECT_EQ(FatalText([] { DataError(4); }), "unknown");
   EXPECT_EQ(FatalText([] { DataError(19, "route 2"); }), "E011:Insufficient RSTAT (route 2)");
 }
-
-TEST(ReadFailure, NamesTheRecordAndTheOffset) {
-  const std::string text = FatalText([] { ReadFailure(kSiteStation, kShortRead, 70); });
-  EXPECT_EQ(text, "read failure 10/8: the input ends inside a 6-byte station record at offset 70");
-}

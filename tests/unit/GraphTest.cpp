@@ -21,41 +21,41 @@ NodeSpec NodeWithEdges(std::size_t count, std::uint16_t first_target = 0) {
 }
 
 TEST(LoadGraph, NodesOwnContiguousRunsOfEdges) {
-  LoadNetwork(WithNodes({NodeWithEdges(10), NodeWithEdges(0), NodeWithEdges(3, 100)}));
-  EXPECT_EQ(FileNodeCount, 3);
-  EXPECT_EQ(NodeTotal, 23);
-  EXPECT_EQ(ActiveNodeCount, 3);
-  EXPECT_EQ(EdgeCount, 13);
-  EXPECT_EQ(NodeWord(0, kNodeFirstEdge), 0);
-  EXPECT_EQ(NodeWord(0, kNodeEdgeCount), 10);
-  EXPECT_EQ(NodeWord(1, kNodeFirstEdge), kNoNode);
-  EXPECT_EQ(NodeWord(1, kNodeEdgeCount), 0);
-  EXPECT_EQ(NodeWord(2, kNodeFirstEdge), 10);
-  EXPECT_EQ(NodeWord(2, kNodeEdgeCount), 3);
-  EXPECT_EQ(FNodeHandle.Word(2 * 10), 100);
-  EXPECT_EQ(NodeWord(2, kNodeMark), kNoNode);
+  const Graph graph = LoadNetwork(WithNodes({NodeWithEdges(10), NodeWithEdges(0), NodeWithEdges(3, 100)})).graph;
+  EXPECT_EQ(graph.file_node_count, 3);
+  EXPECT_EQ(graph.NodeTotal(), 23);
+  EXPECT_EQ(graph.active_node_count, 3);
+  EXPECT_EQ(graph.edges.size(), 13u);
+  EXPECT_EQ(graph.nodes[0].first_edge, 0);
+  EXPECT_EQ(graph.nodes[0].edge_count, 10);
+  EXPECT_EQ(graph.nodes[1].first_edge, kNoNode);
+  EXPECT_EQ(graph.nodes[1].edge_count, 0);
+  EXPECT_EQ(graph.nodes[2].first_edge, 10);
+  EXPECT_EQ(graph.nodes[2].edge_count, 3);
+  EXPECT_EQ(graph.edges[10].target, 100);
+  EXPECT_EQ(graph.nodes[2].mark, kNoNode);
 }
 
 TEST(LoadGraph, CopiesNodeWordsAndClearsBit15OfTargets) {
   NodeSpec node{0xABCD, 0x1234, {{0x8005, 0xFFFF}, {0x7FFF, 1}}};
-  LoadNetwork(WithNodes({node}));
-  EXPECT_EQ(NodeWord(0, kNodeWordA), 0xABCD);
-  EXPECT_EQ(NodeWord(0, kNodeWordB), 0x1234);
-  EXPECT_EQ(FNodeHandle.Word(0), 0x0005);
-  EXPECT_EQ(FNodeHandle.Word(1), 0xFFFF);
-  EXPECT_EQ(FNodeHandle.Word(2), 0x7FFF);
+  const Graph graph = LoadNetwork(WithNodes({node})).graph;
+  EXPECT_EQ(graph.nodes[0].word_a, 0xABCD);
+  EXPECT_EQ(graph.nodes[0].word_b, 0x1234);
+  EXPECT_EQ(graph.edges[0].target, 0x0005);
+  EXPECT_EQ(graph.edges[0].value, 0xFFFF);
+  EXPECT_EQ(graph.edges[1].target, 0x7FFF);
 }
 
 TEST(LoadGraph, NoNodesLeavesOnlyEmptyReserveNodes) {
-  LoadNetwork(NetworkSpec{});
-  EXPECT_EQ(NodeTotal, 20);
-  EXPECT_EQ(FileNodeCount, 0);
-  EXPECT_EQ(EdgeCount, 0);
-  for (std::size_t i = 0; i < 20; ++i) {
-    EXPECT_EQ(NodeWord(i, kNodeWordA), 0);
-    EXPECT_EQ(NodeWord(i, kNodeMark), kNoNode);
-    EXPECT_EQ(NodeWord(i, kNodeFirstEdge), kNoNode);
-    EXPECT_EQ(NodeWord(i, kNodeEdgeCount), 0);
+  const Graph graph = LoadNetwork(NetworkSpec{}).graph;
+  EXPECT_EQ(graph.NodeTotal(), 20);
+  EXPECT_EQ(graph.file_node_count, 0);
+  EXPECT_TRUE(graph.edges.empty());
+  for (const Node& node : graph.nodes) {
+    EXPECT_EQ(node.word_a, 0);
+    EXPECT_EQ(node.mark, kNoNode);
+    EXPECT_EQ(node.first_edge, kNoNode);
+    EXPECT_EQ(node.edge_count, 0);
   }
 }
 
@@ -63,9 +63,9 @@ TEST(LoadGraph, EdgeCapacityNotGivenIsTenThousand) {
   for (std::uint16_t given : {0, 0x8000, 0xFFFF}) {
     NetworkSpec network = WithNodes({NodeWithEdges(10000)});
     network.header.edge_capacity = given;
-    LoadNetwork(network);
-    EXPECT_EQ(EdgeCapacity, 10000) << given;
-    EXPECT_EQ(EdgeCount, 10000);
+    const Graph graph = LoadNetwork(network).graph;
+    EXPECT_EQ(graph.edge_capacity, 10000) << given;
+    EXPECT_EQ(graph.edges.size(), 10000u);
     network.nodes.push_back(NodeWithEdges(1));
     EXPECT_EQ(FatalText([&] { LoadNetwork(network); }).rfind("E009:Insufficient nodes", 0), 0u) << given;
   }
@@ -78,8 +78,7 @@ TEST(LoadGraph, AGivenEdgeCapacityIsTheLimit) {
   network.nodes.push_back(NodeWithEdges(1));
   EXPECT_EQ(FatalText([&] { LoadNetwork(network); }).rfind("E009:Insufficient nodes", 0), 0u);
   network.header.edge_capacity = 0x7FFF;
-  LoadNetwork(network);
-  EXPECT_EQ(EdgeCapacity, 32767);
+  EXPECT_EQ(LoadNetwork(network).graph.edge_capacity, 32767);
 }
 
 TEST(LoadGraph, AFullEdgeTableIsFoundBeforeAShortReadFurtherOn) {
@@ -94,16 +93,14 @@ TEST(LoadGraph, AFullEdgeTableIsFoundBeforeAShortReadFurtherOn) {
 TEST(LoadGraph, MoreEdgesThanAnImageRecordHoldsAreRefused) {
   NetworkSpec network = WithNodes({NodeWithEdges(16383)});
   network.header.edge_capacity = 0x7FFF;
-  LoadNetwork(network);
-  EXPECT_EQ(EdgeCount, 16383);
+  EXPECT_EQ(LoadNetwork(network).graph.edges.size(), 16383u);
   network.nodes.push_back(NodeWithEdges(1));
   EXPECT_NE(FatalText([&] { LoadNetwork(network); }).find("more than 16383 edges"), std::string::npos);
 }
 
 TEST(LoadGraph, TheMostNodesAnImageHolds) {
   NetworkSpec network = WithNodes(std::vector<NodeSpec>(6533));
-  LoadNetwork(network);
-  EXPECT_EQ(NodeTotal, 6553);
+  EXPECT_EQ(LoadNetwork(network).graph.NodeTotal(), 6553);
 }
 
 TEST(LoadGraph, TruncatedNodesAndEdgesNameTheirReadSites) {
@@ -115,28 +112,30 @@ TEST(LoadGraph, TruncatedNodesAndEdgesNameTheirReadSites) {
 }
 
 TEST(FinishGraph, ClearsMarksAndTargetFlags) {
-  LoadNetwork(WithNodes({NodeWithEdges(2), NodeWithEdges(1)}));
-  SetNodeWord(0, kNodeMark, 5);
-  SetNodeWord(1, kNodeMark, 0);
-  FNodeHandle.SetWord(0, 0x8001);
-  ActiveNodeCount = 99;
-  FinishGraph();
-  EXPECT_EQ(NodeWord(0, kNodeMark), kNoNode);
-  EXPECT_EQ(NodeWord(1, kNodeMark), kNoNode);
-  EXPECT_EQ(FNodeHandle.Word(0), 0x0001);
-  EXPECT_EQ(ActiveNodeCount, 2);
+  Graph graph = LoadNetwork(WithNodes({NodeWithEdges(2), NodeWithEdges(1)})).graph;
+  graph.nodes[0].mark = 5;
+  graph.nodes[1].mark = 0;
+  graph.edges[0].target = 0x8001;
+  graph.active_node_count = 99;
+  FinishGraph(graph);
+  EXPECT_EQ(graph.nodes[0].mark, kNoNode);
+  EXPECT_EQ(graph.nodes[1].mark, kNoNode);
+  EXPECT_EQ(graph.edges[0].target, 0x0001);
+  EXPECT_EQ(graph.active_node_count, 2);
 }
 
-TEST(GraphTables, CreatingTwiceIsAFailedAssertion) {
-  ReleaseGraphTables();
-  CreateNodeTable(20);
-  EXPECT_EQ(FatalText([] { CreateNodeTable(20); }).rfind("Assertion failed: !AdjHandle.Exists()", 0), 0u);
-  CreateEdgeTable();
-  EXPECT_EQ(FatalText(CreateEdgeTable).rfind("Assertion failed: !FNodeHandle.Exists()", 0), 0u);
-  ReleaseGraphTables();
-  EXPECT_FALSE(AdjHandle.Exists());
-  EXPECT_FALSE(FNodeHandle.Exists());
-  EXPECT_EQ(NodeTotal, 0);
+TEST(EmptySpecialAndReserveNodes, EmptiesNodesZeroAndOneAndTheReserveOnly) {
+  Graph graph = LoadNetwork(WithNodes({NodeWithEdges(2, 9), NodeWithEdges(1), NodeWithEdges(1, 4)})).graph;
+  graph.nodes[22].word_a = 7;
+  EmptySpecialAndReserveNodes(graph);
+  for (std::size_t i : {0u, 1u, 3u, 22u}) {
+    EXPECT_EQ(graph.nodes[i].word_a, 0) << i;
+    EXPECT_EQ(graph.nodes[i].first_edge, kNoNode) << i;
+    EXPECT_EQ(graph.nodes[i].edge_count, 0) << i;
+  }
+  EXPECT_EQ(graph.nodes[2].first_edge, 3);
+  EXPECT_EQ(graph.nodes[2].edge_count, 1);
+  EXPECT_EQ(graph.edges.size(), 4u);  // the edges of nodes 0 and 1 stay, owned by no node
 }
 
 }  // namespace

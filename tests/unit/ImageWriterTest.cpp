@@ -1,60 +1,64 @@
 // Byte order and record layout of the image writer's building blocks.
 #include <gtest/gtest.h>
 
-#include "network/Base.h"
-#include "network/Graph.h"
-#include "pdb/Container.h"
+#include "base/ByteWriter.h"
 #include "pdb/Image.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-TEST(Swap, ReversesBytes) {
-  EXPECT_EQ(Swap16(0x1234), 0x3412);
-  EXPECT_EQ(Swap16(0x00FF), 0xFF00);
-  EXPECT_EQ(Swap32(0x12345678u), 0x78563412u);
-  EXPECT_EQ(Swap32(0x000000E8u), 0xE8000000u);
+TEST(ByteOrder, ReadsAndStoresEitherOrderWhateverTheHost) {
+  std::uint8_t bytes[4] = {0x12, 0x34, 0x56, 0x78};
+  EXPECT_EQ(ReadLE16(bytes), 0x3412);
+  EXPECT_EQ(ReadBE16(bytes), 0x1234);
+  EXPECT_EQ(ReadLE32(bytes), 0x78563412u);
+  EXPECT_EQ(ReadBE32(bytes), 0x12345678u);
+  StoreBE32(bytes, 0x000000E8u);
+  EXPECT_EQ(Bytes(bytes, bytes + 4), (Bytes{0, 0, 0, 0xE8}));
+  StoreLE16(bytes, 0x00FF);
+  StoreBE16(bytes + 2, 0x00FF);
+  EXPECT_EQ(Bytes(bytes, bytes + 4), (Bytes{0xFF, 0, 0, 0xFF}));
 }
 
-TEST(SwapWords, SwapsEachWordOfTheLengthGivenOnly) {
-  std::uint8_t bytes[] = {1, 2, 3, 4, 5, 6};
-  SwapWords(bytes, 4);
-  EXPECT_EQ(Bytes(bytes, bytes + 6), (Bytes{2, 1, 4, 3, 5, 6}));
-  SwapWords(bytes, 0);
-  SwapWords(bytes, 0x10000);  // taken as 16-bit: nothing
-  EXPECT_EQ(Bytes(bytes, bytes + 6), (Bytes{2, 1, 4, 3, 5, 6}));
+// The route table record 8, written from one route in memory.
+Bytes RouteRecord(const Route& route) {
+  Loaded loaded = LoadNetwork(NetworkSpec{});
+  loaded.network.routes = {route, route};
+  ByteWriter out;
+  WriteImage(loaded.network, loaded.graph, "0.25", out);
+  const Database db = ParseDatabase(out.ToVector());
+  return db.records.at(8);
 }
 
-TEST(SwapRoutes, TurnsARouteRecordBigEndianLeavingItsTwoBytes) {
-  std::uint8_t route[2 * kRouteSize] = {};
-  for (std::uint8_t* record : {route, route + kRouteSize}) {
-    StoreLE16(record + kRouteName, 0x0102);
-    StoreLE16(record + kRouteFirstSlot, 0x0304);
-    StoreLE16(record + kRouteCompany, 0x0506);
-    StoreLE16(record + kRouteStationCount, 0x0708);
-    StoreLE16(record + kRouteWord, 0x090A);
-    record[kRouteByte] = 0x0B;
-    record[kRouteCompanyLength] = 0x0C;
-    StoreLE16(record + kRouteTrailer, 0x0D0E);
-  }
-  SwapRoutes(route, 2);
+TEST(WriteImage, TurnsARouteRecordBigEndianLeavingItsTwoBytes) {
+  Route route;
+  route.name = 0x0102;
+  route.first_slot = 0x0304;
+  route.company = 0x0506;
+  route.station_count = 0x0708;
+  route.word = 0x090A;
+  route.byte = 0x0B;
+  route.company_length = 0x0C;
+  route.trailer = 0x0D0E;
   const Bytes expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
-  EXPECT_EQ(Bytes(route, route + kRouteSize), expected);
-  EXPECT_EQ(Bytes(route + kRouteSize, route + 2 * kRouteSize), expected);
+  const Bytes records = RouteRecord(route);
+  ASSERT_EQ(records.size(), 28u);
+  EXPECT_EQ(Bytes(records.begin(), records.begin() + 14), expected);
+  EXPECT_EQ(Bytes(records.begin() + 14, records.end()), expected);
 }
 
 TEST(RecordOffsets, FollowTheTableSizes) {
-  LoadNetwork(NetworkSpec{});
+  const Loaded empty_network = LoadNetwork(NetworkSpec{});
   const std::array<std::uint32_t, kRecordCount> empty = {232, 362, 366, 366, 370, 370, 374, 374, 378, 378,
                                                          382, 382, 386, 386, 390, 390, 394, 594, 598};
-  EXPECT_EQ(RecordOffsets(), empty);
+  EXPECT_EQ(RecordOffsets(CountsOf(empty_network.network, empty_network.graph)), empty);
   NetworkSpec network;
   network.stations.resize(3);
   network.strings = {"ab", "c"};
   network.routes.resize(2);
   network.nodes = {{0, 0, {{1, 1}, {2, 2}}}};
-  LoadNetwork(network);
-  const auto offsets = RecordOffsets();
+  const Loaded loaded = LoadNetwork(network);
+  const auto offsets = RecordOffsets(CountsOf(loaded.network, loaded.graph));
   EXPECT_EQ(offsets[3], 366u + 12);
   EXPECT_EQ(offsets[5], 370u + 18);
   EXPECT_EQ(offsets[7], 374u + 24);

@@ -107,10 +107,13 @@ bool SecondOpenerIsRefused(const char* name) {
   return !second.Held() && second.Error() == ERROR_SHARING_VIOLATION;
 }
 
+// The file every check below opens, reads and writes.
+CurrentFile current;
+
 std::string ReadAllCurrent() {
   std::string bytes;
   char chunk[7];
-  for (int got; (got = ReadCurrentFile(chunk, sizeof chunk)) > 0;) bytes.append(chunk, static_cast<std::size_t>(got));
+  for (int got; (got = current.Read(chunk, sizeof chunk)) > 0;) bytes.append(chunk, static_cast<std::size_t>(got));
   return bytes;
 }
 
@@ -127,67 +130,67 @@ const std::string kAwkwardBytes = std::string("AD4\x1A\r\n\n\x1A\0\r", 10) + std
 void ExclusiveOpen() {
   group = "exclusive open";
   WriteWhole("in.dat", kAwkwardBytes);
-  Check(OpenCurrentFile("in.dat", "rb"), "rb opens an existing file");
+  Check(current.Open("in.dat", "rb"), "rb opens an existing file");
   Check(SecondOpenerIsRefused("in.dat"), "a second opener is refused with a sharing violation while it is held");
   Check(ReadAllCurrent() == kAwkwardBytes, "reads every byte as it lies, CR, LF and Ctrl-Z included");
-  CloseCurrentFile();
+  current.Close();
   Check(!SecondOpenerIsRefused("in.dat"), "the file is free again once closed");
 
   {
     Holder editor("in.dat", GENERIC_READ, kShareAll);
     Check(editor.Held(), "test setup: hold in.dat");
-    Check(!OpenCurrentFile("in.dat", "rb"), "rb is refused while another opener holds the file, even a sharing one");
-    Check(CurrentFileError().find("error 32") != std::string::npos,
-          "the failure names the sharing violation: " + CurrentFileError());
-    Check(!OpenCurrentFile("in.dat", "wb"), "wb is refused too");
+    Check(!current.Open("in.dat", "rb"), "rb is refused while another opener holds the file, even a sharing one");
+    Check(current.Error().find("error 32") != std::string::npos,
+          "the failure names the sharing violation: " + current.Error());
+    Check(!current.Open("in.dat", "wb"), "wb is refused too");
   }
   Check(ReadWhole("in.dat") == kAwkwardBytes, "a refused wb truncates nothing");
 
-  Check(OpenCurrentFile("out.dat", "wb"), "wb creates a missing file");
+  Check(current.Open("out.dat", "wb"), "wb creates a missing file");
   Check(SecondOpenerIsRefused("out.dat"), "a file open for writing is held exclusively too");
-  CloseCurrentFile();
+  current.Close();
   EmptyFolder();
 }
 
 void Modes() {
   group = "modes";
-  Check(!OpenCurrentFile("missing.dat", "rb"), "rb of a missing file fails");
+  Check(!current.Open("missing.dat", "rb"), "rb of a missing file fails");
   Check(!Exists("missing.dat"), "rb creates nothing");
 
   WriteWhole("w.dat", std::string(1000, 'x'));
-  Check(OpenCurrentFile("w.dat", "wb"), "wb opens an existing file");
-  Check(WriteCurrentFile("\n\r\n\x1A", 4) == 4, "wb writes");
-  CloseCurrentFile();
+  Check(current.Open("w.dat", "wb"), "wb opens an existing file");
+  Check(current.Write("\n\r\n\x1A", 4) == 4, "wb writes");
+  current.Close();
   Check(ReadWhole("w.dat") == "\n\r\n\x1A", "wb truncates and writes line feeds as single bytes");
 
   WriteWhole("a.dat", "abc");
-  Check(OpenCurrentFile("a.dat", "ab"), "ab opens an existing file");
-  Check(CurrentFilePosition() == 3, "ab starts at the end");
-  WriteCurrentFile("de", 2);
-  CloseCurrentFile();
+  Check(current.Open("a.dat", "ab"), "ab opens an existing file");
+  Check(current.Position() == 3, "ab starts at the end");
+  current.Write("de", 2);
+  current.Close();
   Check(ReadWhole("a.dat") == "abcde", "ab appends");
-  Check(OpenCurrentFile("a2.dat", "a+"), "a+ creates a missing file");
-  CloseCurrentFile();
+  Check(current.Open("a2.dat", "a+"), "a+ creates a missing file");
+  current.Close();
   Check(ReadWhole("a2.dat") == "", "a+ creates it empty");
 
   WriteWhole("rw.dat", "0123456789");
-  Check(OpenCurrentFile("rw.dat", "r+b"), "r+b opens an existing file");
-  Check(SeekCurrentFile(4, kSeekFromStart) == 4, "absolute seek");
-  WriteCurrentFile("xy", 2);
-  Check(SeekCurrentFile(0, kSeekFromStart) == 0, "seek back to the start");
+  Check(current.Open("rw.dat", "r+b"), "r+b opens an existing file");
+  Check(current.Seek(4, kSeekFromStart) == 4, "absolute seek");
+  current.Write("xy", 2);
+  Check(current.Seek(0, kSeekFromStart) == 0, "seek back to the start");
   Check(ReadAllCurrent() == "0123xy6789", "r+b reads back its own write without truncating");
-  Check(SeekCurrentFile(100, kSeekFromStart) == 100, "a seek past the end succeeds");
+  Check(current.Seek(100, kSeekFromStart) == 100, "a seek past the end succeeds");
   char byte = 0;
-  Check(ReadCurrentFile(&byte, 1) == 0, "and shows up as a short read");
-  CloseCurrentFile();
-  Check(OpenCurrentFile("plus.dat", "w+b"), "w+b creates a missing file");
-  CloseCurrentFile();
+  Check(current.Read(&byte, 1) == 0, "and shows up as a short read");
+  current.Close();
+  Check(current.Open("plus.dat", "w+b"), "w+b creates a missing file");
+  current.Close();
   Check(Exists("plus.dat"), "w+b created it");
 
   Check(::CreateDirectoryA("folder", nullptr) != 0, "test setup: make a folder");
-  Check(!OpenCurrentFile("folder", "rb"), "a folder is refused for reading");
-  Check(!OpenCurrentFile("folder", "r+b"), "a folder is refused for reading and writing");
-  Check(!OpenCurrentFile("folder", "ab"), "a folder is refused for appending");
+  Check(!current.Open("folder", "rb"), "a folder is refused for reading");
+  Check(!current.Open("folder", "r+b"), "a folder is refused for reading and writing");
+  Check(!current.Open("folder", "ab"), "a folder is refused for appending");
   EmptyFolder();
 }
 
@@ -196,37 +199,37 @@ void Replacement() {
   const std::string old_bytes = "previous image";
   const std::string new_bytes(70000, '\n');
   WriteWhole("target.pdb", old_bytes);
-  Check(OpenReplacement("target.pdb"), "a replacement opens");
+  Check(current.OpenReplacement("target.pdb"), "a replacement opens");
   const std::string temp = TemporaryName();
   Check(!temp.empty() && temp.rfind("target.pdb.tmp", 0) == 0, "beside the target under a temporary name: " + temp);
   Check(!temp.empty() && SecondOpenerIsRefused(temp.c_str()), "the temporary file is held exclusively");
-  WriteCurrentFile(new_bytes.data(), static_cast<std::int32_t>(new_bytes.size()));
+  current.Write(new_bytes.data(), static_cast<std::int32_t>(new_bytes.size()));
   Check(ReadWhole("target.pdb") == old_bytes, "the target is untouched while the replacement is written");
-  Check(CommitReplacement(), "the commit succeeds");
+  Check(current.CommitReplacement(), "the commit succeeds");
   Check(ReadWhole("target.pdb") == new_bytes, "the commit replaces an existing target byte for byte");
   Check(FolderNames() == std::vector<std::string>{"target.pdb"}, "no temporary file remains after a commit");
 
   {
     Holder viewer("target.pdb", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
     Check(viewer.Held(), "test setup: hold target.pdb");
-    Check(OpenReplacement("target.pdb"), "a replacement opens beside a held target");
-    WriteCurrentFile("new", 3);
-    Check(!CommitReplacement(), "the commit fails while another opener holds the target");
-    Check(!CurrentFileError().empty(), "and says why: " + CurrentFileError());
+    Check(current.OpenReplacement("target.pdb"), "a replacement opens beside a held target");
+    current.Write("new", 3);
+    Check(!current.CommitReplacement(), "the commit fails while another opener holds the target");
+    Check(!current.Error().empty(), "and says why: " + current.Error());
   }
   Check(ReadWhole("target.pdb") == new_bytes, "a failed commit leaves the target as it was");
   Check(FolderNames() == std::vector<std::string>{"target.pdb"}, "a failed commit removes its temporary file");
 
-  Check(OpenReplacement("target.pdb"), "a replacement opens again");
-  WriteCurrentFile("new", 3);
-  CloseCurrentFile();
+  Check(current.OpenReplacement("target.pdb"), "a replacement opens again");
+  current.Write("new", 3);
+  current.Close();
   Check(ReadWhole("target.pdb") == new_bytes, "closing without a commit leaves the target");
   Check(FolderNames() == std::vector<std::string>{"target.pdb"}, "closing without a commit removes the temporary file");
 
   Check(::CreateDirectoryA("dir.pdb", nullptr) != 0, "test setup: make a folder");
-  Check(OpenReplacement("dir.pdb"), "a replacement opens beside a folder of the target's name");
-  WriteCurrentFile("new", 3);
-  Check(!CommitReplacement(), "a folder is never replaced");
+  Check(current.OpenReplacement("dir.pdb"), "a replacement opens beside a folder of the target's name");
+  current.Write("new", 3);
+  Check(!current.CommitReplacement(), "a folder is never replaced");
   Check(::GetFileAttributesA("dir.pdb") != INVALID_FILE_ATTRIBUTES &&
             (::GetFileAttributesA("dir.pdb") & FILE_ATTRIBUTE_DIRECTORY) != 0,
         "the folder stays");

@@ -1,0 +1,69 @@
+// Numbers in bytes, in either byte order. Files are decoded and encoded only
+// through these, whatever the host's own byte order: nothing is ever cast from
+// raw bytes to a struct.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace byte_order {
+
+constexpr bool kHostIsLittleEndian = std::endian::native == std::endian::little;
+
+constexpr std::uint16_t Swap16(std::uint16_t value) { return static_cast<std::uint16_t>((value >> 8) | (value << 8)); }
+constexpr std::uint32_t Swap32(std::uint32_t value) {
+  return (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
+}
+
+// The value of `bytes` read in the host's order (a plain load the compiler can see through).
+template <typename T>
+T Load(const std::uint8_t* bytes) {
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+template <typename T>
+void Store(std::uint8_t* bytes, T value) {
+  std::memcpy(bytes, &value, sizeof value);
+}
+
+}  // namespace byte_order
+
+// A 16-bit value from two bytes, low byte first.
+inline std::uint16_t ReadLE16(const std::uint8_t* bytes) {
+  const auto value = byte_order::Load<std::uint16_t>(bytes);
+  return byte_order::kHostIsLittleEndian ? value : byte_order::Swap16(value);
+}
+
+inline std::uint32_t ReadLE32(const std::uint8_t* bytes) {
+  const auto value = byte_order::Load<std::uint32_t>(bytes);
+  return byte_order::kHostIsLittleEndian ? value : byte_order::Swap32(value);
+}
+
+inline std::uint16_t ReadBE16(const std::uint8_t* bytes) {
+  const auto value = byte_order::Load<std::uint16_t>(bytes);
+  return byte_order::kHostIsLittleEndian ? byte_order::Swap16(value) : value;
+}
+
+inline std::uint32_t ReadBE32(const std::uint8_t* bytes) {
+  const auto value = byte_order::Load<std::uint32_t>(bytes);
+  return byte_order::kHostIsLittleEndian ? byte_order::Swap32(value) : value;
+}
+
+inline void StoreLE16(std::uint8_t* bytes, std::uint16_t value) {
+  byte_order::Store(bytes, byte_order::kHostIsLittleEndian ? value : byte_order::Swap16(value));
+}
+
+inline void StoreLE32(std::uint8_t* bytes, std::uint32_t value) {
+  byte_order::Store(bytes, byte_order::kHostIsLittleEndian ? value : byte_order::Swap32(value));
+}
+
+inline void StoreBE16(std::uint8_t* bytes, std::uint16_t value) {
+  byte_order::Store(bytes, byte_order::kHostIsLittleEndian ? byte_order::Swap16(value) : value);
+}
+
+inline void StoreBE32(std::uint8_t* bytes, std::uint32_t value) {
+  byte_order::Store(bytes, byte_order::kHostIsLittleEndian ? byte_order::Swap32(value) : value);
+}
