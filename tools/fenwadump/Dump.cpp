@@ -2,60 +2,26 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
 
+#include "base/ByteCursor.h"
+#include "network/Companies.h"
 #include "network/IntermediateFormat.h"
-#include "pdb/Container.h"
+#include "pdb/ImageFormat.h"
 #include "text/ShiftJis.h"
 
 namespace {
 
-constexpr std::uint16_t kNone = 0xFFFF;
-constexpr std::uint32_t kDatabaseDate = 0x34EEA753;
-constexpr std::size_t kNameFieldSize = 32;
-constexpr std::size_t kImageCountsOffset = 8;
-constexpr std::size_t kImageCountsEnd = 26;
-constexpr std::uint32_t kRouteRecordBytes = 14;  // in the image
-constexpr std::uint32_t kNodeRecordBytes = 10;   // in the image
-constexpr std::uint16_t kEdgeFlag = 0x8000;
-constexpr const char* kTags[] = {"STAT", "SORT", "KSOR", "ROSE", "STRI", "STRP", "RSTA", "ADJL", "FNOD"};
-
-// A bounds-checked window on bytes. Every read names its offset; callers ask
-// Has() first, and reads outside the window give 0 rather than touching memory.
-class View {
- public:
-  View() = default;
-  View(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::size_t Size() const { return size_; }
-  bool Has(std::uint64_t offset, std::uint64_t count) const { return offset <= size_ && count <= size_ - offset; }
-  std::uint8_t U8(std::uint64_t offset) const { return Has(offset, 1) ? data_[offset] : 0; }
-  std::uint16_t LE16(std::uint64_t offset) const {
-    return Has(offset, 2) ? static_cast<std::uint16_t>(data_[offset] | data_[offset + 1] << 8) : 0;
-  }
-  std::uint32_t LE32(std::uint64_t offset) const {
-    return static_cast<std::uint32_t>(LE16(offset)) | static_cast<std::uint32_t>(LE16(offset + 2)) << 16;
-  }
-  std::uint16_t BE16(std::uint64_t offset) const {
-    return Has(offset, 2) ? static_cast<std::uint16_t>(data_[offset] << 8 | data_[offset + 1]) : 0;
-  }
-  std::uint32_t BE32(std::uint64_t offset) const {
-    return static_cast<std::uint32_t>(BE16(offset)) << 16 | BE16(offset + 2);
-  }
-  std::string Bytes(std::uint64_t offset, std::uint64_t count) const {
-    if (!Has(offset, count)) return {};
-    return std::string(reinterpret_cast<const char*>(data_ + offset), static_cast<std::size_t>(count));
-  }
-  View Sub(std::uint64_t offset, std::uint64_t count) const {
-    return Has(offset, count) ? View(data_ + offset, static_cast<std::size_t>(count)) : View();
-  }
-
- private:
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-};
+// A cursor at a file offset of `bytes`.
+ByteCursor At(const ByteCursor& bytes, std::uint64_t offset) {
+  ByteCursor cursor = bytes;
+  cursor.Seek(offset);
+  return cursor;
+}
 
 std::string Hex(const std::string& bytes) { return HexBytes(bytes); }
 
@@ -94,6 +60,7 @@ class Strings {
   std::size_t Count() const { return index_.size(); }
   std::size_t PoolSize() const { return pool_.size(); }
   std::uint16_t Offset(std::size_t i) const { return index_[i]; }
+  const std::string& Pool() const { return pool_; }
   bool Valid(std::size_t i) const { return i < index_.size() && index_[i] < pool_.size(); }
   bool Terminated(std::size_t i) const { return Valid(i) && pool_.find('\0', index_[i]) != std::string::npos; }
   // String i's bytes up to its NUL or the end of the pool; empty when outside.
@@ -136,32 +103,6 @@ std::string CompanyPrefix(const Strings& strings, std::uint16_t name_index, std:
   return strings.At(name_index).substr(0, length);
 }
 
-// Company numbers as grouping gives them: routes 1 onwards in order of first
-// appearance of (length, prefix bytes); routes without a company last.
-std::vector<std::uint16_t> GroupCompanies(const std::vector<std::pair<std::uint16_t, std::uint8_t>>& routes,
-                                          const Strings& strings) {
-  std::vector<std::uint16_t> numbers(routes.size(), kNone);
-  std::vector<std::pair<std::uint8_t, std::string>> seen;
-  bool unnamed = false;
-  for (std::size_t r = 1; r < routes.size(); ++r) {
-    const auto [name, length] = routes[r];
-    if (length == 0) {
-      unnamed = true;
-      continue;
-    }
-    const std::pair<std::uint8_t, std::string> key{length, CompanyPrefix(strings, name, length)};
-    auto found = std::find(seen.begin(), seen.end(), key);
-    if (found == seen.end()) found = seen.insert(seen.end(), key);
-    numbers[r] = static_cast<std::uint16_t>(found - seen.begin());
-  }
-  if (unnamed) {
-    for (std::size_t r = 1; r < routes.size(); ++r) {
-      if (routes[r].second == 0) numbers[r] = static_cast<std::uint16_t>(seen.size());
-    }
-  }
-  return numbers;
-}
-
 class Reporter {
  public:
   explicit Reporter(Dump& dump) : dump_(dump) {}
@@ -176,20 +117,25 @@ class Reporter {
 // ---------------------------------------------------------------------------
 // The intermediate data file.
 
+// ---------------------------------------------------------------------------
+// The intermediate data file.
+
 class IntermediateReader {
  public:
-  IntermediateReader(View file, Dump& dump) : file_(file), dump_(dump), report_(dump) {}
+  IntermediateReader(const ByteCursor& file, Dump& dump) : file_(file), dump_(dump), report_(dump) {}
 
   void Read() {
     OrderedJson& doc = dump_.document;
     doc["kind"] = "intermediate";
-    doc["size"] = file_.Size();
-    if (!file_.Has(0, kHeaderSize)) {
-      report_.Problem("the file is " + std::to_string(file_.Size()) + " bytes, shorter than the 64-byte header");
+    doc["size"] = file_.End();
+    ByteCursor cursor = At(file_, 0);
+    const std::uint8_t* header = cursor.Take(kHeaderSize);
+    if (header == nullptr) {
+      report_.Problem("the file is " + std::to_string(file_.End()) + " bytes, shorter than the 64-byte header");
       return;
     }
-    ReadHeaderFields();
-    ReadNodes();
+    ReadHeaderFields(header);
+    ReadNodes(cursor);
     ReadBase();
     ReadTrailer();
     doc["stations"] = stations_;
@@ -199,140 +145,138 @@ class IntermediateReader {
   }
 
  private:
-  void ReadHeaderFields() {
+  static std::string Bytes(const std::uint8_t* bytes, std::size_t count) {
+    return std::string(reinterpret_cast<const char*>(bytes), count);
+  }
+
+  void ReadHeaderFields(const std::uint8_t* header) {
+    header_ = DecodeHeader(header);
     OrderedJson h;
-    h["magic"] = Hex(file_.Bytes(0, 4));
-    base_offset_ = file_.LE32(kHeaderBaseOffset);
-    trailer_offset_ = file_.LE32(kHeaderTrailerOffset);
-    h["base_offset"] = base_offset_;
-    h["trailer_offset"] = trailer_offset_;
-    h["unused_middle"] = Hex(file_.Bytes(12, 34));
-    rstat_capacity_ = static_cast<std::int16_t>(file_.LE16(kHeaderRStatCapacity));
-    node_count_ = file_.LE16(kHeaderNodeCount);
-    station_count_ = static_cast<std::int16_t>(file_.LE16(kHeaderStationCount));
-    route_count_ = static_cast<std::int16_t>(file_.LE16(kHeaderRouteCount));
-    string_count_ = static_cast<std::int16_t>(file_.LE16(kHeaderStringCount));
-    pool_size_ = file_.LE16(kHeaderPoolSize);
-    edge_capacity_ = static_cast<std::int16_t>(file_.LE16(kHeaderEdgeCapacity));
-    h["rstat_capacity"] = rstat_capacity_;
-    h["node_count"] = node_count_;
-    h["station_count"] = station_count_;
-    h["route_count"] = route_count_;
-    h["string_count"] = string_count_;
-    h["pool_size"] = pool_size_;
-    h["edge_capacity"] = edge_capacity_;
-    h["unused_tail"] = Hex(file_.Bytes(60, 4));
-    effective_rstat_ = rstat_capacity_ > 0 ? rstat_capacity_ : 2 * std::max(station_count_, 0);
-    h["effective_rstat_capacity"] = effective_rstat_;
-    h["effective_edge_capacity"] = edge_capacity_ > 0 ? edge_capacity_ : kDefaultEdgeCapacity;
+    h["magic"] = Hex(Bytes(header + kHeaderMagic, sizeof kMagic));
+    h["base_offset"] = header_.base_offset;
+    h["trailer_offset"] = header_.trailer_offset;
+    h["unused_middle"] = Hex(Bytes(header + kHeaderUnusedMiddle, kHeaderUnusedMiddleSize));
+    h["rstat_capacity"] = header_.rstat_capacity;
+    h["node_count"] = header_.node_count;
+    h["station_count"] = header_.station_count;
+    h["route_count"] = header_.route_count;
+    h["string_count"] = header_.string_count;
+    h["pool_size"] = header_.pool_size;
+    h["edge_capacity"] = header_.edge_capacity;
+    h["unused_tail"] = Hex(Bytes(header + kHeaderUnusedTail, kHeaderUnusedTailSize));
+    h["effective_rstat_capacity"] = std::max(EffectiveRStatCapacity(header_), 0);
+    h["effective_edge_capacity"] = EffectiveEdgeCapacity(header_);
     dump_.document["header"] = h;
-    for (auto [what, count] : {std::pair{"station count", station_count_}, std::pair{"route count", route_count_},
-                               std::pair{"string count", string_count_}}) {
+    for (auto [what, count] :
+         {std::pair{"station count", header_.station_count}, std::pair{"route count", header_.route_count},
+          std::pair{"string count", header_.string_count}}) {
       if (count < 0)
         report_.Problem(std::string("the header's ") + what + " " + std::to_string(count) + " is negative");
     }
-    for (auto [what, offset] : {std::pair{"base", base_offset_}, std::pair{"trailer", trailer_offset_}}) {
+    for (auto [what, offset] : {std::pair{"base", header_.base_offset}, std::pair{"trailer", header_.trailer_offset}}) {
       if (offset > kMaxSectionOffset)
         report_.Problem(std::string("the ") + what + " offset " + std::to_string(offset) + " is 2^31 or more");
     }
   }
 
-  // Reads `count` bytes at the cursor; false (and a problem) when the file ends first.
-  bool Take(std::uint64_t& cursor, std::uint64_t count, const std::string& what) {
-    if (!file_.Has(cursor, count)) {
-      report_.Problem("the file ends inside " + what + " (at offset " + std::to_string(cursor) + ")");
-      return false;
-    }
-    cursor += count;
-    return true;
+  // The next `count` bytes at the cursor; nullptr (and a problem) when the file ends first.
+  const std::uint8_t* Take(ByteCursor& cursor, std::uint64_t count, const std::string& what) {
+    const std::uint8_t* bytes = cursor.Take(count);
+    if (bytes == nullptr)
+      report_.Problem("the file ends inside " + what + " (at offset " + std::to_string(cursor.Offset()) + ")");
+    return bytes;
   }
 
-  void ReadNodes() {
-    std::uint64_t at = kHeaderSize;
+  void ReadNodes(ByteCursor& cursor) {
     std::uint64_t edge_total = 0;
-    for (std::uint32_t i = 0; i < node_count_; ++i) {
-      const std::uint64_t record = at;
-      if (!Take(at, kNodeRecordSize, "node " + std::to_string(i))) return;
+    for (std::uint32_t i = 0; i < header_.node_count; ++i) {
+      const std::uint8_t* record = Take(cursor, kNodeRecordSize, "node " + std::to_string(i));
+      if (record == nullptr) return;
       OrderedJson node;
       node["index"] = i;
-      node["word_a"] = file_.LE16(record);
-      node["word_b"] = file_.LE16(record + 2);
-      const std::uint16_t edges = file_.LE16(record + 4);
+      node["word_a"] = ReadLE16(record + kNodeRecordWordA);
+      node["word_b"] = ReadLE16(record + kNodeRecordWordB);
+      const std::uint16_t edges = ReadLE16(record + kNodeRecordEdgeCount);
       node["edge_count"] = edges;
       node["edges"] = OrderedJson::array();
       for (std::uint32_t j = 0; j < edges; ++j) {
-        const std::uint64_t entry = at;
-        if (!Take(at, kEdgeEntrySize, "edge " + std::to_string(j) + " of node " + std::to_string(i))) {
+        const std::uint8_t* entry =
+            Take(cursor, kEdgeEntrySize, "edge " + std::to_string(j) + " of node " + std::to_string(i));
+        if (entry == nullptr) {
           nodes_.push_back(node);
           return;
         }
-        node["edges"].push_back({{"target", file_.LE16(entry)}, {"value", file_.LE16(entry + 2)}});
+        node["edges"].push_back(
+            {{"target", ReadLE16(entry + kEdgeEntryTarget)}, {"value", ReadLE16(entry + kEdgeEntryValue)}});
       }
       edge_total += edges;
       nodes_.push_back(node);
     }
-    dump_.document["node_section_end"] = at;
+    dump_.document["node_section_end"] = cursor.Offset();
     dump_.document["edge_total"] = edge_total;
   }
 
   void ReadBase() {
-    std::uint64_t at = base_offset_;
-    const std::int32_t stations = std::max(station_count_, 0);
+    ByteCursor cursor = At(file_, header_.base_offset);
+    const std::int32_t stations = std::max(header_.station_count, 0);
     for (std::int32_t i = 0; i < stations; ++i) {
-      const std::uint64_t record = at;
-      if (!Take(at, kStationRecordSize, "station " + std::to_string(i))) return ReadStrings(std::nullopt);
+      const std::uint8_t* record = Take(cursor, kStationRecordSize, "station " + std::to_string(i));
+      if (record == nullptr) return ReadStrings(nullptr);
       stations_.push_back({{"index", i},
-                           {"word_a", file_.LE16(record)},
-                           {"word_b", file_.LE16(record + 2)},
-                           {"spare", file_.LE16(record + 4)}});
+                           {"word_a", ReadLE16(record + kStationRecordWordA)},
+                           {"word_b", ReadLE16(record + kStationRecordWordB)},
+                           {"spare", ReadLE16(record + kStationRecordSpare)}});
     }
     for (std::int32_t i = 0; i < stations; ++i) {
-      const std::uint64_t record = at;
-      if (!Take(at, kSortRecordSize, "the sort record of station " + std::to_string(i)))
-        return ReadStrings(std::nullopt);
-      stations_[static_cast<std::size_t>(i)]["sort"] = file_.LE16(record);
-      stations_[static_cast<std::size_t>(i)]["kana_sort"] = file_.LE16(record + 2);
+      const std::uint8_t* record = Take(cursor, kSortRecordSize, "the sort record of station " + std::to_string(i));
+      if (record == nullptr) return ReadStrings(nullptr);
+      stations_[static_cast<std::size_t>(i)]["sort"] = ReadLE16(record + kSortRecordSort);
+      stations_[static_cast<std::size_t>(i)]["kana_sort"] = ReadLE16(record + kSortRecordKanaSort);
     }
-    const std::int32_t routes = std::max(route_count_, 0);
+    const std::int32_t routes = std::max(header_.route_count, 0);
     for (std::int32_t r = 0; r < routes; ++r) {
-      const std::uint64_t record = at;
-      if (!Take(at, kRouteRecordSize, "route " + std::to_string(r))) return ReadStrings(std::nullopt);
+      const std::uint8_t* record = Take(cursor, kRouteRecordSize, "route " + std::to_string(r));
+      if (record == nullptr) return ReadStrings(nullptr);
       OrderedJson route;
       route["index"] = r;
-      route["name_index"] = file_.LE16(record);
-      route["spare"] = file_.LE16(record + 2);
-      const std::uint16_t stops = file_.LE16(record + 4);
+      route["name_index"] = ReadLE16(record + kRouteRecordName);
+      route["spare"] = ReadLE16(record + kRouteRecordSpare);
+      const std::uint16_t stops = ReadLE16(record + kRouteRecordStationCount);
       route["station_count"] = stops;
-      route["word"] = file_.LE16(record + 6);
-      route["byte"] = file_.U8(record + 8);
-      route["company_length"] = file_.U8(record + 9);
+      route["word"] = ReadLE16(record + kRouteRecordWord);
+      route["byte"] = record[kRouteRecordByte];
+      route["company_length"] = record[kRouteRecordCompanyLength];
       route["stops"] = OrderedJson::array();
       for (std::uint32_t j = 0; j < stops; ++j) {
-        const std::uint64_t entry = at;
-        if (!Take(at, kRouteStationEntrySize, "stop " + std::to_string(j) + " of route " + std::to_string(r))) {
+        const std::uint8_t* entry =
+            Take(cursor, kRouteStationEntrySize, "stop " + std::to_string(j) + " of route " + std::to_string(r));
+        if (entry == nullptr) {
           routes_.push_back(route);
-          return ReadStrings(std::nullopt);
+          return ReadStrings(nullptr);
         }
-        route["stops"].push_back({{"station", file_.LE16(entry)}, {"companion", file_.LE16(entry + 2)}});
+        route["stops"].push_back({{"station", ReadLE16(entry + kRouteStationEntryStation)},
+                                  {"companion", ReadLE16(entry + kRouteStationEntryCompanion)}});
       }
       routes_.push_back(route);
     }
-    ReadStrings(at);
+    ReadStrings(&cursor);
   }
 
-  void ReadStrings(std::optional<std::uint64_t> start) {
+  // The string table that follows the routes, when the file held every route before it.
+  void ReadStrings(ByteCursor* cursor) {
     std::vector<std::uint16_t> index;
     std::string pool;
-    if (start) {
-      std::uint64_t at = *start;
-      const std::int32_t count = std::max(string_count_, 0);
+    if (cursor != nullptr) {
+      const std::int32_t count = std::max(header_.string_count, 0);
       bool complete = true;
       for (std::int32_t i = 0; i < count && complete; ++i) {
-        const std::uint64_t entry = at;
-        complete = Take(at, 2, "the string index (entry " + std::to_string(i) + ")");
-        if (complete) index.push_back(file_.LE16(entry));
+        const std::uint8_t* entry =
+            Take(*cursor, kStringIndexEntrySize, "the string index (entry " + std::to_string(i) + ")");
+        complete = entry != nullptr;
+        if (complete) index.push_back(ReadLE16(entry));
       }
-      if (complete && Take(at, pool_size_, "the string pool")) pool = file_.Bytes(at - pool_size_, pool_size_);
+      const std::uint8_t* bytes = complete ? Take(*cursor, header_.pool_size, "the string pool") : nullptr;
+      if (bytes != nullptr) pool = Bytes(bytes, header_.pool_size);
     }
     strings_.emplace(index, pool);
     NameRoutes();
@@ -355,21 +299,18 @@ class IntermediateReader {
   }
 
   void ReadTrailer() {
-    std::uint64_t at = trailer_offset_;
-    for (std::size_t r = 0; r < static_cast<std::size_t>(std::max(route_count_, 0)); ++r) {
-      const std::uint64_t word = at;
-      if (!Take(at, 2, "the trailer word of route " + std::to_string(r))) return;
-      if (r < routes_.size()) routes_[r]["trailer"] = file_.LE16(word);
+    ByteCursor cursor = At(file_, header_.trailer_offset);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(std::max(header_.route_count, 0)); ++r) {
+      const std::uint8_t* word = Take(cursor, kTrailerWordSize, "the trailer word of route " + std::to_string(r));
+      if (word == nullptr) return;
+      if (r < routes_.size()) routes_[r]["trailer"] = ReadLE16(word);
     }
   }
 
-  View file_;
+  ByteCursor file_;
   Dump& dump_;
   Reporter report_;
-  std::uint32_t base_offset_ = 0, trailer_offset_ = 0;
-  std::int32_t rstat_capacity_ = 0, station_count_ = 0, route_count_ = 0, string_count_ = 0, edge_capacity_ = 0;
-  std::int32_t effective_rstat_ = 0;
-  std::uint16_t node_count_ = 0, pool_size_ = 0;
+  FileHeader header_;
   OrderedJson stations_ = OrderedJson::array();
   OrderedJson routes_ = OrderedJson::array();
   OrderedJson nodes_ = OrderedJson::array();
@@ -381,13 +322,13 @@ class IntermediateReader {
 
 class DatabaseReader {
  public:
-  DatabaseReader(View file, Dump& dump) : file_(file), dump_(dump), report_(dump) {}
+  DatabaseReader(const ByteCursor& file, Dump& dump) : file_(file), dump_(dump), report_(dump) {}
 
   void Read() {
     OrderedJson& doc = dump_.document;
     doc["kind"] = "database";
     doc["size"] = file_.Size();
-    if (!file_.Has(0, kDatabaseHeaderSize)) {
+    if (!file_.Has(kDatabaseHeaderSize)) {
       report_.Problem("the file is " + std::to_string(file_.Size()) +
                       " bytes, shorter than the 78-byte database header");
       return;
@@ -409,81 +350,104 @@ class DatabaseReader {
   }
 
   void ReadDatabaseHeader() {
-    OrderedJson h;
-    const std::string name_field = file_.Bytes(0, kNameFieldSize);
+    ByteCursor cursor = At(file_, 0);
+    const std::string name_field = cursor.Text(kDatabaseNameSize);
     const std::string name = name_field.substr(0, name_field.find('\0'));
+    const std::uint16_t attributes = cursor.BE16();
+    const std::uint16_t version = cursor.BE16();
+    const std::uint32_t creation_date = cursor.BE32();
+    const std::uint32_t modification_date = cursor.BE32();
+    const std::uint32_t backup_date = cursor.BE32();
+    const std::uint32_t modification_number = cursor.BE32();
+    const std::uint32_t app_info_offset = cursor.BE32();
+    const std::uint32_t sort_info_offset = cursor.BE32();
+    const std::string type = cursor.Text(4);
+    const std::string creator = cursor.Text(4);
+    const std::uint32_t unique_id_seed = cursor.BE32();
+    const std::uint32_t next_record_list = cursor.BE32();
+    record_count_ = cursor.BE16();
+    OrderedJson h;
     h["name"] = Ascii(name);
-    h["attributes"] = file_.BE16(32);
-    h["version"] = file_.BE16(34);
-    h["creation_date"] = file_.BE32(36);
-    h["modification_date"] = file_.BE32(40);
-    h["backup_date"] = file_.BE32(44);
-    h["modification_number"] = file_.BE32(48);
-    h["app_info_offset"] = file_.BE32(52);
-    h["sort_info_offset"] = file_.BE32(56);
-    h["type"] = Ascii(file_.Bytes(60, 4));
-    h["creator"] = Ascii(file_.Bytes(64, 4));
-    h["unique_id_seed"] = file_.BE32(68);
-    h["next_record_list"] = file_.BE32(72);
-    record_count_ = file_.BE16(76);
+    h["attributes"] = attributes;
+    h["version"] = version;
+    h["creation_date"] = creation_date;
+    h["modification_date"] = modification_date;
+    h["backup_date"] = backup_date;
+    h["modification_number"] = modification_number;
+    h["app_info_offset"] = app_info_offset;
+    h["sort_info_offset"] = sort_info_offset;
+    h["type"] = Ascii(type);
+    h["creator"] = Ascii(creator);
+    h["unique_id_seed"] = unique_id_seed;
+    h["next_record_list"] = next_record_list;
     h["record_count"] = record_count_;
     dump_.document["database"] = h;
 
-    std::string expected_name(kNameFieldSize, '\0');
-    std::memcpy(expected_name.data(), "fenwaimg", 8);
+    std::string expected_name(kDatabaseNameSize, '\0');
+    std::memcpy(expected_name.data(), kDatabaseName, sizeof kDatabaseName - 1);
     Expect(name_field == expected_name,
            "the database name is \"" + Ascii(name_field) + "\", not \"fenwaimg\" padded with NULs");
-    Expect(file_.Bytes(60, 4) == "Data", "the type is \"" + Ascii(file_.Bytes(60, 4)) + "\", not \"Data\"");
-    Expect(file_.Bytes(64, 4) == "FNWA", "the creator is \"" + Ascii(file_.Bytes(64, 4)) + "\", not \"FNWA\"");
-    Expect(file_.BE32(36) == kDatabaseDate && file_.BE32(40) == kDatabaseDate,
+    Expect(type == kDatabaseTypeText, "the type is \"" + Ascii(type) + "\", not \"Data\"");
+    Expect(creator == kDatabaseCreatorText, "the creator is \"" + Ascii(creator) + "\", not \"FNWA\"");
+    Expect(creation_date == kDatabaseDate && modification_date == kDatabaseDate,
            "the creation and modification dates are not the converter's fixed date 0x34EEA753");
-    for (auto [what, offset, size] :
-         {std::tuple{"attributes", 32, 2}, std::tuple{"version", 34, 2}, std::tuple{"backup date", 44, 4},
-          std::tuple{"modification number", 48, 4}, std::tuple{"application info offset", 52, 4},
-          std::tuple{"sort info offset", 56, 4}, std::tuple{"unique ID seed", 68, 4},
-          std::tuple{"next record list", 72, 4}}) {
-      const std::uint32_t value = size == 2 ? file_.BE16(offset) : file_.BE32(offset);
+    for (auto [what, value] :
+         {std::pair{"attributes", std::uint32_t{attributes}}, std::pair{"version", std::uint32_t{version}},
+          std::pair{"backup date", backup_date}, std::pair{"modification number", modification_number},
+          std::pair{"application info offset", app_info_offset}, std::pair{"sort info offset", sort_info_offset},
+          std::pair{"unique ID seed", unique_id_seed}, std::pair{"next record list", next_record_list}}) {
       Expect(value == 0, std::string("the ") + what + " is " + std::to_string(value) + ", not 0");
     }
     Expect(record_count_ == kRecordCount,
            "the header counts " + std::to_string(record_count_) + " records, not " + std::to_string(kRecordCount));
   }
 
+  static std::string RecordContent(std::size_t i) {
+    if (i == 0) return "image header";
+    if (i >= kRecordCount) return "unexpected";
+    return std::string(i % 2 == 1 ? "tag " : "table ") + kTableTags[(i - 1) / 2];
+  }
+
   void ReadRecordList() {
     OrderedJson list = OrderedJson::array();
     const std::uint64_t list_end = kDatabaseHeaderSize + std::uint64_t{kRecordEntrySize} * record_count_;
     std::size_t entries = record_count_;
-    if (!file_.Has(0, list_end)) {
+    if (file_.Size() < list_end) {
       entries = (file_.Size() - kDatabaseHeaderSize) / kRecordEntrySize;
       report_.Problem("the record list of " + std::to_string(record_count_) +
                       " entries runs past the end of the file; " + std::to_string(entries) + " entries are there");
     }
-    std::vector<std::uint32_t> offsets;
-    for (std::size_t i = 0; i < entries; ++i) offsets.push_back(file_.BE32(kDatabaseHeaderSize + kRecordEntrySize * i));
-    const std::uint64_t data_start = list_end + 2;
-    if (file_.Has(list_end, 2)) {
-      Expect(file_.BE16(list_end) == 0, "the two bytes behind the record list are not zero");
+    struct Entry {
+      std::uint32_t offset;
+      std::uint8_t attributes;
+      std::uint32_t unique_id;
+    };
+    std::vector<Entry> list_entries;
+    ByteCursor cursor = At(file_, kDatabaseHeaderSize);
+    for (std::size_t i = 0; i < entries; ++i) {
+      const std::uint8_t* entry = cursor.Take(kRecordEntrySize);
+      list_entries.push_back({ReadBE32(entry + kRecordEntryOffset), entry[kRecordEntryAttributes],
+                              ReadBE32(entry + kRecordEntryAttributes) & 0xFFFFFF});
+    }
+    const std::uint64_t data_start = list_end + kRecordListFillerSize;
+    if (ByteCursor filler = At(file_, list_end); filler.Has(kRecordListFillerSize)) {
+      Expect(filler.BE16() == 0, "the two bytes behind the record list are not zero");
     }
     records_.assign(entries, std::nullopt);
     for (std::size_t i = 0; i < entries; ++i) {
-      const std::uint64_t entry = kDatabaseHeaderSize + kRecordEntrySize * i;
-      const std::uint8_t attributes = file_.U8(entry + 4);
-      const std::uint32_t unique_id = static_cast<std::uint32_t>(file_.U8(entry + 5)) << 16 |
-                                      static_cast<std::uint32_t>(file_.U8(entry + 6)) << 8 | file_.U8(entry + 7);
+      const Entry& entry = list_entries[i];
       OrderedJson record;
       record["index"] = i;
-      record["content"] = i == 0             ? std::string("image header")
-                          : i < kRecordCount ? std::string(i % 2 == 1 ? "tag " : "table ") + kTags[(i - 1) / 2]
-                                             : std::string("unexpected");
-      record["offset"] = offsets[i];
-      record["attributes"] = attributes;
-      record["unique_id"] = unique_id;
-      Expect(attributes == kRecordAttributes,
-             "record " + std::to_string(i) + " has the attributes " + Hex4(attributes) + ", not 0x0040 (dirty)");
-      Expect(unique_id == 0,
-             "record " + std::to_string(i) + " has the unique ID " + std::to_string(unique_id) + ", not 0");
-      const std::uint64_t start = offsets[i];
-      const std::uint64_t end = i + 1 < entries ? std::uint64_t{offsets[i + 1]} : file_.Size();
+      record["content"] = RecordContent(i);
+      record["offset"] = entry.offset;
+      record["attributes"] = entry.attributes;
+      record["unique_id"] = entry.unique_id;
+      Expect(entry.attributes == kRecordAttributes,
+             "record " + std::to_string(i) + " has the attributes " + Hex4(entry.attributes) + ", not 0x0040 (dirty)");
+      Expect(entry.unique_id == 0,
+             "record " + std::to_string(i) + " has the unique ID " + std::to_string(entry.unique_id) + ", not 0");
+      const std::uint64_t start = entry.offset;
+      const std::uint64_t end = i + 1 < entries ? std::uint64_t{list_entries[i + 1].offset} : file_.Size();
       bool good = true;
       if (start < data_start && start <= file_.Size()) {
         report_.Problem("record " + std::to_string(i) + " starts at " + std::to_string(start) +
@@ -501,7 +465,7 @@ class DatabaseReader {
       }
       if (good) {
         const std::uint64_t stop = std::min<std::uint64_t>(end, file_.Size());
-        records_[i] = file_.Sub(start, stop - start);
+        records_[i] = file_.Slice(start, stop - start);
         record["length"] = stop - start;
       } else {
         record["length"] = nullptr;
@@ -511,36 +475,41 @@ class DatabaseReader {
     dump_.document["records"] = list;
   }
 
-  // The data of record i, or nullopt (reported) when the list does not give it.
-  std::optional<View> Record(std::size_t i) const { return i < records_.size() ? records_[i] : std::nullopt; }
+  // The data of record i, or nullopt when the list does not give it.
+  std::optional<ByteCursor> Record(std::size_t i) const { return i < records_.size() ? records_[i] : std::nullopt; }
+
+  static std::string Head(const ByteCursor& record, std::uint64_t count) {
+    return At(record, record.Start()).Text(std::min<std::uint64_t>(count, record.Size()));
+  }
 
   void ReadImageHeader() {
-    std::optional<View> record = Record(0);
+    std::optional<ByteCursor> record = Record(0);
     if (!record) {
       report_.Problem("there is no readable image header record (record 0)");
       return;
     }
     Expect(record->Size() == kImageHeaderSize, "the image header record is " + std::to_string(record->Size()) +
                                                    " bytes, not " + std::to_string(kImageHeaderSize));
-    if (!record->Has(0, kImageCountsEnd)) {
+    if (record->Size() < kImageCountsEnd) {
       report_.Problem("the image header record is too short to hold the table sizes");
       return;
     }
+    const std::string magic = record->Text(4);
+    const std::string version = record->Text(4);
     OrderedJson h;
-    h["magic"] = Ascii(record->Bytes(0, 4));
-    h["version"] = Ascii(record->Bytes(4, 4));
-    Expect(record->Bytes(0, 4) == "IMG0",
-           "the image header's magic is \"" + Ascii(record->Bytes(0, 4)) + "\", not \"IMG0\"");
-    Counts c;
-    std::uint16_t* fields[] = {&c.stations,   &c.routes,     &c.strings, &c.pool,         &c.rstat,
+    h["magic"] = Ascii(magic);
+    h["version"] = Ascii(version);
+    Expect(magic == kImageMagic, "the image header's magic is \"" + Ascii(magic) + "\", not \"IMG0\"");
+    ImageCounts c;
+    std::uint32_t* fields[] = {&c.stations,   &c.routes,     &c.strings, &c.pool_size,    &c.rstat_capacity,
                                &c.node_total, &c.file_nodes, &c.edges,   &c.value_entries};
     const char* names[] = {"station_count", "route_count",     "string_count", "pool_size",        "rstat_capacity",
                            "node_total",    "file_node_count", "edge_count",   "value_entry_count"};
-    for (std::size_t k = 0; k < 9; ++k) {
-      *fields[k] = record->BE16(kImageCountsOffset + 2 * k);
-      h[names[k]] = *fields[k];
+    for (std::size_t k = 0; k < kImageCountFields; ++k) {
+      *fields[k] = record->BE16();
+      h[names[k]] = static_cast<std::uint16_t>(*fields[k]);
     }
-    const std::string rest = record->Bytes(kImageCountsEnd, record->Size() - kImageCountsEnd);
+    const std::string rest = record->Text(record->Size() - kImageCountsEnd);
     Expect(std::all_of(rest.begin(), rest.end(), [](char b) { return b == 0; }),
            "the image header's bytes behind the table sizes are not all zero");
     Expect(c.node_total == c.file_nodes + kReserveNodes,
@@ -552,76 +521,73 @@ class DatabaseReader {
   }
 
   void CheckTags() {
-    for (std::size_t k = 0; k < 9; ++k) {
-      const std::size_t index = 1 + 2 * k;
-      std::optional<View> record = Record(index);
+    for (std::size_t k = 0; k < kTableCount; ++k) {
+      const std::size_t index = TagRecord(k);
+      std::optional<ByteCursor> record = Record(index);
       if (!record) {
-        report_.Problem("the tag record " + std::to_string(index) + " (\"" + kTags[k] + "\") is missing");
+        report_.Problem("the tag record " + std::to_string(index) + " (\"" + kTableTags[k] + "\") is missing");
         continue;
       }
-      Expect(record->Size() == kTagSize && record->Bytes(0, 4) == kTags[k],
-             "record " + std::to_string(index) + " is \"" +
-                 Ascii(record->Bytes(0, std::min<std::size_t>(record->Size(), 8))) + "\", not the tag \"" + kTags[k] +
-                 "\"");
+      Expect(record->Size() == kTagSize && Head(*record, kTagSize) == kTableTags[k],
+             "record " + std::to_string(index) + " is \"" + Ascii(Head(*record, 8)) + "\", not the tag \"" +
+                 kTableTags[k] + "\"");
     }
     if (counts_) {
-      const Counts& c = *counts_;
-      const std::uint32_t lengths[] = {
-          4u * c.stations, 2u * c.stations, 2u * c.stations, kRouteRecordBytes * c.routes,
-          2u * c.strings,  c.pool,          4u * c.rstat,    kNodeRecordBytes * c.node_total,
-          4u * c.edges};
-      for (std::size_t k = 0; k < 9; ++k) {
-        std::optional<View> table = Record(2 + 2 * k);
+      const auto lengths = RecordLengths(*counts_);
+      for (std::size_t k = 0; k < kTableCount; ++k) {
+        std::optional<ByteCursor> table = Record(TableRecord(k));
         if (!table) {
-          report_.Problem(std::string("the ") + kTags[k] + " table (record " + std::to_string(2 + 2 * k) +
+          report_.Problem(std::string("the ") + kTableTags[k] + " table (record " + std::to_string(TableRecord(k)) +
                           ") is missing");
           continue;
         }
-        Expect(table->Size() == lengths[k],
-               std::string("the ") + kTags[k] + " table is " + std::to_string(table->Size()) +
-                   " bytes; the image header's counts make it " + std::to_string(lengths[k]));
+        const std::uint32_t length = lengths[TableRecord(k)];
+        Expect(table->Size() == length, std::string("the ") + kTableTags[k] + " table is " +
+                                            std::to_string(table->Size()) +
+                                            " bytes; the image header's counts make it " + std::to_string(length));
       }
     }
     if (records_.size() > kRecordCount) report_.Problem("there are records beyond the 19 the image has");
   }
 
-  View Table(std::size_t k) const { return Record(2 + 2 * k).value_or(View()); }
+  ByteCursor Table(std::size_t k) const { return Record(TableRecord(k)).value_or(ByteCursor()); }
 
   void ReadStations() {
-    const View stat = Table(0), sort = Table(1), ksor = Table(2);
+    ByteCursor stat = Table(kStationTable), sort = Table(kSortTable), ksor = Table(kKanaSortTable);
     OrderedJson stations = OrderedJson::array();
-    for (std::uint32_t i = 0; i < counts_->stations && stat.Has(4 * i, 4); ++i) {
+    for (std::uint32_t i = 0; i < counts_->stations && stat.Has(kStationEntrySize); ++i) {
       OrderedJson station;
       station["index"] = i;
-      station["word_a"] = stat.BE16(4 * i);
-      station["word_b"] = stat.BE16(4 * i + 2);
-      if (sort.Has(2 * i, 2)) station["sort"] = sort.BE16(2 * i);
-      if (ksor.Has(2 * i, 2)) station["kana_sort"] = ksor.BE16(2 * i);
+      station["word_a"] = stat.BE16();
+      station["word_b"] = stat.BE16();
+      if (sort.Has(2)) station["sort"] = sort.BE16();
+      if (ksor.Has(2)) station["kana_sort"] = ksor.BE16();
       stations.push_back(station);
     }
     dump_.document["stations"] = stations;
   }
 
   void ReadStringTable() {
-    const View index_table = Table(4), pool_table = Table(5);
+    ByteCursor index_table = Table(kStringIndexTable);
+    const ByteCursor pool_table = Table(kStringPoolTable);
     std::vector<std::uint16_t> index;
-    for (std::uint32_t i = 0; i < counts_->strings && index_table.Has(2 * i, 2); ++i)
-      index.push_back(index_table.BE16(2 * i));
-    strings_.emplace(index, pool_table.Bytes(0, std::min<std::size_t>(pool_table.Size(), counts_->pool)));
+    for (std::uint32_t i = 0; i < counts_->strings && index_table.Has(2); ++i) index.push_back(index_table.BE16());
+    strings_.emplace(index, Head(pool_table, counts_->pool_size));
   }
 
   void ReadRoutes() {
-    const View rose = Table(3), rsta = Table(6);
+    ByteCursor rose = Table(kRouteTable);
+    const ByteCursor rsta = Table(kRouteStationTable);
     const std::uint64_t slots = rsta.Size() / 2;
     OrderedJson routes = OrderedJson::array();
-    std::vector<std::pair<std::uint16_t, std::uint8_t>> names;
+    std::vector<Route> names;
     std::vector<std::uint16_t> stored;
     std::uint64_t next_slot = 0;
-    for (std::uint32_t r = 0; r < counts_->routes && rose.Has(kRouteRecordBytes * r, kRouteRecordBytes); ++r) {
-      const std::uint64_t at = kRouteRecordBytes * r;
-      const std::uint16_t name = rose.BE16(at), first = rose.BE16(at + 2), company = rose.BE16(at + 4);
-      const std::uint16_t count = rose.BE16(at + 6);
-      const std::uint8_t length = rose.U8(at + 11);
+    for (std::uint32_t r = 0; r < counts_->routes && rose.Has(kRouteRecordBytes); ++r) {
+      const std::uint8_t* at = rose.Take(kRouteRecordBytes);
+      const std::uint16_t name = ReadBE16(at + kRouteName), first = ReadBE16(at + kRouteFirstSlot);
+      const std::uint16_t company = ReadBE16(at + kRouteCompany), count = ReadBE16(at + kRouteStationCount);
+      const std::uint8_t length = at[kRouteCompanyLength];
       OrderedJson route;
       route["index"] = r;
       route["name_index"] = name;
@@ -633,41 +599,46 @@ class DatabaseReader {
           report_.Problem("route " + std::to_string(r) + " names string " + std::to_string(name) +
                           ", outside the string table");
       }
-      route["company"] = company == kNone ? OrderedJson(nullptr) : OrderedJson(company);
+      route["company"] = company == kNoIndex ? OrderedJson(nullptr) : OrderedJson(company);
       route["company_length"] = length;
       if (length > 0 && strings_->Valid(name)) AddText(route, "company_name", CompanyPrefix(*strings_, name, length));
       route["first_slot"] = first;
       route["station_count"] = count;
-      route["word"] = rose.BE16(at + 8);
-      route["byte"] = rose.U8(at + 10);
-      route["trailer"] = rose.BE16(at + 12);
+      route["word"] = ReadBE16(at + kRouteWord);
+      route["byte"] = at[kRouteByte];
+      route["trailer"] = ReadBE16(at + kRouteTrailer);
       route["stops"] = OrderedJson::array();
       if (first + 2ull * count > slots) {
         report_.Problem("route " + std::to_string(r) + "'s " + std::to_string(count) + " stops from slot " +
                         std::to_string(first) + " run past the route-station table's " + std::to_string(slots) +
                         " slots");
       } else {
+        ByteCursor stations = At(rsta, rsta.Start() + 2ull * first);
+        ByteCursor companions = At(rsta, rsta.Start() + 2ull * (first + count));
         for (std::uint32_t j = 0; j < count; ++j)
-          route["stops"].push_back(
-              {{"station", rsta.BE16(2ull * (first + j))}, {"companion", rsta.BE16(2ull * (first + count + j))}});
+          route["stops"].push_back({{"station", stations.BE16()}, {"companion", companions.BE16()}});
       }
       Expect(first == (next_slot & 0xFFFF), "route " + std::to_string(r) + " starts at slot " + std::to_string(first) +
                                                 ", not " + std::to_string(next_slot) +
                                                 " behind the blocks of the routes before it");
       next_slot += 2ull * count;
-      names.emplace_back(name, length);
+      Route named;
+      named.name = name;
+      named.company_length = length;
+      names.push_back(named);
       stored.push_back(company);
       routes.push_back(route);
     }
-    for (std::uint64_t s = next_slot; s < slots; ++s) {
-      if (rsta.BE16(2 * s) != 0) {
-        report_.Problem("route-station slot " + std::to_string(s) + " behind the last route's block is not zero");
+    for (ByteCursor rest = At(rsta, rsta.Start() + 2 * next_slot); rest.Has(2);) {
+      if (rest.BE16() != 0) {
+        report_.Problem("route-station slot " + std::to_string((rest.Offset() - rsta.Start()) / 2 - 1) +
+                        " behind the last route's block is not zero");
         break;
       }
     }
     OrderedJson table;
-    table["capacity"] = counts_->rstat;
-    table["slots"] = 2 * counts_->rstat;
+    table["capacity"] = static_cast<std::uint16_t>(counts_->rstat_capacity);
+    table["slots"] = 2 * counts_->rstat_capacity;
     table["slots_used"] = next_slot;
     dump_.document["route_stations"] = table;
     dump_.document["routes"] = routes;
@@ -675,27 +646,30 @@ class DatabaseReader {
     dump_.document["strings"] = strings_->ToJson(report_.Warnings());
   }
 
-  void CheckCompanies(const std::vector<std::pair<std::uint16_t, std::uint8_t>>& names,
-                      const std::vector<std::uint16_t>& stored) {
-    const std::vector<std::uint16_t> expected = GroupCompanies(names, *strings_);
+  void CheckCompanies(const std::vector<Route>& names, const std::vector<std::uint16_t>& stored) {
+    Network network;
+    network.routes = names;
+    for (std::size_t i = 0; i < strings_->Count(); ++i) network.string_index.push_back(strings_->Offset(i));
+    network.string_pool.assign(strings_->Pool().begin(), strings_->Pool().end());
+    const std::vector<std::uint16_t> expected = CompanyNumbers(network);
     for (std::size_t r = 0; r < stored.size(); ++r) {
       if (stored[r] != expected[r]) {
         report_.Problem("route " + std::to_string(r) + " has company " +
-                        (stored[r] == kNone ? std::string("none") : std::to_string(stored[r])) +
+                        (stored[r] == kNoIndex ? std::string("none") : std::to_string(stored[r])) +
                         "; its name makes it " +
-                        (expected[r] == kNone ? std::string("none") : std::to_string(expected[r])));
+                        (expected[r] == kNoIndex ? std::string("none") : std::to_string(expected[r])));
       }
     }
     std::map<std::uint16_t, OrderedJson> companies;
     for (std::size_t r = 1; r < stored.size(); ++r) {
-      if (stored[r] == kNone) continue;
+      if (stored[r] == kNoIndex) continue;
       OrderedJson& company = companies[stored[r]];
       if (company.is_null()) {
         company["number"] = stored[r];
-        if (names[r].second == 0) {
+        if (names[r].company_length == 0) {
           company["name"] = nullptr;
         } else {
-          AddText(company, "name", CompanyPrefix(*strings_, names[r].first, names[r].second));
+          AddText(company, "name", CompanyPrefix(*strings_, names[r].name, names[r].company_length));
         }
         company["routes"] = OrderedJson::array();
       }
@@ -707,34 +681,38 @@ class DatabaseReader {
   }
 
   void ReadGraph() {
-    const View adjl = Table(7), fnod = Table(8);
-    const std::uint32_t edges = static_cast<std::uint32_t>(std::min<std::size_t>(counts_->edges, fnod.Size() / 4));
+    ByteCursor adjl = Table(kNodeTable);
+    const ByteCursor fnod = Table(kEdgeTable);
+    const auto edges = static_cast<std::uint32_t>(std::min<std::uint64_t>(counts_->edges, fnod.Size() / kEdgeBytes));
     OrderedJson nodes = OrderedJson::array();
-    for (std::uint32_t i = 0; i < counts_->node_total && adjl.Has(kNodeRecordBytes * i, kNodeRecordBytes); ++i) {
-      const std::uint64_t at = kNodeRecordBytes * i;
-      const std::uint16_t a = adjl.BE16(at), b = adjl.BE16(at + 2), mark = adjl.BE16(at + 4);
-      const std::uint16_t first = adjl.BE16(at + 6), count = adjl.BE16(at + 8);
+    for (std::uint32_t i = 0; i < counts_->node_total && adjl.Has(kNodeRecordBytes); ++i) {
+      const std::uint8_t* at = adjl.Take(kNodeRecordBytes);
+      const std::uint16_t a = ReadBE16(at + kNodeWordA), b = ReadBE16(at + kNodeWordB), mark = ReadBE16(at + kNodeMark);
+      const std::uint16_t first = ReadBE16(at + kNodeFirstEdge), count = ReadBE16(at + kNodeEdgeCount);
       const bool special = i < 2 || i >= counts_->file_nodes;
-      if (special && (a != 0 || b != 0 || mark != kNone || first != kNone || count != 0)) {
+      if (special && (a != 0 || b != 0 || mark != kNoIndex || first != kNoIndex || count != 0)) {
         report_.Problem("node " + std::to_string(i) + (i < 2 ? " (special)" : " (reserve)") + " is not empty");
       }
-      Expect(mark == kNone, "node " + std::to_string(i) + " carries the mark " + std::to_string(mark) + ", not none");
+      Expect(mark == kNoIndex,
+             "node " + std::to_string(i) + " carries the mark " + std::to_string(mark) + ", not none");
       OrderedJson node;
       node["index"] = i;
       node["word_a"] = a;
       node["word_b"] = b;
-      node["mark"] = mark == kNone ? OrderedJson(nullptr) : OrderedJson(mark);
-      node["first_edge"] = first == kNone ? OrderedJson(nullptr) : OrderedJson(first);
+      node["mark"] = mark == kNoIndex ? OrderedJson(nullptr) : OrderedJson(mark);
+      node["first_edge"] = first == kNoIndex ? OrderedJson(nullptr) : OrderedJson(first);
       node["edge_count"] = count;
       node["edges"] = OrderedJson::array();
-      if (count > 0 && (first == kNone || std::uint64_t{first} + count > edges)) {
+      if (count > 0 && (first == kNoIndex || std::uint64_t{first} + count > edges)) {
         report_.Problem("node " + std::to_string(i) + "'s " + std::to_string(count) + " edges from edge " +
-                        (first == kNone ? std::string("none") : std::to_string(first)) + " run past the " +
+                        (first == kNoIndex ? std::string("none") : std::to_string(first)) + " run past the " +
                         std::to_string(edges) + " stored edges");
       } else {
+        ByteCursor edge = At(fnod, fnod.Start() + std::uint64_t{kEdgeBytes} * first);
         for (std::uint32_t j = 0; j < count; ++j) {
-          const std::uint16_t target = fnod.BE16(4ull * (first + j)), value = fnod.BE16(4ull * (first + j) + 2);
-          Expect((target & kEdgeFlag) == 0, "edge " + std::to_string(first + j) + " keeps bit 15 of its target set");
+          const std::uint16_t target = edge.BE16(), value = edge.BE16();
+          Expect((target & kEdgeTargetFlag) == 0,
+                 "edge " + std::to_string(first + j) + " keeps bit 15 of its target set");
           if ((target & 0x7FFF) >= counts_->node_total)
             report_.Warning("edge " + std::to_string(first + j) + " of node " + std::to_string(i) + " leads to node " +
                             std::to_string(target & 0x7FFF) + ", beyond the " + std::to_string(counts_->node_total) +
@@ -751,26 +729,24 @@ class DatabaseReader {
     dump_.document["edge_count"] = edges;
   }
 
-  struct Counts {
-    std::uint16_t stations = 0, routes = 0, strings = 0, pool = 0, rstat = 0, node_total = 0, file_nodes = 0, edges = 0,
-                  value_entries = 0;
-  };
-
-  View file_;
+  ByteCursor file_;
   Dump& dump_;
   Reporter report_;
   std::uint16_t record_count_ = 0;
-  std::vector<std::optional<View>> records_;
-  std::optional<Counts> counts_;
+  std::vector<std::optional<ByteCursor>> records_;
+  std::optional<ImageCounts> counts_;
   std::optional<Strings> strings_;
 };
 
 }  // namespace
 
 FileKind DetectKind(const std::vector<std::uint8_t>& bytes) {
-  if (bytes.size() >= 4 && std::memcmp(bytes.data(), kMagic, 4) == 0) return FileKind::kIntermediate;
-  const View file(bytes.data(), bytes.size());
-  if (file.Bytes(0, 8) == "fenwaimg" || (file.Has(0, 68) && file.Bytes(60, 8) == "DataFNWA"))
+  if (bytes.size() >= sizeof kMagic && std::memcmp(bytes.data(), kMagic, sizeof kMagic) == 0)
+    return FileKind::kIntermediate;
+  ByteCursor file(bytes);
+  const std::string name = file.Text(8);
+  file.Seek(kDatabaseType);
+  if (name == kDatabaseName || file.Text(8) == std::string(kDatabaseTypeText) + kDatabaseCreatorText)
     return FileKind::kDatabase;
   return FileKind::kUnknown;
 }
@@ -778,7 +754,7 @@ FileKind DetectKind(const std::vector<std::uint8_t>& bytes) {
 Dump DumpBytes(const std::vector<std::uint8_t>& bytes) {
   Dump dump;
   dump.kind = DetectKind(bytes);
-  const View file(bytes.data(), bytes.size());
+  const ByteCursor file(bytes);
   if (dump.kind == FileKind::kIntermediate) {
     IntermediateReader(file, dump).Read();
   } else if (dump.kind == FileKind::kDatabase) {
