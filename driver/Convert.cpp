@@ -1,6 +1,8 @@
 #include "driver/Convert.h"
 
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "base/ByteWriter.h"
@@ -13,9 +15,26 @@
 
 namespace {
 
-[[noreturn]] void OpenFailure(const std::string& what, const CurrentFile& file) {
+// The file of the last trace line could not be opened, written or put in place.
+// The reason is composed before anything is printed: should memory run out
+// there, the failure is reported once, as running out of memory.
+[[noreturn]] void OpenFailure(const char* what, const char* name, const CurrentFile& file) {
+  FatalErrorException failure(std::string(what) + " " + name + ": " + file.Error());
   std::fputs(kOpenFailureMessage, stdout);
-  FatalError(what + ": " + file.Error());
+  throw failure;
+}
+
+// Writes the image in place of fenwaimg.pdb. From its trace line on, a failure
+// is the output's, memory running out included.
+void WriteOutput(CurrentFile& file, const ByteWriter& image) {
+  try {
+    if (!file.OpenReplacement(kOutputFileName)) OpenFailure("cannot create", kOutputFileName, file);
+    file.Write(image.Bytes().data(), static_cast<std::int32_t>(image.Size()));
+    if (!file.CommitReplacement()) OpenFailure("cannot write", kOutputFileName, file);
+  } catch (const std::bad_alloc&) {
+    std::fputs(kOpenFailureMessage, stdout);
+    throw;
+  }
 }
 
 // Loads the network and its graph from the open input, then closes it.
@@ -27,17 +46,22 @@ void Load(CurrentFile& input, Network& network, Graph& graph) {
   input.Close();
 }
 
-void PrintDiagnostic(const std::string& text) {
-  std::string line = "fenwaimg: " + text;
-  if (line.back() != '\n') line += '\n';
-  std::fputs(line.c_str(), stderr);
+// Ends a failed run: one line on standard error (composed without allocating:
+// memory may be what ran out), standard output flushed, exit status 9.
+int Failed(const char* reason) {
+  std::fputs("fenwaimg: ", stderr);
+  std::fputs(reason, stderr);
+  const std::size_t length = std::strlen(reason);
+  if (length == 0 || reason[length - 1] != '\n') std::fputc('\n', stderr);
+  std::fflush(stdout);
+  return kExitFailure;
 }
 
 }  // namespace
 
 void ConvertFile(const char* path) {
   CurrentFile file;  // closed, and an unfinished output removed, whatever happens
-  if (!file.Open(path, "rb")) OpenFailure(std::string("cannot open ") + path, file);
+  if (!file.Open(path, "rb")) OpenFailure("cannot open", path, file);
   Network network;
   Graph graph;
   Load(file, network, graph);
@@ -45,9 +69,7 @@ void ConvertFile(const char* path) {
   EmptySpecialAndReserveNodes(graph);
   ByteWriter image;
   WriteImage(network, graph, kImageVersion, image);
-  if (!file.OpenReplacement(kOutputFileName)) OpenFailure(std::string("cannot create ") + kOutputFileName, file);
-  file.Write(image.Bytes().data(), static_cast<std::int32_t>(image.Size()));
-  if (!file.CommitReplacement()) OpenFailure(std::string("cannot write ") + kOutputFileName, file);
+  WriteOutput(file, image);
 }
 
 int RunConverter(int argc, char** argv) {
@@ -58,9 +80,11 @@ int RunConverter(int argc, char** argv) {
   try {
     ConvertFile(argv[1]);
   } catch (const FatalErrorException& failure) {
-    PrintDiagnostic(failure.what());
-    std::fflush(stdout);
-    return kExitFailure;
+    return Failed(failure.what());
+  } catch (const std::bad_alloc&) {
+    return Failed("out of memory");
+  } catch (const std::exception& failure) {  // none is expected; any would still take the one road
+    return Failed(failure.what());
   }
   std::fputs(kCompletionMessage, stdout);
   return 0;

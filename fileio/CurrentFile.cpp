@@ -30,6 +30,8 @@ void CurrentFile::Reset() {
   buffer_start_ = 0;
   buffer_length_ = 0;
   write_failed_ = false;
+  read_failed_ = false;
+  name_.clear();
   replacement_temp_.clear();
   replacement_target_.clear();
 }
@@ -90,6 +92,10 @@ std::int32_t CurrentFile::ReadFromSystem(std::uint8_t* out, std::int32_t count) 
   while (done < count) {
     const std::int64_t got = PlatformRead(handle_, out + done, static_cast<std::size_t>(count - done));
     if (got <= 0) {
+      if (got < 0) {
+        NoteFailure("read");
+        read_failed_ = true;
+      }
       os_position_ = -1;
       break;
     }
@@ -106,6 +112,10 @@ bool CurrentFile::FillBuffer() {
   if (!buffer_) buffer_.reset(new std::uint8_t[kBufferSize]);
   const std::int64_t got = PlatformRead(handle_, buffer_.get(), kBufferSize);
   if (got <= 0) {
+    if (got < 0) {
+      NoteFailure("read");
+      read_failed_ = true;
+    }
     os_position_ = -1;
     return false;
   }
@@ -146,6 +156,7 @@ bool CurrentFile::Open(const char* name, const char* mode) {
     error_ = PlatformLastError();
     return false;
   }
+  name_ = name;
   if (mode[0] == 'a') {
     position_ = PlatformSeek(handle, 0, true);
     os_position_ = position_;
@@ -239,21 +250,21 @@ void CurrentFile::Close() {
 bool CurrentFile::OpenReplacement(const char* name) {
   PrintTraceLine(name);
   Close();
-  const std::string target = PlatformReplacementTarget(name);
+  std::string target = PlatformReplacementTarget(name);
   if (!PlatformMayReplace(target.c_str())) {
     error_ = PlatformLastError();
     return false;
   }
-  const std::string temp = target + ".tmp" + PlatformUniqueSuffix();
-  PlatformRemoveOnSignal(temp.c_str());
-  if (!Adopt(PlatformOpen(temp.c_str(), Access::kWrite, Disposition::kCreateNew), false, true)) {
+  std::string temp;
+  if (!Adopt(PlatformCreateTemporary(target, temp), false, true)) {
     error_ = PlatformLastError();
-    PlatformRemoveOnSignal(nullptr);
     Reset();
     return false;
   }
-  replacement_temp_ = temp;
-  replacement_target_ = target;
+  // Noted without allocating, so that it is removed whatever happens from here on.
+  replacement_temp_ = std::move(temp);
+  replacement_target_ = std::move(target);
+  name_ = name;
   return true;
 }
 
@@ -264,6 +275,7 @@ bool CurrentFile::CommitReplacement() {
     NoteFailure("sync");
     ok = false;
   }
+  PlatformForgetTemporary();
   if (!PlatformClose(handle_) && ok) {
     NoteFailure("close");
     ok = false;
@@ -272,17 +284,15 @@ bool CurrentFile::CommitReplacement() {
     NoteFailure("rename");
     ok = false;
   }
+  if (ok) PlatformSyncFolder(replacement_target_.c_str());
   if (!ok) PlatformRemove(replacement_temp_.c_str());
-  PlatformRemoveOnSignal(nullptr);
   Reset();
   return ok;
 }
 
 void CurrentFile::Abandon() {
+  if (!replacement_temp_.empty()) PlatformForgetTemporary();
   if (handle_ != kInvalidHandle) PlatformClose(handle_);
-  if (!replacement_temp_.empty()) {
-    PlatformRemove(replacement_temp_.c_str());
-    PlatformRemoveOnSignal(nullptr);
-  }
+  if (!replacement_temp_.empty()) PlatformRemove(replacement_temp_.c_str());
   Reset();
 }

@@ -64,8 +64,12 @@ class CurrentFile {
   // Closes the file; a replacement in progress is removed unfinished.
   void Abandon();
 
-  // The system's explanation of the last failed open, write, sync, close or rename.
+  // The system's explanation of the last failed open, read, write, sync, close or rename.
   const std::string& Error() const { return error_; }
+  // True when a read failed for another reason than the end of the file.
+  bool ReadFailed() const { return read_failed_; }
+  // The name the file was opened by.
+  const std::string& Name() const { return name_; }
 
  private:
   enum class BufferState { kEmpty, kReading, kWriting };
@@ -90,6 +94,8 @@ class CurrentFile {
   std::size_t buffer_length_ = 0;  // bytes read ahead, or bytes waiting to be written
   std::unique_ptr<std::uint8_t[]> buffer_;
   bool write_failed_ = false;
+  bool read_failed_ = false;
+  std::string name_;
   std::string replacement_temp_;  // set while a replacement is being written
   std::string replacement_target_;
   std::string error_;

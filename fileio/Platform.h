@@ -33,11 +33,24 @@ bool PlatformReplace(const char* from, const char* to);
 std::string PlatformReplacementTarget(const char* name);
 // False, with the system's reason, when `name` exists but may not be written.
 bool PlatformMayReplace(const char* name);
-// While a name is set, a signal that ends the process removes that file first.
-void PlatformRemoveOnSignal(const char* name);  // nullptr: nothing to remove
 void PlatformRemove(const char* name);
-// A distinct suffix for temporary names made by this process.
-std::string PlatformUniqueSuffix();
+
+// Creates a new file for writing beside `target`, named after it with a random
+// ending (`name` receives the name). A name that is taken is never opened:
+// another is tried, so neither a leftover of an earlier run nor a converter at
+// work in the same folder is in the way. When `target` exists, the new file
+// gets its permission bits, and its owner and group where the process may set
+// them (on Windows, its attributes). Until PlatformForgetTemporary, an
+// interruption that ends the process (a signal; Ctrl+C, Ctrl+Break or a closed
+// console on Windows) removes the file first.
+PlatformHandle PlatformCreateTemporary(const std::string& target, std::string& name);
+// The temporary file is about to be closed and renamed or removed: an
+// interruption leaves it alone from now on.
+void PlatformForgetTemporary();
+// Makes a rename in the folder of `name` last through a power cut, where the
+// platform does not do so with the rename itself; where the folder cannot be
+// flushed, the rename is left to the system.
+void PlatformSyncFolder(const char* name);
 // The system's text for the last failure.
 std::string PlatformLastError();
 // Sets the process up for writing: a write past a size limit fails instead of

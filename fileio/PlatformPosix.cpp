@@ -1,9 +1,10 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -12,6 +13,23 @@
 #include <cstring>
 
 #include "fileio/Platform.h"
+#include "fileio/SystemCalls.h"
+
+namespace {
+
+// Repeats a call that a signal interrupted before it did anything.
+template <typename Call>
+auto Retried(Call call) {
+  decltype(call()) result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+int Fd(PlatformHandle handle) { return static_cast<int>(handle); }
+
+}  // namespace
 
 // POSIX has no exclusive open; an ordinary open serves.
 PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition) {
@@ -20,14 +38,11 @@ PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposi
   if (disposition == Disposition::kCreateAlways) flags |= O_CREAT | O_TRUNC;
   if (disposition == Disposition::kOpenAlways) flags |= O_CREAT;
   if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
-  int fd;
-  do {
-    fd = ::open(name, flags, 0666);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = Retried([&] { return system_calls::Open(name, flags, 0666); });
   if (fd < 0) return kInvalidHandle;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    ::close(fd);
+    system_calls::Close(fd);
     errno = EISDIR;
     return kInvalidHandle;
   }
@@ -35,30 +50,28 @@ PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposi
 }
 
 std::int64_t PlatformRead(PlatformHandle handle, void* buffer, std::size_t count) {
-  ssize_t got;
-  do {
-    got = ::read(static_cast<int>(handle), buffer, count);
-  } while (got < 0 && errno == EINTR);
-  return got;
+  return Retried([&] { return system_calls::Read(Fd(handle), buffer, count); });
 }
 
 std::int64_t PlatformWrite(PlatformHandle handle, const void* buffer, std::size_t count) {
-  ssize_t written;
-  do {
-    written = ::write(static_cast<int>(handle), buffer, count);
-  } while (written < 0 && errno == EINTR);
-  return written;
+  return Retried([&] { return system_calls::Write(Fd(handle), buffer, count); });
 }
 
 std::int64_t PlatformSeek(PlatformHandle handle, std::int64_t offset, bool from_end) {
-  return ::lseek(static_cast<int>(handle), static_cast<off_t>(offset), from_end ? SEEK_END : SEEK_SET);
+  return ::lseek(Fd(handle), static_cast<off_t>(offset), from_end ? SEEK_END : SEEK_SET);
 }
 
-bool PlatformSync(PlatformHandle handle) { return ::fdatasync(static_cast<int>(handle)) == 0; }
+bool PlatformSync(PlatformHandle handle) {
+  return Retried([&] { return system_calls::Fdatasync(Fd(handle)); }) == 0;
+}
 
-bool PlatformClose(PlatformHandle handle) { return ::close(static_cast<int>(handle)) == 0; }
+// A close that a signal interrupts has still released the descriptor (and the
+// data was flushed before): it is not repeated, and it succeeded.
+bool PlatformClose(PlatformHandle handle) { return system_calls::Close(Fd(handle)) == 0 || errno == EINTR; }
 
-bool PlatformReplace(const char* from, const char* to) { return std::rename(from, to) == 0; }
+bool PlatformReplace(const char* from, const char* to) {
+  return Retried([&] { return system_calls::Rename(from, to); }) == 0;
+}
 
 void PlatformRemove(const char* name) { ::unlink(name); }
 
@@ -73,6 +86,7 @@ bool PlatformMayReplace(const char* name) { return ::access(name, F_OK) != 0 || 
 
 namespace {
 
+// The temporary file an interrupting signal removes; set only while one is open.
 char removal_name[PATH_MAX + 64];
 volatile std::sig_atomic_t removal_pending = 0;
 
@@ -81,18 +95,84 @@ void RemoveAndEnd(int signal_number) {
   ::raise(signal_number);  // delivered with the default action once this handler returns
 }
 
-}  // namespace
+constexpr int kInterruptingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void PlatformRemoveOnSignal(const char* name) {
-  removal_pending = 0;
-  if (name == nullptr || std::strlen(name) >= sizeof removal_name) return;
-  std::strcpy(removal_name, name);
-  removal_pending = 1;
+// Blocks the interrupting signals for its lifetime, keeping errno.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal_number : kInterruptingSignals) sigaddset(&held, signal_number);
+    ::sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~SignalsHeld() {
+    const int saved = errno;
+    ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
+    errno = saved;
+  }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+// Sixteen hexadecimal digits from the system's random source, or, where it has
+// none, from the clock, the process and a counter.
+std::string RandomSuffix() {
+  std::uint64_t bits = 0;
+  if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+    static std::uint64_t counter = 0;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    bits = (static_cast<std::uint64_t>(now.tv_sec) * 1000000007u) ^ static_cast<std::uint64_t>(now.tv_nsec) ^
+           (static_cast<std::uint64_t>(::getpid()) << 40) ^ (++counter * 0x9E3779B97F4A7C15ull);
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(bits));
+  return text;
 }
 
-std::string PlatformUniqueSuffix() {
-  static std::atomic<unsigned> counter{0};
-  return std::to_string(::getpid()) + "-" + std::to_string(counter++);
+constexpr int kNameAttempts = 100;
+
+}  // namespace
+
+PlatformHandle PlatformCreateTemporary(const std::string& target, std::string& name) {
+  struct stat old {};
+  const bool keep_mode = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  // No signal falls between the open and the note that the file is ours to remove.
+  const SignalsHeld held;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    name = target + ".tmp-" + RandomSuffix();
+    const int fd =
+        Retried([&] { return system_calls::Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return kInvalidHandle;
+    if (name.size() < sizeof removal_name) {
+      std::strcpy(removal_name, name.c_str());
+      removal_pending = 1;
+    }
+    if (keep_mode) {
+      // As the old image had them, where the process may set them; the permission bits after the owner.
+      [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
+      ::fchmod(fd, old.st_mode & 0777);
+    }
+    return fd;
+  }
+  errno = EEXIST;
+  return kInvalidHandle;
+}
+
+void PlatformForgetTemporary() { removal_pending = 0; }
+
+void PlatformSyncFolder(const char* name) {
+  const char* slash = std::strrchr(name, '/');
+  const std::string folder = slash == nullptr ? "." : slash == name ? "/" : std::string(name, slash);
+  const int fd = Retried([&] { return system_calls::Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0); });
+  if (fd < 0) return;
+  Retried([&] { return system_calls::Fsync(fd); });
+  system_calls::Close(fd);
 }
 
 std::string PlatformLastError() { return std::strerror(errno); }
@@ -101,7 +181,7 @@ void PlatformPrepareProcess() {
   // A write past the file-size limit then fails with an error we report,
   // instead of killing the process and leaving a temporary file behind.
   ::signal(SIGXFSZ, SIG_IGN);
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int signal_number : kInterruptingSignals) {
     struct sigaction current {};
     if (::sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
     struct sigaction removal {};

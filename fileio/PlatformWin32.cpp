@@ -1,12 +1,15 @@
 // The platform layer on Win32: every open is exclusive (share mode 0), and the
-// finished output replaces its target with MoveFileExA.
+// finished output replaces its target with MoveFileExA, written through.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#define _CRT_RAND_S  // rand_s, from the system's random source
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "fileio/Platform.h"
@@ -67,8 +70,17 @@ bool PlatformSync(PlatformHandle handle) { return ::FlushFileBuffers(AsHandle(ha
 
 bool PlatformClose(PlatformHandle handle) { return ::CloseHandle(AsHandle(handle)) != 0; }
 
+// A target that another process is replacing at the same moment refuses the
+// rename for an instant: it is tried again for half a second before the
+// failure stands (a target another program holds open stays refused).
 bool PlatformReplace(const char* from, const char* to) {
-  return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) return true;
+    const DWORD error = ::GetLastError();
+    if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) return false;
+    ::Sleep(25);
+    ::SetLastError(error);
+  }
 }
 
 void PlatformRemove(const char* name) { ::DeleteFileA(name); }
@@ -82,14 +94,77 @@ bool PlatformMayReplace(const char* name) {
   return false;
 }
 
-// The temporary file is held exclusively while it is written, so no handler
-// could remove it; an interrupted run may leave it behind.
-void PlatformRemoveOnSignal(const char*) {}
+namespace {
 
-std::string PlatformUniqueSuffix() {
-  static std::atomic<unsigned> counter{0};
-  return std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
+// The temporary file an interruption removes, and the handle it is held by;
+// the handle is taken by whoever closes the file first.
+char removal_name[MAX_PATH + 64];
+HANDLE volatile removal_handle = nullptr;
+
+// Ctrl+C, Ctrl+Break, a closed console, a logoff or a shutdown: the temporary
+// file is closed and removed, then the default handler ends the process.
+BOOL WINAPI RemoveOnInterrupt(DWORD) {
+  HANDLE held = ::InterlockedExchangePointer(const_cast<HANDLE*>(&removal_handle), nullptr);
+  if (held != nullptr) {
+    ::CloseHandle(held);
+    ::DeleteFileA(removal_name);
+  }
+  return FALSE;
 }
+
+// Sixteen hexadecimal digits from the system's random source, or, should it
+// fail, from the clock, the process and a counter.
+std::string RandomSuffix() {
+  unsigned int high = 0;
+  unsigned int low = 0;
+  if (rand_s(&high) != 0 || rand_s(&low) != 0) {
+    static unsigned int counter = 0;
+    high = ::GetTickCount() ^ (::GetCurrentProcessId() << 16);
+    low = static_cast<unsigned int>(::GetCurrentThreadId()) * 2654435761u + ++counter;
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%08x%08x", high, low);
+  return text;
+}
+
+constexpr int kNameAttempts = 100;
+// The attributes a new image takes over from the old one.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+}  // namespace
+
+PlatformHandle PlatformCreateTemporary(const std::string& target, std::string& name) {
+  const DWORD old = ::GetFileAttributesA(target.c_str());
+  const bool keep = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    name = target + ".tmp-" + RandomSuffix();
+    const HANDLE handle =
+        ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return kInvalidHandle;
+    }
+    if (keep && (old & kKeptAttributes) != 0) {
+      FILE_BASIC_INFO basic{};  // times of zero are left as they are
+      basic.FileAttributes = old & kKeptAttributes;
+      ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+    }
+    if (name.size() < sizeof removal_name) {
+      std::strcpy(removal_name, name.c_str());
+      ::InterlockedExchangePointer(const_cast<HANDLE*>(&removal_handle), handle);
+    }
+    return reinterpret_cast<PlatformHandle>(handle);
+  }
+  ::SetLastError(ERROR_FILE_EXISTS);
+  return kInvalidHandle;
+}
+
+void PlatformForgetTemporary() { ::InterlockedExchangePointer(const_cast<HANDLE*>(&removal_handle), nullptr); }
+
+// MoveFileExA with MOVEFILE_WRITE_THROUGH returns only once the rename is on disk.
+void PlatformSyncFolder(const char*) {}
 
 std::string PlatformLastError() {
   const DWORD code = ::GetLastError();
@@ -105,4 +180,4 @@ std::string PlatformLastError() {
 }
 
 // A Win32 write past a quota fails with an error code; nothing kills the process.
-void PlatformPrepareProcess() {}
+void PlatformPrepareProcess() { ::SetConsoleCtrlHandler(RemoveOnInterrupt, TRUE); }

@@ -64,6 +64,7 @@ NetworkInput::Region NetworkInput::ReadRegion(CurrentFile& file, std::uint64_t o
   if (file.Seek(static_cast<std::int32_t>(offset), kSeekFromStart) >= 0)
     region.size =
         static_cast<std::size_t>(std::max(file.ReadDirect(region.bytes.get(), static_cast<std::int32_t>(length)), 0));
+  if (file.ReadFailed()) FatalError("cannot read " + file.Name() + ": " + file.Error());
   return region;
 }
 

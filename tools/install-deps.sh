@@ -6,6 +6,8 @@ packages=(
   cmake make g++ libgtest-dev   # the converter and its tests
   git clang-format              # the formatting check
   libpalm-perl                  # the independent reader the end-to-end tests check images with
+  strace                        # the end-to-end tests that kill the converter at every system call
+  bsdutils                      # script(1): a terminal for the Windows checks to send Ctrl+C on
   nlohmann-json3-dev jq         # the companion tools fenwamake and fenwadump, and their tests
   clang libclang-rt-dev         # the fuzzer (libFuzzer and the sanitizers' runtimes)
   g++-mingw-w64-x86-64          # the Windows build

@@ -1,10 +1,15 @@
 // The database the converter writes, compared byte for byte with the image
 // expected from the network description, and read back by an independent reader.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <map>
+#include <sstream>
 
 #include "tests/support/Harness.h"
+#include "tests/support/SampleNetworks.h"
 
 namespace fs = std::filesystem;
 
@@ -281,6 +286,175 @@ TEST_F(OutputFault, AWorkingFolderRemovedUnderTheConverterCannotTakeTheOutput) {
   ExpectRefused(RunFenwaimg(dir_.Path(), {input_}, "mkdir gone && cd gone && rmdir ../gone"));
   EXPECT_EQ(ReadBytes(dir_ / kOutput), previous_);
   EXPECT_EQ(FolderEntries(dir_.Path()), (std::vector<std::string>{kOutput, "net.dat"}));
+}
+
+bool StraceRuns() { return std::system("strace -o /dev/null true >/dev/null 2>&1") == 0; }
+
+// Where the converter cannot be traced or limited as a native process.
+bool NativeConverter() {
+#ifdef FENWA_SANITIZED
+  return false;  // the sanitizers' runtime makes its own system calls and needs terabytes of address space
+#else
+  return !ConverterReplaced();
+#endif
+}
+
+// The names of the system calls a traced run made, in order.
+std::vector<std::string> SystemCalls(const fs::path& log) {
+  std::vector<std::string> calls;
+  std::istringstream lines(ReadText(log));
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t end = line.find('(');
+    if (end == std::string::npos || line.compare(0, 3, "+++") == 0 || line.compare(0, 3, "---") == 0) continue;
+    calls.push_back(line.substr(0, end));
+  }
+  return calls;
+}
+
+// The temporary files left by killed runs; they never stand in the way of a later run.
+std::vector<std::string> WithoutLeftovers(std::vector<std::string> names) {
+  std::erase_if(names, [](const std::string& name) { return name.rfind(kOutput + ".tmp-", 0) == 0; });
+  return names;
+}
+
+TEST_F(OutputFault, AKillAtAnySystemCallLeavesTheOldImageOrTheNewOne) {
+  if (!NativeConverter() || !StraceRuns()) GTEST_SKIP() << "needs the native converter and strace";
+  TempDir logs;
+  const RunResult traced =
+      RunCommand(dir_.Path(), "strace", {"-qq", "-o", (logs / "calls").string(), FENWAIMG_PATH, input_});
+  ASSERT_EQ(traced.status, 0) << traced.err;
+  const Bytes image = ReadBytes(dir_ / kOutput);
+  const std::vector<std::string> calls = SystemCalls(logs / "calls");
+  ASSERT_GT(calls.size(), 10u);
+  std::map<std::string, int> seen;
+  int killed = 0;
+  for (const std::string& call : calls) {
+    const std::string when = std::to_string(++seen[call]);
+    WriteBytes(dir_ / kOutput, previous_);
+    const RunResult run = RunCommand(
+        dir_.Path(), "strace",
+        {"-qq", "-o", "/dev/null", "-e", "inject=" + call + ":signal=SIGKILL:when=" + when, FENWAIMG_PATH, input_});
+    SCOPED_TRACE(call + " #" + when);
+    killed += run.status == 128 + 9;
+    const Bytes after = ReadBytes(dir_ / kOutput);
+    EXPECT_TRUE(after == previous_ || after == image) << "a broken image after a kill";
+    const RunResult next = RunFenwaimg(dir_.Path(), {input_});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_EQ(ReadBytes(dir_ / kOutput), image);
+    EXPECT_EQ(WithoutLeftovers(FolderEntries(dir_.Path())), (std::vector<std::string>{kOutput, input_}));
+  }
+  EXPECT_GT(killed, 10);
+  std::printf("system calls: %zu, runs killed at one and survived: %d\n", calls.size(), killed);
+}
+
+TEST_F(OutputFault, TheFolderIsFlushedAfterTheRenameBeforeTheRunEnds) {
+  if (!NativeConverter() || !StraceRuns()) GTEST_SKIP() << "needs the native converter and strace";
+  TempDir logs;
+  const RunResult traced =
+      RunCommand(dir_.Path(), "strace",
+                 {"-qq", "-e", "trace=openat,fdatasync,fsync,rename,renameat,renameat2,write,exit_group", "-o",
+                  (logs / "calls").string(), FENWAIMG_PATH, input_});
+  ASSERT_EQ(traced.status, 0) << traced.err;
+  const std::vector<std::string> calls = SystemCalls(logs / "calls");
+  const std::string log = ReadText(logs / "calls");
+  const auto at = [&](const std::string& text) { return log.find(text); };
+  ASSERT_NE(at("fdatasync("), std::string::npos) << log;
+  ASSERT_NE(at("rename("), std::string::npos) << log;
+  ASSERT_NE(at("O_DIRECTORY"), std::string::npos) << "the folder is not opened to be flushed:\n" << log;
+  EXPECT_LT(at("fdatasync("), at("rename("));
+  EXPECT_LT(at("rename("), at("O_DIRECTORY"));
+  EXPECT_LT(at("O_DIRECTORY"), at("fsync("));
+  EXPECT_LT(at("fsync("), at("Fenwaimg.pdb")) << "the completion message comes before the flush:\n" << log;
+}
+
+TEST_F(OutputFault, TwoConvertersAtOnceLeaveOneWholeImageAndReportTruthfully) {
+  NetworkSpec other = samples::Chunked();
+  WriteBytes(dir_ / "other.dat", BuildNetworkFile(other));
+  ASSERT_EQ(RunFenwaimg(dir_.Path(), {"other.dat"}).status, 0);
+  const Bytes other_image = ReadBytes(dir_ / kOutput);
+  ASSERT_EQ(RunFenwaimg(dir_.Path(), {input_}).status, 0);
+  const Bytes image = ReadBytes(dir_ / kOutput);
+  const std::string converter = ConverterReplaced() ? std::getenv("FENWA_CONVERTER") : ShellQuote(FENWAIMG_PATH);
+  TempDir out;
+  const auto at = [&](const std::string& name) { return ShellQuote((out / name).string()); };
+  const std::string pair = "(" + converter + " " + input_ + " >" + at("o1") + " 2>&1; echo $? >" + at("s1") + ") & (" +
+                           converter + " other.dat >" + at("o2") + " 2>&1; echo $? >" + at("s2") + ") & wait";
+  const int pairs = ConverterReplaced() ? 8 : 40;
+  int first_won = 0;
+  int both_converted = 0;
+  // A run reports what happened to it: success, or the failure road with the image it did not replace.
+  const auto truthful = [&](const std::string& number, const std::string& input) {
+    const std::string status = ReadText(out / ("s" + number));
+    const std::string printed = ReadText(out / ("o" + number));
+    const std::string traces = TraceLine(input) + TraceLine(kOutput);
+    if (status == "0\n") {
+      EXPECT_EQ(printed, traces + ConsoleLines(kCompletionText));
+      return true;
+    }
+    EXPECT_EQ(status, "9\n");
+    EXPECT_NE(printed.find(traces + kOpenFailureText), std::string::npos) << printed;
+    return false;
+  };
+  for (int round = 0; round < pairs; ++round) {
+    SCOPED_TRACE("pair " + std::to_string(round));
+    WriteBytes(dir_ / kOutput, previous_);
+    ASSERT_EQ(RunCommand(dir_.Path(), "/bin/sh", {"-c", pair}).status, 0);
+    const bool first = truthful("1", input_);
+    const bool second = truthful("2", "other.dat");
+    const Bytes after = ReadBytes(dir_ / kOutput);
+    EXPECT_TRUE((first && after == image) || (second && after == other_image) ||
+                (!first && !second && after == previous_))
+        << "the image is not what the runs reported";
+    first_won += after == image;
+    both_converted += first && second;
+    EXPECT_EQ(FolderEntries(dir_.Path()), (std::vector<std::string>{kOutput, input_, "other.dat"}));
+  }
+  EXPECT_EQ(both_converted, pairs) << "runs at the same time got in each other's way";
+  std::printf("pairs: %d, both converted: %d, won by the first run: %d\n", pairs, both_converted, first_won);
+}
+
+TEST_F(OutputFault, TheNewImageKeepsTheOldOnesPermissionsAndOwner) {
+  if (ConverterReplaced()) GTEST_SKIP() << "Windows keeps attributes, not permission bits (see the Windows checks)";
+  fs::permissions(dir_ / kOutput, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown((dir_ / kOutput).c_str(), 65534, 65534), 0);
+  }
+  ASSERT_EQ(RunFenwaimg(dir_.Path(), {input_}).status, 0);
+  struct stat info {};
+  ASSERT_EQ(::stat((dir_ / kOutput).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+  }
+  EXPECT_NE(ReadBytes(dir_ / kOutput), previous_);
+}
+
+// Below some address-space limit the system cannot even start the program;
+// from there up, every run converts or fails for want of memory on the one road.
+TEST_F(OutputFault, RunningOutOfMemoryTakesTheFailureRoad) {
+  if (!NativeConverter()) GTEST_SKIP() << "needs the native converter";
+  WriteBytes(dir_ / "net.dat", BuildNetworkFile(samples::Largest()));
+  int lowest = 256;
+  while (lowest < 65536 && RunFenwaimg(dir_.Path(), {}, "ulimit -v " + std::to_string(lowest)).status != 9)
+    lowest += 64;
+  ASSERT_LT(lowest, 65536);
+  int short_of_memory = 0;
+  for (int limit = lowest; limit < lowest + 4096; limit += 128) {
+    SCOPED_TRACE("ulimit -v " + std::to_string(limit));
+    WriteBytes(dir_ / kOutput, previous_);
+    const RunResult run = RunFenwaimg(dir_.Path(), {input_}, "ulimit -v " + std::to_string(limit));
+    EXPECT_EQ(FolderEntries(dir_.Path()), (std::vector<std::string>{kOutput, input_}));
+    if (run.status == 0) continue;
+    ++short_of_memory;
+    EXPECT_EQ(run.status, 9);
+    EXPECT_EQ(run.err, "fenwaimg: out of memory\n");
+    EXPECT_TRUE(run.out == TraceLine(input_) || run.out == TraceLine(input_) + TraceLine(kOutput) + kOpenFailureText)
+        << run.out;
+    EXPECT_EQ(ReadBytes(dir_ / kOutput), previous_);
+  }
+  EXPECT_GT(short_of_memory, 0) << "no limit was low enough to matter";
 }
 
 }  // namespace

@@ -234,11 +234,63 @@ void Replacement() {
             (::GetFileAttributesA("dir.pdb") & FILE_ATTRIBUTE_DIRECTORY) != 0,
         "the folder stays");
 
-  const std::string first = PlatformUniqueSuffix();
-  const std::string second = PlatformUniqueSuffix();
-  Check(first != second, "each temporary suffix is new");
-  Check(first.rfind(std::to_string(::GetCurrentProcessId()) + "-", 0) == 0, "the suffix names this process: " + first);
   EmptyFolder();
+
+  WriteWhole("hidden.pdb", old_bytes);
+  Check(::SetFileAttributesA("hidden.pdb", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE) != 0,
+        "test setup: hide the target");
+  Check(current.OpenReplacement("hidden.pdb"), "a replacement of a hidden target opens");
+  const std::string first = TemporaryName();
+  current.Write("new", 3);
+  Check(current.OpenReplacement("hidden.pdb"), "a second replacement opens");
+  Check(TemporaryName() != first, "each replacement gets a name of its own");
+  current.Write("new", 3);
+  Check(current.CommitReplacement(), "the commit succeeds");
+  Check((::GetFileAttributesA("hidden.pdb") & FILE_ATTRIBUTE_HIDDEN) != 0,
+        "the new image keeps the old one's attributes");
+  EmptyFolder();
+}
+
+// A replacement held open by a child process that Ctrl+C then ends. Needs a
+// console: the script that runs these checks gives them a terminal.
+void Interruption(const std::string& self) {
+  group = "interruption";
+  WriteWhole("target.pdb", "previous image");
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string command = "\"" + self + "\" --hold-replacement target.pdb";
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    Check(false, "test setup: start " + command);
+    return;
+  }
+  for (int wait = 0; wait < 200 && !ReadWhole("ready").has_value(); ++wait) ::Sleep(50);
+  Check(TemporaryName().rfind("target.pdb.tmp-", 0) == 0, "the child writes a temporary file");
+  // Sent to every process of the console; this one (after the child started, which would inherit it) ignores it.
+  ::SetConsoleCtrlHandler(nullptr, TRUE);
+  Check(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0, "Ctrl+C is sent (on a console)");
+  const bool ended = ::WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+  ::SetConsoleCtrlHandler(nullptr, FALSE);
+  if (!ended) ::TerminateProcess(process.hProcess, 1);
+  Check(ended, "Ctrl+C ends the writer");
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  ::DeleteFileA("ready");
+  Check(TemporaryName().empty(), "an interrupted replacement leaves no temporary file");
+  Check(ReadWhole("target.pdb") == std::string("previous image"), "and the target as it was");
+  EmptyFolder();
+}
+
+// The child of Interruption: opens a replacement, writes part of it, says so, and waits.
+int HoldReplacement(const char* target) {
+  PlatformPrepareProcess();
+  CurrentFile file;
+  if (!file.OpenReplacement(target)) return 4;
+  file.Write("partial", 7);
+  file.Seek(0, kSeekFromStart);  // the bytes reach the temporary file
+  WriteWhole("ready", "");
+  ::Sleep(60000);
+  return 3;
 }
 
 struct ConverterRun {
@@ -343,6 +395,7 @@ void Converter(const std::string& exe) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--hold-replacement") == 0) return HoldReplacement(argv[2]);
   if (argc != 2) {
     std::fprintf(stderr, "usage: fenwa_windows_checks FENWAIMG.EXE (run in an empty folder)\n");
     return 2;
@@ -356,6 +409,9 @@ int main(int argc, char** argv) {
   ExclusiveOpen();
   Modes();
   Replacement();
+  char self[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, self, sizeof self);
+  Interruption(self);
   Converter(argv[1]);
   std::fprintf(stderr, "fenwa_windows_checks: %d of %d checks passed\n", checks - failures, checks);
   return failures == 0 ? 0 : 1;

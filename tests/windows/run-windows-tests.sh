@@ -2,7 +2,8 @@
 # Cross-builds the converter for Windows and proves it under Wine, with no
 # display and no questions asked:
 #   1. the Win32 file layer's own checks (exclusive opens, modes, replacement,
-#      the converter refused a held input or a held image), on Windows itself;
+#      a replacement interrupted by Ctrl+C, the converter refused a held input
+#      or a held image), on Windows itself;
 #   2. the end-to-end suite, run by the native test binary against the Windows
 #      executable, with CR LF line ends expected on standard output;
 #   3. the sample network converted by both builds, compared byte for byte.
@@ -50,7 +51,11 @@ checks="$win_build/tests/windows/fenwa_windows_checks.exe"
 
 echo "== Win32 file layer and converter checks, on Windows"
 mkdir "$scratch/checks"
-(cd "$scratch/checks" && wine "$checks" "$(winepath -w "$exe")" </dev/null)
+# On a terminal (script(1) makes one), so that the checks have a console to send Ctrl+C on;
+# the console's own escape sequences are left out of the log.
+(cd "$scratch/checks" &&
+  script -qec "wine $(printf '%q' "$checks") $(printf '%q' "$(winepath -w "$exe")")" /dev/null </dev/null |
+  sed 's/\x1b\[[0-9]*C/ /g; s/\x1b\[[?0-9;]*[a-zA-Z]//g; s/\r//g')
 
 echo "== End-to-end suite against the Windows executable"
 quoted_exe=$(printf "'%s'" "${exe//\'/\'\\\'\'}")
