@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "network/NetworkSpec.h"
+#include "network/NetworkFile.h"
 
 namespace samples {
 

@@ -12,7 +12,7 @@
 
 #include "network/Graph.h"
 #include "network/Network.h"
-#include "network/NetworkSpec.h"
+#include "network/NetworkFile.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -39,8 +39,8 @@ struct Grouped {
   std::vector<std::uint16_t> numbers;
   std::size_t companies;
 };
-Grouped Group(const NetworkSpec& spec) {
-  const Network network = LoadNetwork(spec).network;
+Grouped Group(const NetworkSpec& description) {
+  const Network network = LoadNetwork(description).network;
   return {Companies(network), network.companies.size()};
 }
 

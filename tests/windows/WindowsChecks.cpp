@@ -20,7 +20,7 @@
 #include "driver/Messages.h"
 #include "fileio/CurrentFile.h"
 #include "fileio/Platform.h"
-#include "network/NetworkSpec.h"
+#include "network/NetworkFile.h"
 
 namespace {
 

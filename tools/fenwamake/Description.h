@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "network/NetworkSpec.h"
+#include "network/NetworkFile.h"
 
 // A description that cannot be read; what() names the field, as in "routes[2].company: ...".
 class DescriptionError : public std::runtime_error {

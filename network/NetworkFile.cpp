@@ -1,4 +1,4 @@
-#include "network/NetworkSpec.h"
+#include "network/NetworkFile.h"
 
 #include <algorithm>
 #include <stdexcept>
