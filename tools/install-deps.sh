@@ -7,6 +7,8 @@ packages=(
   git clang-format              # the formatting check
   libpalm-perl                  # the independent reader the end-to-end tests check images with
   nlohmann-json3-dev jq         # the companion tools fenwamake and fenwadump, and their tests
+  python3-jsonschema            # the check of the tools' JSON against tools/network.schema.json
+  graphviz                      # the sample network drawn by make run, and the test of fenwadump --dot
   clang libclang-rt-dev         # the fuzzer (libFuzzer and the sanitizers' runtimes)
   g++-mingw-w64-x86-64          # the Windows build
   wine wine64 wine64-preloader  # the emulator its tests run under
