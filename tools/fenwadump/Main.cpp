@@ -94,10 +94,15 @@ int main(int argc, char** argv) {
     std::cout << dump.document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   }
   std::cout.flush();
-  for (std::size_t i = 0; i < dump.problems.size() && i < kProblemsOnStderr; ++i)
+  // The summary lists the problems itself: standard error only counts them there.
+  const std::size_t listed = summary ? 0 : kProblemsOnStderr;
+  if (summary && !dump.problems.empty())
+    std::cerr << "fenwadump: " << path << ": " << dump.problems.size()
+              << (dump.problems.size() == 1 ? " problem\n" : " problems\n");
+  for (std::size_t i = 0; i < dump.problems.size() && i < listed; ++i)
     std::cerr << "fenwadump: " << path << ": " << dump.problems[i] << "\n";
-  if (dump.problems.size() > kProblemsOnStderr)
-    std::cerr << "fenwadump: " << path << ": … and " << dump.problems.size() - kProblemsOnStderr
+  if (!summary && dump.problems.size() > listed)
+    std::cerr << "fenwadump: " << path << ": … and " << dump.problems.size() - listed
               << " more problems (the JSON dump lists every one)\n";
   return dump.problems.empty() ? 0 : kExitProblems;
 }
