@@ -27,7 +27,8 @@ struct Dump {
 
 Dump DumpBytes(const std::vector<std::uint8_t>& bytes);
 
-// A few lines for people: identity, counts, routes by company, problems.
+// A screenful at most for people: identity, problems first, counts, routes by
+// company; long lists cut, with a count of what was left out.
 std::string Summarize(const Dump& dump);
 
 // A Graphviz picture of the network in a dump: the stations and routes, or the

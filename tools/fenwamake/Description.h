@@ -6,7 +6,7 @@
 // puts every route and station name into the string table, and works out the
 // company-name length in bytes. Every field of the file can also be given by
 // hand, so that a description can make a damaged or hostile file on purpose.
-// The fields are listed in the README's section on the companion tools.
+// Every field is documented in tools/network.schema.json.
 #pragma once
 
 #include <nlohmann/json.hpp>
