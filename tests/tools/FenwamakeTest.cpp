@@ -130,8 +130,9 @@ TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
   network.header.edge_capacity = 0xFFFE;  // -2: the default
   network.stations[1].spare = 0xBEEF;
   network.routes[2].spare = 7;
-  network.raw_pool = std::string("Route zero\0AAA line\0junk\0BBB line\0CCC", 41);
-  network.raw_string_index = std::vector<std::uint16_t>{0, 11, 25, 29, 6, 40};
+  // Strings at the starts of names, inside names, running to the end of the pool without a NUL and outside it.
+  network.raw_pool = std::string("Route zero\0AAA line\0junk\0BBB line\0CCC", 37);
+  network.raw_string_index = std::vector<std::uint16_t>{0, 11, 25, 29, 6, 34, 40};
   std::vector<NetworkSpec> files(2, network);
   files[0].order = SectionOrder::kTrailerThenBase;
   files[1].placement = SectionPlacement{600, 200};
@@ -145,8 +146,8 @@ TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_TRUE(ReadBytes(dir / "again.dat") == file) << "file " << i;
   }
-  // 4 stations, 3 routes with 6 stops, 6 strings in 41 bytes, from offset 600.
-  EXPECT_EQ(BuildNetworkFile(files[1]).size(), 600u + 4 * 6 + 4 * 4 + 3 * 10 + 6 * 4 + 6 * 2 + 41);
+  // 4 stations, 3 routes with 6 stops, 7 strings in 37 bytes, from offset 600.
+  EXPECT_EQ(BuildNetworkFile(files[1]).size(), 600u + 4 * 6 + 4 * 4 + 3 * 10 + 6 * 4 + 7 * 2 + 37);
 }
 
 struct Refusal {
