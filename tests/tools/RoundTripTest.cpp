@@ -505,20 +505,9 @@ TEST_F(LargestInput, DumpsOfItsFileAndImageMakeThemAgain) { ExpectDumpsMakeTheFi
 // Full tables leave room for no new station, route, stop or byte of string:
 // station 0 is renamed to a name the table holds, a stop moves to another
 // station, and the last route gives way to a new route 1 that takes its stops
-// (every company's number moves up by one).
-TEST_F(LargestInput, EditsInTheImagesDumpMeanWhatTheySay) {
-  ordered_json dump = DumpTo(dir_->Path(), "fenwaimg.pdb", "image.json");
-  ASSERT_EQ(dump["routes"].size(), samples::kMostRoutes);
-  const std::string renamed = dump["strings"][5]["text"];
-  dump["stations"][0]["name"] = renamed;
-  dump["routes"][2]["stops"][0]["station"] = 7;
-  ordered_json added = dump["routes"].back();
-  dump["routes"].erase(dump["routes"].size() - 1);
-  added.erase("name_index");
-  added["name"] = dump["strings"][3]["text"];
-  dump["routes"].insert(dump["routes"].begin() + 1, added);
-  WriteText(dir_->Path() / "edited.json", dump.dump());
-
+// (every company's number moves up by one). Made in either dump, the edits
+// give the file (and so the image) the same edits give the builder.
+TEST_F(LargestInput, EditsInEitherDumpMeanWhatTheySay) {
   NetworkSpec network = samples::Largest();
   network.stations[0].word_a = 5;  // the first string that reads so
   network.routes[2].stops[0].station = 7;
@@ -529,7 +518,25 @@ TEST_F(LargestInput, EditsInTheImagesDumpMeanWhatTheySay) {
   TempDir expected;
   samples::WriteNetworkFile(expected / "network.dat", network);
   ASSERT_EQ(RunFenwaimg(expected.Path(), {"network.dat"}).status, 0);
-  EXPECT_TRUE(ImageOf(dir_->Path(), "edited.json") == ReadBytes(expected / "fenwaimg.pdb"));
+
+  for (const char* file : {"fenwaimg.pdb", "network.dat"}) {
+    SCOPED_TRACE(file);
+    ordered_json dump = DumpTo(dir_->Path(), file, "dump.json");
+    ASSERT_EQ(dump["routes"].size(), samples::kMostRoutes);
+    const std::string renamed = dump["strings"][5]["text"];
+    dump["stations"][0]["name"] = renamed;
+    dump["routes"][2]["stops"][0]["station"] = 7;
+    ordered_json added = dump["routes"].back();
+    dump["routes"].erase(dump["routes"].size() - 1);
+    added.erase("name_index");
+    added["name"] = dump["strings"][3]["text"];
+    dump["routes"].insert(dump["routes"].begin() + 1, added);
+    WriteText(dir_->Path() / "edited.json", dump.dump());
+    EXPECT_TRUE(ImageOf(dir_->Path(), "edited.json") == ReadBytes(expected / "fenwaimg.pdb"));
+    if (std::string(file) == "network.dat") {
+      EXPECT_TRUE(ReadBytes(dir_->Path() / "edited.json.dat") == ReadBytes(expected / "network.dat"));
+    }
+  }
 }
 
 std::size_t CodePoints(const std::string& utf8) {
