@@ -51,14 +51,14 @@ class DumpReader {
     for (std::size_t r = 0; r < routes.size(); ++r) ReadRoute(routes[r], At("routes", r));
     ReadNodes(dump);
     const StringTableBytes table = strings_->Finish();
-    spec_.raw_string_index = table.index;
-    spec_.raw_pool = table.pool;
+    file_.raw_string_index = table.index;
+    file_.raw_pool = table.pool;
     if (image_) {
       ReadImageCapacities(dump);
     } else if (dump.contains("header")) {
       ReadHeader(dump.at("header"));
     }
-    return std::move(spec_);
+    return std::move(file_);
   }
 
  private:
@@ -120,7 +120,7 @@ class DumpReader {
     OptionalField(item, "spare", where, station.spare, Word);
     OptionalField(item, "sort", where, station.sort, Word);
     OptionalField(item, "kana_sort", where, station.kana_sort, Word);
-    spec_.stations.push_back(station);
+    file_.stations.push_back(station);
   }
 
   void ReadRoute(const json& item, const std::string& where) {
@@ -159,7 +159,7 @@ class DumpReader {
         route.stops.push_back(stop);
       }
     }
-    spec_.routes.push_back(route);
+    file_.routes.push_back(route);
   }
 
   std::vector<EdgeSpec> ReadEdges(const json& edges, const std::string& where, bool indexed) {
@@ -196,15 +196,15 @@ class DumpReader {
       OptionalField(nodes[i], "word_a", where, node.word_a, Word);
       OptionalField(nodes[i], "word_b", where, node.word_b, Word);
       if (nodes[i].contains("edges")) node.edges = ReadEdges(nodes[i].at("edges"), At(where, "edges"), false);
-      spec_.nodes.push_back(node);
+      file_.nodes.push_back(node);
     }
     if (!image_ || !dump.contains("unowned_edges")) return;
     // The edges nodes 0 and 1 had before the converter emptied them: which of
     // the two had which is not in the image, and makes no difference to it.
     std::vector<EdgeSpec> unowned = ReadEdges(dump.at("unowned_edges"), "unowned_edges", true);
     if (unowned.empty()) return;
-    if (spec_.nodes.empty()) Fail("unowned_edges", "need a node 0 to belong to, and the dump has no file nodes");
-    std::vector<EdgeSpec>& first = spec_.nodes.front().edges;
+    if (file_.nodes.empty()) Fail("unowned_edges", "need a node 0 to belong to, and the dump has no file nodes");
+    std::vector<EdgeSpec>& first = file_.nodes.front().edges;
     first.insert(first.begin(), unowned.begin(), unowned.end());
   }
 
@@ -217,9 +217,9 @@ class DumpReader {
         dump.at("image_header").contains("rstat_capacity"))
       capacity = Word(dump.at("image_header").at("rstat_capacity"), "image_header.rstat_capacity");
     std::vector<std::uint16_t> stops;
-    for (const RouteSpec& route : spec_.routes) stops.push_back(static_cast<std::uint16_t>(route.stops.size()));
+    for (const RouteSpec& route : file_.routes) stops.push_back(static_cast<std::uint16_t>(route.stops.size()));
     const std::int64_t least = LeastRStatCapacity(stops);
-    const std::int64_t effective = capacity > 0 ? capacity : 2 * static_cast<std::int64_t>(spec_.stations.size());
+    const std::int64_t effective = capacity > 0 ? capacity : 2 * static_cast<std::int64_t>(file_.stations.size());
     if (effective < least) {
       if (least > kMaxRStatCapacity)
         Fail("routes", "the stops need " + std::to_string(least) + " route-station entries, more than the " +
@@ -228,11 +228,11 @@ class DumpReader {
                        " route-station entries: the capacity is raised from " + std::to_string(effective));
       capacity = static_cast<std::uint16_t>(least);
     }
-    spec_.header.rstat_capacity = capacity;
+    file_.header.rstat_capacity = capacity;
     std::size_t edges = 0;
-    for (const NodeSpec& node : spec_.nodes) edges += node.edges.size();
+    for (const NodeSpec& node : file_.nodes) edges += node.edges.size();
     if (edges > static_cast<std::size_t>(kDefaultEdgeCapacity))
-      spec_.header.edge_capacity = static_cast<std::uint16_t>(std::min<std::size_t>(edges, 0x7FFF));
+      file_.header.edge_capacity = static_cast<std::uint16_t>(std::min<std::size_t>(edges, 0x7FFF));
   }
 
   void ReadHeader(const json& item) {
@@ -241,7 +241,7 @@ class DumpReader {
               {"magic", "base_offset", "trailer_offset", "unused_middle", "rstat_capacity", "node_count",
                "station_count", "route_count", "string_count", "pool_size", "edge_capacity", "unused_tail",
                "effective_rstat_capacity", "effective_edge_capacity"});
-    HeaderSpec& h = spec_.header;
+    HeaderSpec& h = file_.header;
     FixedBytes(item, "magic", where, h.magic, HexText);
     FixedBytes(item, "unused_middle", where, h.unused_middle, HexText);
     FixedBytes(item, "unused_tail", where, h.unused_tail, HexText);
@@ -253,13 +253,13 @@ class DumpReader {
           static_cast<std::uint32_t>(Integer(item.at("base_offset"), At(where, "base_offset"), 0, kMaxSectionOffset));
       placement.trailer = static_cast<std::uint32_t>(
           Integer(item.at("trailer_offset"), At(where, "trailer_offset"), 0, kMaxSectionOffset));
-      spec_.placement = placement;
+      file_.placement = placement;
     }
   }
 
   std::vector<std::string>& notes_;
   bool image_ = false;
-  NetworkSpec spec_;
+  NetworkSpec file_;
   std::optional<StringTableEditor> strings_;
   NameIndex station_names_{"station", {}, {}};
 };
