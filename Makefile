@@ -19,7 +19,8 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Makes the sample network's intermediate file with fenwamake, converts it with
-# fenwaimg in $(BUILD)/sample/, and summarises the image with fenwadump.
+# fenwaimg in $(BUILD)/sample/, summarises the image with fenwadump and, when
+# Graphviz is installed, draws it to $(BUILD)/sample/network.svg.
 run: build
 	rm -rf $(BUILD)/sample && mkdir -p $(BUILD)/sample
 	$(BUILD)/tools/fenwamake/fenwamake examples/sample-network.json $(BUILD)/sample/sample-network.dat
@@ -27,6 +28,11 @@ run: build
 	@cd $(BUILD)/sample && ../fenwaimg sample-network.dat >console.txt; status=$$?; \
 	  iconv -f CP932 -t UTF-8 console.txt; exit $$status
 	$(BUILD)/tools/fenwadump/fenwadump --summary $(BUILD)/sample/fenwaimg.pdb
+	@if command -v dot >/dev/null 2>&1; then \
+	  $(BUILD)/tools/fenwadump/fenwadump --dot $(BUILD)/sample/fenwaimg.pdb >$(BUILD)/sample/network.dot && \
+	  dot -Tsvg $(BUILD)/sample/network.dot -o $(BUILD)/sample/network.svg && \
+	  echo "the sample network drawn: $(BUILD)/sample/network.svg"; \
+	else echo "Graphviz (dot) is not installed: no picture (make deps installs it)"; fi
 
 # The native suite only: the quick loop while developing.
 quick-test: build

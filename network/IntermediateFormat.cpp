@@ -49,6 +49,16 @@ std::int32_t EffectiveEdgeCapacity(const FileHeader& header) {
   return header.edge_capacity > 0 ? header.edge_capacity : kDefaultEdgeCapacity;
 }
 
+std::int64_t LeastRStatCapacity(const std::vector<std::uint16_t>& stop_counts) {
+  std::int64_t entries = 0;
+  std::int64_t least = 0;
+  for (std::uint16_t stops : stop_counts) {
+    least = std::max<std::int64_t>(least, entries + std::max<std::int64_t>(stops, 1));
+    entries += stops;
+  }
+  return least;
+}
+
 void CheckHeaderLimits(const FileHeader& header) {
   CheckOffset("base", header.base_offset);
   CheckOffset("trailer", header.trailer_offset);

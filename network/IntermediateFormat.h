@@ -41,6 +41,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 inline constexpr std::uint32_t kHeaderSize = 64;
 inline constexpr std::uint8_t kMagic[4] = {'A', 'D', '4', 0x1A};
@@ -130,6 +131,11 @@ FileHeader DecodeHeader(const std::uint8_t* header);
 std::int32_t EffectiveRStatCapacity(const FileHeader& header);
 // M: the edge capacity given, or 10000 when none is given.
 std::int32_t EffectiveEdgeCapacity(const FileHeader& header);
+
+// The least route-station capacity the converter accepts for routes with these
+// stop counts, in route order: every route's block must start below the last
+// slot of the table and end inside it.
+std::int64_t LeastRStatCapacity(const std::vector<std::uint16_t>& stop_counts);
 
 // Refuses (through the fatal-error road) a header whose counts or offsets the
 // converter cannot use safely or whose tables the image could not hold.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 #include "base/ByteWriter.h"
 #include "network/IntermediateFormat.h"
@@ -96,14 +97,45 @@ StringTableBytes LayOutStrings(const NetworkSpec& network) {
   return table;
 }
 
+namespace {
+
+// True when neither section overlaps the header and node section or the other section.
+bool Fits(const SectionPlacement& at, std::uint64_t after_nodes, std::uint64_t base, std::uint64_t trailer) {
+  const auto apart = [](std::uint64_t a, std::uint64_t a_size, std::uint64_t b, std::uint64_t b_size) {
+    return a_size == 0 || b_size == 0 || a + a_size <= b || b + b_size <= a;
+  };
+  return apart(0, after_nodes, at.base, base) && apart(0, after_nodes, at.trailer, trailer) &&
+         apart(at.base, base, at.trailer, trailer);
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& network) {
   const StringTableBytes strings = LayOutStrings(network);
   ByteWriter nodes, base, trailer;
   WriteNodeSection(network, nodes);
   WriteBaseSection(network, strings, base);
   WriteTrailerSection(network, trailer);
-  const auto after_nodes = static_cast<std::uint32_t>(kNodeSectionOffset + nodes.Size());
-  const bool base_first = network.order == SectionOrder::kBaseThenTrailer;
+  const std::uint64_t after_nodes = kNodeSectionOffset + nodes.Size();
+  if (network.placement && Fits(*network.placement, after_nodes, base.Size(), trailer.Size())) {
+    const SectionPlacement& at = *network.placement;
+    const std::uint64_t end = std::max({after_nodes, base.Size() == 0 ? 0 : at.base + base.Size(),
+                                        trailer.Size() == 0 ? 0 : at.trailer + trailer.Size()});
+    if (end > kMostPlacedFileBytes)
+      throw std::invalid_argument("the sections at offsets " + std::to_string(at.base) + " and " +
+                                  std::to_string(at.trailer) + " make a file of " + std::to_string(end) +
+                                  " bytes, more than " + std::to_string(kMostPlacedFileBytes));
+    ByteWriter out;
+    WriteHeader(network, strings, at.base, at.trailer, out);
+    out.Append(nodes.Bytes());
+    std::vector<std::uint8_t> file = out.ToVector();
+    file.resize(end, 0);
+    if (base.Size() > 0) std::copy(base.Bytes().begin(), base.Bytes().end(), file.begin() + at.base);
+    if (trailer.Size() > 0) std::copy(trailer.Bytes().begin(), trailer.Bytes().end(), file.begin() + at.trailer);
+    return file;
+  }
+  const bool base_first = network.placement ? network.placement->base <= network.placement->trailer
+                                            : network.order == SectionOrder::kBaseThenTrailer;
   const auto base_offset = static_cast<std::uint32_t>(after_nodes + (base_first ? 0 : trailer.Size()));
   const auto trailer_offset = static_cast<std::uint32_t>(after_nodes + (base_first ? base.Size() : 0));
   ByteWriter out;

@@ -67,6 +67,15 @@ struct HeaderSpec {
 
 enum class SectionOrder { kBaseThenTrailer, kTrailerThenBase };
 
+// Where the base and trailer sections are to start in the file.
+struct SectionPlacement {
+  std::uint32_t base = 0;
+  std::uint32_t trailer = 0;
+};
+
+// The most bytes a file laid out at a placement may take.
+inline constexpr std::uint64_t kMostPlacedFileBytes = 64u << 20;
+
 struct NetworkSpec {
   HeaderSpec header;
   std::vector<StationSpec> stations;
@@ -76,6 +85,10 @@ struct NetworkSpec {
   std::optional<std::string> raw_pool;                         // replaces the pool made from `strings`
   std::vector<NodeSpec> nodes;
   SectionOrder order = SectionOrder::kBaseThenTrailer;
+  // The sections at these offsets, with zero bytes in the gaps, as long as no
+  // section overlaps the header and node section or the other one; otherwise
+  // (and when unset) back to back behind the node section in `order`.
+  std::optional<SectionPlacement> placement;
 };
 
 // The index and pool that `strings` (or the raw replacements) make.
@@ -86,5 +99,6 @@ struct StringTableBytes {
 StringTableBytes LayOutStrings(const NetworkSpec& network);
 
 // The whole file. Throws std::invalid_argument when the description cannot be
-// laid out (a count that does not fit its field, a pool over 65535 bytes).
+// laid out (a count that does not fit its field, a pool over 65535 bytes, a
+// placement that makes the file larger than kMostPlacedFileBytes).
 std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& network);

@@ -9,6 +9,8 @@ packages=(
   strace                        # the end-to-end tests that kill the converter at every system call
   bsdutils                      # script(1): a terminal for the Windows checks to send Ctrl+C on
   nlohmann-json3-dev jq         # the companion tools fenwamake and fenwadump, and their tests
+  python3-jsonschema            # the check of the tools' JSON against tools/network.schema.json
+  graphviz                      # the sample network drawn by make run, and the test of fenwadump --dot
   clang libclang-rt-dev         # the fuzzer (libFuzzer and the sanitizers' runtimes)
   g++-mingw-w64-x86-64          # the Windows build
   wine wine64 wine64-preloader  # the emulator its tests run under

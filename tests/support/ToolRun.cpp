@@ -29,6 +29,17 @@ DumpRun DumpFile(const fs::path& folder, const std::string& file) {
   return dump;
 }
 
+bool CheckAgainstSchema(const fs::path& folder, const std::vector<std::string>& files) {
+  static const bool installed =
+      std::system((ShellQuote(FENWA_PYTHON) + " -c 'import jsonschema' >/dev/null 2>&1").c_str()) == 0;
+  if (!installed) return false;
+  std::vector<std::string> args = {FENWA_SCHEMA_CHECKER, FENWA_SCHEMA};
+  args.insert(args.end(), files.begin(), files.end());
+  const RunResult check = RunCommand(folder, ShellQuote(FENWA_PYTHON), args);
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  return true;
+}
+
 void MakeAndConvert(const fs::path& folder, const nlohmann::json& description) {
   WriteText(folder / "network.json", description.dump(2));
   const RunResult make = RunFenwamake(folder, {"network.json", "network.dat"});

@@ -19,6 +19,11 @@ struct DumpRun {
 };
 DumpRun DumpFile(const std::filesystem::path& folder, const std::string& file);
 
+// Checks the JSON `files` in `folder` against tools/network.schema.json with
+// Debian's python3-jsonschema and fails the test with every fault it finds.
+// Returns false, checking nothing, when that checker is not installed.
+bool CheckAgainstSchema(const std::filesystem::path& folder, const std::vector<std::string>& files);
+
 // Writes `description` to folder/network.json, then fenwamake -> network.dat and
 // fenwaimg -> fenwaimg.pdb in `folder`; fails the test when a step fails.
 void MakeAndConvert(const std::filesystem::path& folder, const nlohmann::json& description);

@@ -129,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"ReserveNodeUsed", [](Bytes& b) { b.at(RecordOffset(b, 17) - 9) = 5; },
                "node 44 (reserve) is not empty"},
         Damage{"EdgeFlagLeft", [](Bytes& b) { b.at(RecordOffset(b, 18)) |= 0x80; }, "keeps bit 15 of its target set"},
+        Damage{"EdgesOutOfTurn", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 3 + 6, 0); },
+               "node 3's edges start at edge 0, not at edge 3 behind those of the nodes before it"},
         Damage{"EdgesPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 24 + 8, 40); },
                "node 24's 40 edges"},
         Damage{"StopsPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 8) + 14 * 6 + 2, 60); },
@@ -215,6 +217,100 @@ TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
   EXPECT_EQ(dump.json["routes"][1]["name_bytes"], "93fd8c");
 }
 
+// The picture of the sample through Graphviz: every station by its name, the companies in the legend.
+TEST(Fenwadump, PictureOfTheSampleShowsEveryStationThroughGraphviz) {
+  if (std::system("command -v dot >/dev/null 2>&1") != 0) GTEST_SKIP() << "Graphviz (dot) is not installed";
+  TempDir dir;
+  WriteBytes(dir / "fenwaimg.pdb", Sample().image);
+  const RunResult svg =
+      RunCommand(dir.Path(), "/bin/sh", {"-c", ShellQuote(FENWADUMP_PATH) + " --dot fenwaimg.pdb | dot -Tsvg"});
+  ASSERT_EQ(svg.status, 0) << svg.err;
+  const json sample = json::parse(ReadText(FENWA_SAMPLE_NETWORK));
+  ASSERT_EQ(sample["stations"].size(), 16u);
+  for (const json& station : sample["stations"]) {
+    EXPECT_NE(svg.out.find(">" + station["name"].get<std::string>() + "</text>"), std::string::npos) << station["name"];
+  }
+  for (const char* company : {"0 東都急行", "1 北辰電鉄", "2 湾岸高速鉄道", "3 (no company)"})
+    EXPECT_NE(svg.out.find(std::string(">") + company + "</text>"), std::string::npos) << company;
+}
+
+struct Picture {
+  const char* label;
+  std::vector<std::string> args;  // before the file
+  bool image;                     // of the image, else of the intermediate file
+  int status;
+  std::vector<std::string> shown, left_out;  // in the Graphviz text
+};
+
+class Pictures : public testing::TestWithParam<Picture> {};
+
+TEST_P(Pictures, ShowWhatWasAskedAndWhatLiesNextToIt) {
+  const Picture& p = GetParam();
+  TempDir dir;
+  const std::string file = p.image ? "fenwaimg.pdb" : "network.dat";
+  WriteBytes(dir / file, p.image ? Sample().image : Sample().intermediate);
+  std::vector<std::string> args = p.args;
+  args.push_back(file);
+  const RunResult run = RunFenwadump(dir.Path(), args);
+  EXPECT_EQ(run.status, p.status) << run.err;
+  for (const std::string& text : p.shown) EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
+  for (const std::string& text : p.left_out) EXPECT_EQ(run.out.find(text), std::string::npos) << text;
+  if (p.status == 2) {
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sample, Pictures,
+    testing::Values(
+        // Route 6 and the stretches of route 2 at 白樺, its first stop.
+        Picture{"OneRouteOfTheImage",
+                {"--dot", "--only=route:北辰電鉄白樺支線"},
+                true,
+                0,
+                {"label=\"白樺\"", "label=\"牧場前\"", "label=\"北町\"", "label=\"北辰湖\"", "1 北辰電鉄"},
+                {"label=\"中央\"", "label=\"空港前\"", "東都急行"}},
+        Picture{"OneCompanyOfTheFile",
+                {"--only=company:湾岸高速鉄道", "--dot"},
+                false,
+                0,
+                {"label=\"海浜公園\"", "label=\"若葉台\"", "label=\"川端\"", "0 東都急行", "3 (no company)"},
+                {"label=\"北辰湖\"", "label=\"牧場前\"", "北辰電鉄"}},
+        Picture{"TheWholeGraph", {"--dot=graph"}, true, 0, {"n2 -> n3 [label=\"4\"]", "node 24\\n"}, {"node 44"}},
+        Picture{"OneRouteOfTheGraph",
+                {"--dot=graph", "--only=route:北辰電鉄白樺支線"},
+                false,
+                0,
+                {"n22 -> n23 [label=\"7\"]", "n9 -> n22 [label=\"3\"]", "node 9\\n"},
+                {"node 2\\n", "node 10\\n"}},
+        Picture{"NoSuchRoute", {"--dot", "--only=route:無い線"}, true, 2, {}, {}},
+        Picture{"OnlyWithoutDot", {"--only=route:北辰電鉄白樺支線"}, true, 2, {}, {}},
+        Picture{"SummaryAndDot", {"--summary", "--dot"}, true, 2, {}, {}}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
+
+// Dumps of damaged and cut files match the schema as sound ones do.
+TEST(Fenwadump, DumpsOfDamagedFilesMatchTheSchema) {
+  TempDir dir;
+  std::vector<std::string> names;
+  const auto add = [&](const std::string& name, const Bytes& bytes) {
+    WriteBytes(dir / name, bytes);
+    WriteText(dir / (name + ".json"), RunFenwadump(dir.Path(), {name}).out);
+    names.push_back(name + ".json");
+  };
+  for (std::size_t size : {0, 40, 100, 400, 1000}) {
+    add("image" + std::to_string(size), Bytes(Sample().image.begin(), Sample().image.begin() + size));
+    add("file" + std::to_string(size),
+        Bytes(Sample().intermediate.begin(),
+              Sample().intermediate.begin() + std::min(size, Sample().intermediate.size())));
+  }
+  Bytes damaged = Sample().image;
+  PutBE16(damaged, RecordOffset(damaged, 16) + 10 * 24 + 8, 40);  // edges past the table
+  PutBE16(damaged, RecordOffset(damaged, 8) + 14 * 3 + 4, 1);     // a wrong company
+  damaged.at(RecordOffset(damaged, 12)) = 0xFF;                   // undecodable text
+  add("damaged", damaged);
+  if (!CheckAgainstSchema(dir.Path(), names)) GTEST_SKIP() << "python3-jsonschema is not installed";
+}
+
 TEST(Fenwadump, RefusesFilesItDoesNotKnow) {
   TempDir dir;
   WriteText(dir / "notes.txt", "just some text, long enough to be more than a database header would be......");
@@ -227,7 +323,7 @@ TEST(Fenwadump, RefusesFilesItDoesNotKnow) {
   EXPECT_EQ(missing.err, "fenwadump: missing.pdb: cannot open it\n");
   const RunResult usage = RunFenwadump(dir.Path(), {});
   EXPECT_EQ(usage.status, 2);
-  EXPECT_EQ(usage.err.rfind("usage: fenwadump [--summary] FILE", 0), 0u);
+  EXPECT_EQ(usage.err.rfind("usage: fenwadump [--summary | --dot", 0), 0u);
 }
 
 }  // namespace

@@ -117,6 +117,39 @@ INSTANTIATE_TEST_SUITE_P(Names, CompanyLength,
                                          CompanyCase{"WholeName", "北辰電鉄", "北辰電鉄", 8}),
                          [](const auto& param_info) { return std::string(param_info.param.label); });
 
+// Files laid out otherwise than fenwamake lays out a description come back
+// byte for byte through their dump: the trailer before the base section, a gap
+// of zeros before the base section, bytes the converter does not read, a
+// string pool with bytes no string reads and strings inside other strings,
+// and edge targets with bit 15 set.
+TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
+  NetworkSpec network = SmallNetwork();
+  network.header.unused_middle[3] = 0x42;
+  network.header.unused_tail = {1, 2, 3, 4};
+  network.header.rstat_capacity = 9;
+  network.header.edge_capacity = 0xFFFE;  // -2: the default
+  network.stations[1].spare = 0xBEEF;
+  network.routes[2].spare = 7;
+  // Strings at the starts of names, inside names, running to the end of the pool without a NUL and outside it.
+  network.raw_pool = std::string("Route zero\0AAA line\0junk\0BBB line\0CCC", 37);
+  network.raw_string_index = std::vector<std::uint16_t>{0, 11, 25, 29, 6, 34, 40};
+  std::vector<NetworkSpec> files(2, network);
+  files[0].order = SectionOrder::kTrailerThenBase;
+  files[1].placement = SectionPlacement{600, 200};
+  TempDir dir;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const Bytes file = BuildNetworkFile(files[i]);
+    WriteBytes(dir / "network.dat", file);
+    const RunResult piped = RunCommand(
+        dir.Path(), "/bin/sh",
+        {"-c", ShellQuote(FENWADUMP_PATH) + " network.dat | " + ShellQuote(FENWAMAKE_PATH) + " - again.dat"});
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_TRUE(ReadBytes(dir / "again.dat") == file) << "file " << i;
+  }
+  // 4 stations, 3 routes with 6 stops, 7 strings in 37 bytes, from offset 600.
+  EXPECT_EQ(BuildNetworkFile(files[1]).size(), 600u + 4 * 6 + 4 * 4 + 3 * 10 + 6 * 4 + 7 * 2 + 37);
+}
+
 struct Refusal {
   const char* label;
   const char* description;
@@ -165,6 +198,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"BadHex", R"({"raw_pool": {"hex": "4g"}})", "raw_pool.hex: must be pairs of hexadecimal digits"},
         Refusal{"MagicOfWrongSize", R"({"header": {"magic": "AD4"}})", "header.magic: must be exactly 4 bytes"},
         Refusal{"BadOrder", R"({"section_order": "trailer-first"})", "section_order: must be"},
+        Refusal{"DumpOfAnUnknownFile", R"({"kind": "unknown", "size": 3, "problems": [], "warnings": []})",
+                "kind: must be \"database\" or \"intermediate\""},
+        Refusal{"UnknownFieldInADump", R"({"kind": "database", "stations": [{"nmae": "東"}]})",
+                "stations[0].nmae: unknown field"},
+        Refusal{"DumpNameWithoutShiftJis", R"({"kind": "intermediate", "stations": [{"name": "🚃"}]})",
+                "stations[0].name: \"🚃\" has a character that Shift_JIS cannot hold"},
+        Refusal{"EdgesNoNodeOwnsWithoutNodes", R"({"kind": "database", "unowned_edges": [{"target": 1}]})",
+                "unowned_edges: need a node 0"},
         Refusal{"EdgeCountTooLarge",
                 R"({"routes": [{"name": "r", "station_count": 0, "stops": []}], "nodes": [{"edge_count": 70000}]})",
                 "nodes[0].edge_count: 70000 is outside"}),

@@ -5,8 +5,11 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 
+#include "tests/support/SampleNetworks.h"
 #include "tests/support/ToolRun.h"
+#include "tools/fenwadump/Dump.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -41,15 +44,15 @@ TEST(SampleNetwork, DumpOfItsImageIsTheCommittedOne) {
       << "run with FENWA_UPDATE_EXPECTED=1 to rewrite the expected dump after an intended change";
 }
 
-TEST(SampleNetwork, SummaryListsTheCompaniesInGroupingOrder) {
+TEST(SampleNetwork, SummaryGivesProblemsFirstThenTheCompaniesInGroupingOrder) {
   TempDir dir;
   MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
   const RunResult summary = RunFenwadump(dir.Path(), {"--summary", "fenwaimg.pdb"});
   EXPECT_EQ(summary.status, 0) << summary.err;
-  const std::vector<std::string> lines = {"0 東都急行: 東都急行本線 (5 stops), 東都急行空港線 (3 stops)",
+  const std::vector<std::string> lines = {"no problems", "0 東都急行: 東都急行本線 (5 stops), 東都急行空港線 (3 stops)",
                                           "1 北辰電鉄: 北辰電鉄北辰線 (4 stops), 北辰電鉄白樺支線 (3 stops)",
                                           "2 湾岸高速鉄道: 湾岸高速鉄道臨海線 (3 stops)",
-                                          "3 (no company): みなと環状線 (5 stops)", "no problems"};
+                                          "3 (no company): みなと環状線 (5 stops)"};
   std::size_t at = 0;
   for (const std::string& line : lines) {
     const std::size_t found = summary.out.find(line, at);
@@ -68,6 +71,165 @@ TEST(SampleNetwork, OutputIsAcceptedByJq) {
     EXPECT_EQ(jq.status, 0) << file << ": " << jq.out << jq.err;
     EXPECT_EQ(jq.out, "true\n");
   }
+}
+
+// fenwadump's JSON of `file` in `dir`, written to `json_name`; the test fails when it has problems.
+ordered_json DumpTo(const fs::path& dir, const std::string& file, const std::string& json_name) {
+  const RunResult dump = RunFenwadump(dir, {file});
+  EXPECT_EQ(dump.status, 0) << file << ": " << dump.err.substr(0, 2000);
+  WriteText(dir / json_name, dump.out);
+  return ordered_json::parse(dump.out);
+}
+
+// The image fenwamake and fenwaimg make of the JSON in `json_name`, in a folder of its own.
+Bytes ImageOf(const fs::path& dir, const std::string& json_name, const std::string& expected_err = "") {
+  const std::string made = json_name + ".dat";
+  const RunResult make = RunFenwamake(dir, {json_name, made});
+  EXPECT_EQ(make.status, 0) << make.err;
+  EXPECT_EQ(make.err, expected_err);
+  const fs::path folder = dir / (json_name + ".image");
+  fs::create_directories(folder);
+  const RunResult convert = RunFenwaimg(folder, {"../" + made});
+  EXPECT_EQ(convert.status, 0) << convert.out << convert.err;
+  return convert.status == 0 ? ReadBytes(folder / "fenwaimg.pdb") : Bytes();
+}
+
+// The round trips from either file, in `dir` with network.dat and its
+// fenwaimg.pdb: the image's dump makes a file that converts to the same image,
+// and the file's dump, piped into fenwamake, the same file.
+void ExpectDumpsMakeTheFilesAgain(const fs::path& dir) {
+  DumpTo(dir, "fenwaimg.pdb", "image.json");
+  EXPECT_TRUE(ImageOf(dir, "image.json") == ReadBytes(dir / "fenwaimg.pdb")) << "the image's dump gives another image";
+  const RunResult piped =
+      RunCommand(dir, "/bin/sh",
+                 {"-c", ShellQuote(FENWADUMP_PATH) + " network.dat | " + ShellQuote(FENWAMAKE_PATH) + " - piped.dat"});
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_TRUE(ReadBytes(dir / "piped.dat") == ReadBytes(dir / "network.dat")) << "the file's dump gives another file";
+}
+
+// The same edits, made in a description (stations, stops and nodes by name)
+// and in a dump of its file or image (by number): station 0 renamed, the last
+// stop of the first route that has one moved to the end of the last route, and
+// a route of a new company added at the end. In the description the strings
+// come in the dump's order, the new names behind them, as fenwamake adds them
+// to a dump's table.
+constexpr const char* kNewStationName = "改名駅";
+constexpr const char* kNewRouteName = "ﾃｽﾄ新線";
+
+struct StopMove {
+  std::optional<std::size_t> from, to;
+};
+
+StopMove MoveOf(const json& routes) {
+  StopMove move;
+  for (std::size_t r = 0; r < routes.size() && !move.from; ++r) {
+    if (!routes[r]["stops"].empty()) move.from = r;
+  }
+  if (move.from && routes.size() - 1 != *move.from) move.to = routes.size() - 1;
+  return move;
+}
+
+template <typename Json>
+void MoveStop(Json& routes, const StopMove& move) {
+  if (!move.to) return;
+  Json& from = routes[*move.from]["stops"];
+  routes[*move.to]["stops"].push_back(from.back());
+  from.erase(from.size() - 1);
+}
+
+json EditedDescription(json d, const ordered_json& dump) {
+  const bool stations = !d["stations"].empty();
+  json strings = json::array();
+  for (const ordered_json& string : dump["strings"]) strings.push_back(string["text"].get<std::string>());
+  if (stations) {
+    const json old = d["stations"][0]["name"];
+    d["stations"][0]["name"] = kNewStationName;
+    strings.push_back(kNewStationName);
+    for (json& route : d["routes"]) {
+      for (json& stop : route["stops"]) {
+        if (stop["station"] == old) stop["station"] = kNewStationName;
+      }
+    }
+    for (json& node : d["nodes"]) {
+      if (node.contains("station") && node["station"] == old) node["station"] = kNewStationName;
+    }
+  }
+  strings.push_back(kNewRouteName);
+  d["strings"] = strings;
+  MoveStop(d["routes"], MoveOf(d["routes"]));
+  json route = {{"name", kNewRouteName}, {"company", "ﾃｽﾄ"}, {"word", 1}, {"byte", 2}, {"trailer", 3}};
+  route["stops"] = stations ? json::array({{{"station", kNewStationName}, {"companion", 9}}}) : json::array();
+  d["routes"].push_back(route);
+  return d;
+}
+
+// The dump edited the same way; a route added to an image's dump names its
+// company, one added to a file's dump gives the length.
+ordered_json EditedDump(ordered_json dump) {
+  const bool stations = !dump["stations"].empty();
+  if (stations) dump["stations"][0]["name"] = kNewStationName;
+  MoveStop(dump["routes"], MoveOf(dump["routes"]));
+  ordered_json route = {{"name", kNewRouteName}, {"word", 1}, {"byte", 2}, {"trailer", 3}};
+  if (dump["kind"] == "database") {
+    route["company_name"] = "ﾃｽﾄ";
+  } else {
+    route["company_length"] = 3;
+  }
+  route["stops"] = stations ? ordered_json::array({{{"station", 0}, {"companion", 9}}}) : ordered_json::array();
+  dump["routes"].push_back(route);
+  return dump;
+}
+
+// The round trips from a description: its file and image made again from
+// their dumps, and the edits made in either dump giving what they give in the
+// description. Every JSON on the way matches the schema.
+void ExpectRoundTrips(const json& description) {
+  TempDir dir;
+  MakeAndConvert(dir.Path(), description);
+  if (testing::Test::HasFatalFailure()) return;
+  ExpectDumpsMakeTheFilesAgain(dir.Path());
+  const ordered_json image_dump = ordered_json::parse(ReadText(dir / "image.json"));
+  const ordered_json file_dump = DumpTo(dir.Path(), "network.dat", "file.json");
+
+  TempDir expected;
+  MakeAndConvert(expected.Path(), EditedDescription(description, image_dump));
+  if (testing::Test::HasFatalFailure()) return;
+  WriteText(dir / "image-edited.json", EditedDump(image_dump).dump(1));
+  EXPECT_TRUE(ImageOf(dir.Path(), "image-edited.json") == ReadBytes(expected / "fenwaimg.pdb"))
+      << "the edits in the image's dump give another image than in the description";
+  WriteText(dir / "file-edited.json", EditedDump(file_dump).dump(1));
+  const RunResult make = RunFenwamake(dir.Path(), {"file-edited.json", "file-edited.dat"});
+  ASSERT_EQ(make.status, 0) << make.err;
+  EXPECT_TRUE(ReadBytes(dir / "file-edited.dat") == ReadBytes(expected / "network.dat"))
+      << "the edits in the file's dump give another file than in the description";
+  CheckAgainstSchema(dir.Path(), {"network.json", "image.json", "file.json", "image-edited.json", "file-edited.json"});
+}
+
+TEST(SampleNetwork, DumpsOfItsFileAndImageMakeThemAgainAndTakeEdits) {
+  ExpectRoundTrips(json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
+}
+
+// An added route whose stops the image's route-station table cannot hold: the
+// capacity grows to the least that holds them, and fenwamake says so.
+TEST(SampleNetwork, StopsBeyondTheImagesRouteStationCapacityRaiseIt) {
+  TempDir dir;
+  MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
+  ordered_json dump = DumpTo(dir.Path(), "fenwaimg.pdb", "image.json");
+  ASSERT_EQ(dump["route_stations"]["capacity"], 32);
+  ASSERT_EQ(dump["route_stations"]["slots_used"], 46);
+  ordered_json route = {{"name", "長い線"}, {"stops", ordered_json::array()}};
+  for (int j = 0; j < 10; ++j) route["stops"].push_back({{"station", j}, {"companion", j}});
+  dump["routes"].push_back(route);
+  WriteText(dir / "longer.json", dump.dump());
+  const Bytes image = ImageOf(dir.Path(), "longer.json",
+                              "fenwamake: longer.json: note: the routes' stops need 33 route-station entries: the "
+                              "capacity is raised from 32\n");
+  WriteBytes(dir / "longer.pdb", image);
+  const DumpRun longer = DumpFile(dir.Path(), "longer.pdb");
+  EXPECT_EQ(longer.json["problems"], ordered_json::array());
+  EXPECT_EQ(longer.json["route_stations"]["capacity"], 33);
+  EXPECT_EQ(longer.json["routes"][7]["first_slot"], 46);
+  EXPECT_EQ(longer.json["routes"][7]["company"], 3);  // with the routes that name no company
 }
 
 // A network drawn from a seed: stations, routes of several companies (two of
@@ -300,6 +462,11 @@ TEST_P(GeneratedNetwork, IntermediateDumpShowsTheDescription) {
   }
 }
 
+TEST_P(GeneratedNetwork, DumpsOfItsFileAndImageMakeThemAgainAndTakeEdits) {
+  const Shape shape = GetParam();
+  ExpectRoundTrips(Generate(shape.seed, shape.stations, shape.routes, shape.nodes).description);
+}
+
 INSTANTIATE_TEST_SUITE_P(Shapes, GeneratedNetwork,
                          testing::Values(Shape{1, 0, 0, 0}, Shape{2, 0, 1, 0}, Shape{3, 1, 2, 2}, Shape{4, 3, 1, 5},
                                          Shape{5, 12, 8, 20}, Shape{6, 40, 12, 30}, Shape{7, 25, 20, 3},
@@ -309,5 +476,98 @@ INSTANTIATE_TEST_SUITE_P(Shapes, GeneratedNetwork,
                            return "Seed" + std::to_string(s.seed) + "_" + std::to_string(s.stations) + "Stations" +
                                   std::to_string(s.routes) + "Routes" + std::to_string(s.nodes) + "Nodes";
                          });
+
+}  // namespace
+
+namespace {
+
+// The largest input the converter accepts: every table within a few bytes of
+// its record limit, a string pool not laid out string after string, and
+// edges that nodes 0 and 1 own.
+class LargestInput : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    samples::WriteNetworkFile(*dir_ / "network.dat", samples::Largest());
+    const RunResult convert = RunFenwaimg(dir_->Path(), {"network.dat"});
+    ASSERT_EQ(convert.status, 0) << convert.out << convert.err;
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static TempDir* dir_;
+};
+TempDir* LargestInput::dir_ = nullptr;
+
+TEST_F(LargestInput, DumpsOfItsFileAndImageMakeThemAgain) { ExpectDumpsMakeTheFilesAgain(dir_->Path()); }
+
+// Full tables leave room for no new station, route, stop or byte of string:
+// station 0 is renamed to a name the table holds, a stop moves to another
+// station, and the last route gives way to a new route 1 that takes its stops
+// (every company's number moves up by one). Made in either dump, the edits
+// give the file (and so the image) the same edits give the builder.
+TEST_F(LargestInput, EditsInEitherDumpMeanWhatTheySay) {
+  NetworkSpec network = samples::Largest();
+  network.stations[0].word_a = 5;  // the first string that reads so
+  network.routes[2].stops[0].station = 7;
+  RouteSpec route = network.routes.back();
+  network.routes.pop_back();
+  route.name_index = 3;
+  network.routes.insert(network.routes.begin() + 1, route);
+  TempDir expected;
+  samples::WriteNetworkFile(expected / "network.dat", network);
+  ASSERT_EQ(RunFenwaimg(expected.Path(), {"network.dat"}).status, 0);
+
+  for (const char* file : {"fenwaimg.pdb", "network.dat"}) {
+    SCOPED_TRACE(file);
+    ordered_json dump = DumpTo(dir_->Path(), file, "dump.json");
+    ASSERT_EQ(dump["routes"].size(), samples::kMostRoutes);
+    const std::string renamed = dump["strings"][5]["text"];
+    dump["stations"][0]["name"] = renamed;
+    dump["routes"][2]["stops"][0]["station"] = 7;
+    ordered_json added = dump["routes"].back();
+    dump["routes"].erase(dump["routes"].size() - 1);
+    added.erase("name_index");
+    added["name"] = dump["strings"][3]["text"];
+    dump["routes"].insert(dump["routes"].begin() + 1, added);
+    WriteText(dir_->Path() / "edited.json", dump.dump());
+    EXPECT_TRUE(ImageOf(dir_->Path(), "edited.json") == ReadBytes(expected / "fenwaimg.pdb"));
+    if (std::string(file) == "network.dat") {
+      EXPECT_TRUE(ReadBytes(dir_->Path() / "edited.json.dat") == ReadBytes(expected / "network.dat"));
+    }
+  }
+}
+
+std::size_t CodePoints(const std::string& utf8) {
+  return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// The summary fits in a screenful of 80 by 24, with every company's line
+// short, also when every route's company number is wrong.
+TEST_F(LargestInput, SummaryFitsInAScreenful) {
+  Bytes image = ReadBytes(*dir_ / "fenwaimg.pdb");
+  const RunResult summary = RunFenwadump(dir_->Path(), {"--summary", "fenwaimg.pdb"});
+  EXPECT_EQ(summary.status, 0) << summary.err;
+  const Database db = ParseDatabase(image);
+  const std::size_t rose = db.offsets[8];
+  for (std::size_t r = 1; r < samples::kMostRoutes; ++r) image[rose + 14 * r + 4] ^= 0x01;
+  const Dump damaged = DumpBytes(image);
+  ASSERT_EQ(damaged.problems.size(), samples::kMostRoutes - 1);
+  const std::vector<std::string> summaries = {summary.out, "fenwaimg.pdb: " + Summarize(damaged)};
+  for (const std::string& text : summaries) {
+    std::istringstream lines(text);
+    std::vector<std::string> shown;
+    for (std::string line; std::getline(lines, line);) shown.push_back(line);
+    EXPECT_LE(shown.size(), 24u) << text;
+    for (const std::string& line : shown) EXPECT_LE(CodePoints(line), 80u) << line;
+    EXPECT_NE(text.find("… and 30 more companies"), std::string::npos) << text;
+    ASSERT_GE(shown.size(), 2u);
+    if (&text == &summaries.back()) {
+      EXPECT_EQ(shown[1], "  4680 problems:");
+      EXPECT_NE(text.find("… and 4675 more problems"), std::string::npos) << text;
+    }
+  }
+}
 
 }  // namespace

@@ -103,6 +103,59 @@ std::string CompanyPrefix(const Strings& strings, std::uint16_t name_index, std:
   return strings.At(name_index).substr(0, length);
 }
 
+// The company numbers grouping gives routes with these names and company-name lengths.
+std::vector<std::uint16_t> GroupCompanies(const std::vector<Route>& routes, const Strings& strings) {
+  Network network;
+  network.routes = routes;
+  for (std::size_t i = 0; i < strings.Count(); ++i) network.string_index.push_back(strings.Offset(i));
+  network.string_pool.assign(strings.Pool().begin(), strings.Pool().end());
+  return CompanyNumbers(network);
+}
+
+// The companies by number, each with its name (null for the group of routes
+// that name none) and its routes.
+OrderedJson CompanyList(const std::vector<Route>& routes, const std::vector<std::uint16_t>& numbers,
+                        const Strings& strings) {
+  std::map<std::uint16_t, OrderedJson> companies;
+  for (std::size_t r = 1; r < numbers.size(); ++r) {
+    if (numbers[r] == kNoIndex) continue;
+    OrderedJson& company = companies[numbers[r]];
+    if (company.is_null()) {
+      company["number"] = numbers[r];
+      if (routes[r].company_length == 0) {
+        company["name"] = nullptr;
+      } else {
+        AddText(company, "name", CompanyPrefix(strings, routes[r].name, routes[r].company_length));
+      }
+      company["routes"] = OrderedJson::array();
+    }
+    company["routes"].push_back(r);
+  }
+  OrderedJson list = OrderedJson::array();
+  for (auto& [number, company] : companies) list.push_back(company);
+  return list;
+}
+
+// The object with the keys in `order` first (those it has), then the others.
+OrderedJson Ordered(const OrderedJson& object, std::initializer_list<const char*> order) {
+  OrderedJson sorted = OrderedJson::object();
+  for (const char* key : order) {
+    if (object.contains(key)) sorted[key] = object.at(key);
+  }
+  for (const auto& item : object.items()) {
+    if (!sorted.contains(item.key())) sorted[item.key()] = item.value();
+  }
+  return sorted;
+}
+
+// A station with the name that its word A gives, when word A is a string of the table.
+OrderedJson NamedStation(const OrderedJson& station, const Strings& strings) {
+  OrderedJson named = station;
+  const auto word_a = station.at("word_a").get<std::uint16_t>();
+  if (strings.Valid(word_a)) AddText(named, "name", strings.At(word_a));
+  return Ordered(named, {"index", "name", "name_bytes", "word_a"});
+}
+
 class Reporter {
  public:
   explicit Reporter(Dump& dump) : dump_(dump) {}
@@ -113,9 +166,6 @@ class Reporter {
  private:
   Dump& dump_;
 };
-
-// ---------------------------------------------------------------------------
-// The intermediate data file.
 
 // ---------------------------------------------------------------------------
 // The intermediate data file.
@@ -138,9 +188,18 @@ class IntermediateReader {
     ReadNodes(cursor);
     ReadBase();
     ReadTrailer();
-    doc["stations"] = stations_;
-    doc["routes"] = routes_;
-    doc["strings"] = strings_ ? strings_->ToJson(report_.Warnings()) : OrderedJson::array();
+    if (!strings_) strings_.emplace(std::vector<std::uint16_t>(), std::string());
+    OrderedJson& stations = doc["stations"] = OrderedJson::array();
+    for (const OrderedJson& station : stations_) stations.push_back(NamedStation(station, *strings_));
+    OrderedJson& routes = doc["routes"] = OrderedJson::array();
+    for (const OrderedJson& route : routes_) {
+      routes.push_back(
+          Ordered(route, {"index", "name_index", "name", "name_bytes", "company", "company_length", "company_name",
+                          "company_name_bytes", "spare", "station_count", "word", "byte", "trailer", "stops"}));
+    }
+    doc["companies"] = companies_;
+    doc["strings"] = strings_->ToJson(report_.Warnings());
+    doc["string_pool"] = Hex(strings_->Pool());
     doc["nodes"] = nodes_;
   }
 
@@ -283,6 +342,17 @@ class IntermediateReader {
   }
 
   void NameRoutes() {
+    std::vector<Route> names;
+    for (const OrderedJson& route : routes_) {
+      Route named;
+      named.name = route["name_index"].get<std::uint16_t>();
+      named.company_length = route["company_length"].get<std::uint8_t>();
+      names.push_back(named);
+    }
+    const std::vector<std::uint16_t> numbers = GroupCompanies(names, *strings_);
+    companies_ = CompanyList(names, numbers, *strings_);
+    for (std::size_t r = 0; r < routes_.size(); ++r)
+      routes_[r]["company"] = numbers[r] == kNoIndex ? OrderedJson(nullptr) : OrderedJson(numbers[r]);
     for (OrderedJson& route : routes_) {
       const auto name = route["name_index"].get<std::uint16_t>();
       const auto length = route["company_length"].get<std::uint8_t>();
@@ -314,6 +384,7 @@ class IntermediateReader {
   OrderedJson stations_ = OrderedJson::array();
   OrderedJson routes_ = OrderedJson::array();
   OrderedJson nodes_ = OrderedJson::array();
+  OrderedJson companies_ = OrderedJson::array();
   std::optional<Strings> strings_;
 };
 
@@ -338,8 +409,8 @@ class DatabaseReader {
     ReadImageHeader();
     CheckTags();
     if (!counts_) return;
-    ReadStations();
     ReadStringTable();
+    ReadStations();
     ReadRoutes();
     ReadGraph();
   }
@@ -562,7 +633,7 @@ class DatabaseReader {
       station["word_b"] = stat.BE16();
       if (sort.Has(2)) station["sort"] = sort.BE16();
       if (ksor.Has(2)) station["kana_sort"] = ksor.BE16();
-      stations.push_back(station);
+      stations.push_back(NamedStation(station, *strings_));
     }
     dump_.document["stations"] = stations;
   }
@@ -644,14 +715,11 @@ class DatabaseReader {
     dump_.document["routes"] = routes;
     CheckCompanies(names, stored);
     dump_.document["strings"] = strings_->ToJson(report_.Warnings());
+    dump_.document["string_pool"] = Hex(strings_->Pool());
   }
 
   void CheckCompanies(const std::vector<Route>& names, const std::vector<std::uint16_t>& stored) {
-    Network network;
-    network.routes = names;
-    for (std::size_t i = 0; i < strings_->Count(); ++i) network.string_index.push_back(strings_->Offset(i));
-    network.string_pool.assign(strings_->Pool().begin(), strings_->Pool().end());
-    const std::vector<std::uint16_t> expected = CompanyNumbers(network);
+    const std::vector<std::uint16_t> expected = GroupCompanies(names, *strings_);
     for (std::size_t r = 0; r < stored.size(); ++r) {
       if (stored[r] != expected[r]) {
         report_.Problem("route " + std::to_string(r) + " has company " +
@@ -660,38 +728,24 @@ class DatabaseReader {
                         (expected[r] == kNoIndex ? std::string("none") : std::to_string(expected[r])));
       }
     }
-    std::map<std::uint16_t, OrderedJson> companies;
-    for (std::size_t r = 1; r < stored.size(); ++r) {
-      if (stored[r] == kNoIndex) continue;
-      OrderedJson& company = companies[stored[r]];
-      if (company.is_null()) {
-        company["number"] = stored[r];
-        if (names[r].company_length == 0) {
-          company["name"] = nullptr;
-        } else {
-          AddText(company, "name", CompanyPrefix(*strings_, names[r].name, names[r].company_length));
-        }
-        company["routes"] = OrderedJson::array();
-      }
-      company["routes"].push_back(r);
-    }
-    OrderedJson list = OrderedJson::array();
-    for (auto& [number, company] : companies) list.push_back(company);
-    dump_.document["companies"] = list;
+    dump_.document["companies"] = CompanyList(names, stored, *strings_);
   }
 
   void ReadGraph() {
     ByteCursor adjl = Table(kNodeTable);
     const ByteCursor fnod = Table(kEdgeTable);
     const auto edges = static_cast<std::uint32_t>(std::min<std::uint64_t>(counts_->edges, fnod.Size() / kEdgeBytes));
+    std::vector<bool> owned(edges, false);
+    std::optional<std::uint32_t> run_end;  // where the edges of the last node that had some end
     OrderedJson nodes = OrderedJson::array();
     for (std::uint32_t i = 0; i < counts_->node_total && adjl.Has(kNodeRecordBytes); ++i) {
       const std::uint8_t* at = adjl.Take(kNodeRecordBytes);
       const std::uint16_t a = ReadBE16(at + kNodeWordA), b = ReadBE16(at + kNodeWordB), mark = ReadBE16(at + kNodeMark);
       const std::uint16_t first = ReadBE16(at + kNodeFirstEdge), count = ReadBE16(at + kNodeEdgeCount);
-      const bool special = i < 2 || i >= counts_->file_nodes;
-      if (special && (a != 0 || b != 0 || mark != kNoIndex || first != kNoIndex || count != 0)) {
-        report_.Problem("node " + std::to_string(i) + (i < 2 ? " (special)" : " (reserve)") + " is not empty");
+      // Nodes 0 and 1 and the reserve nodes behind the file's nodes are emptied.
+      const char* role = i >= counts_->file_nodes ? "reserve" : i < 2 ? "special" : nullptr;
+      if (role != nullptr && (a != 0 || b != 0 || mark != kNoIndex || first != kNoIndex || count != 0)) {
+        report_.Problem("node " + std::to_string(i) + " (" + role + ") is not empty");
       }
       Expect(mark == kNoIndex,
              "node " + std::to_string(i) + " carries the mark " + std::to_string(mark) + ", not none");
@@ -707,26 +761,48 @@ class DatabaseReader {
         report_.Problem("node " + std::to_string(i) + "'s " + std::to_string(count) + " edges from edge " +
                         (first == kNoIndex ? std::string("none") : std::to_string(first)) + " run past the " +
                         std::to_string(edges) + " stored edges");
-      } else {
+      } else if (count > 0) {
+        // Each node's edges follow those of the node before it that had some.
+        Expect(!run_end || first == *run_end,
+               "node " + std::to_string(i) + "'s edges start at edge " + std::to_string(first) + ", not at edge " +
+                   std::to_string(run_end.value_or(0)) + " behind those of the nodes before it");
+        run_end = first + count;
         ByteCursor edge = At(fnod, fnod.Start() + std::uint64_t{kEdgeBytes} * first);
         for (std::uint32_t j = 0; j < count; ++j) {
-          const std::uint16_t target = edge.BE16(), value = edge.BE16();
-          Expect((target & kEdgeTargetFlag) == 0,
-                 "edge " + std::to_string(first + j) + " keeps bit 15 of its target set");
-          if ((target & 0x7FFF) >= counts_->node_total)
-            report_.Warning("edge " + std::to_string(first + j) + " of node " + std::to_string(i) + " leads to node " +
-                            std::to_string(target & 0x7FFF) + ", beyond the " + std::to_string(counts_->node_total) +
-                            " nodes");
-          node["edges"].push_back({{"target", target}, {"value", value}});
+          owned[first + j] = true;
+          node["edges"].push_back(EdgeJson(edge, first + j, i));
         }
       }
-      if (special) {
-        node["role"] = i < 2 ? "special" : "reserve";
-      }
+      if (role != nullptr) node["role"] = role;
       nodes.push_back(node);
     }
+    if (run_end && *run_end < edges)
+      report_.Problem("edges " + std::to_string(*run_end) + " to " + std::to_string(edges - 1) +
+                      " behind the last node's edges are owned by no node");
+    // The edges nodes 0 and 1 had stay in the table when the nodes are emptied.
+    OrderedJson unowned = OrderedJson::array();
+    for (std::uint32_t e = 0; e < edges; ++e) {
+      if (owned[e]) continue;
+      ByteCursor edge = At(fnod, fnod.Start() + std::uint64_t{kEdgeBytes} * e);
+      OrderedJson entry = {{"index", e}};
+      entry.update(EdgeJson(edge, e, std::nullopt));
+      unowned.push_back(entry);
+    }
     dump_.document["nodes"] = nodes;
+    dump_.document["unowned_edges"] = unowned;
     dump_.document["edge_count"] = edges;
+  }
+
+  // Edge `index` at the cursor, which node `owner` (if any) has.
+  OrderedJson EdgeJson(ByteCursor& edge, std::uint32_t index, std::optional<std::uint32_t> owner) {
+    const std::uint16_t target = edge.BE16(), value = edge.BE16();
+    Expect((target & kEdgeTargetFlag) == 0, "edge " + std::to_string(index) + " keeps bit 15 of its target set");
+    if ((target & 0x7FFF) >= counts_->node_total)
+      report_.Warning("edge " + std::to_string(index) +
+                      (owner ? " of node " + std::to_string(*owner) : std::string(", owned by no node,")) +
+                      " leads to node " + std::to_string(target & 0x7FFF) + ", beyond the " +
+                      std::to_string(counts_->node_total) + " nodes");
+    return {{"target", target}, {"value", value}};
   }
 
   ByteCursor file_;

@@ -27,5 +27,19 @@ struct Dump {
 
 Dump DumpBytes(const std::vector<std::uint8_t>& bytes);
 
-// A few lines for people: identity, counts, routes by company, problems.
+// A screenful at most for people: identity, problems first, counts, routes by
+// company; long lists cut, with a count of what was left out.
 std::string Summarize(const Dump& dump);
+
+// A Graphviz picture of the network in a dump: the stations and routes, or the
+// route-finding graph; all of it, or one company or one route and what lies
+// next to it.
+struct DotOptions {
+  enum class View { kNetwork, kGraph } view = View::kNetwork;
+  enum class Only { kAll, kCompany, kRoute } only = Only::kAll;
+  std::string name;  // the company's or the route's name (or number) when not all is drawn
+};
+
+// The picture as Graphviz text. Throws std::invalid_argument when no company
+// or route has the name asked for.
+std::string DrawDot(const Dump& dump, const DotOptions& options);

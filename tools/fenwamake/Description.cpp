@@ -2,94 +2,14 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 
-#include "text/ShiftJis.h"
+#include "tools/fenwamake/Fields.h"
 
 using nlohmann::json;
 
 namespace {
 
-// The numbers that stations or routes are known by, by name; a name given twice
-// cannot be used to refer to either.
-struct NameIndex {
-  const char* kind;
-  std::map<std::string, std::uint16_t> numbers;
-  std::set<std::string> ambiguous;
-
-  void Add(const std::string& name, std::size_t number) {
-    if (numbers.count(name)) ambiguous.insert(name);
-    numbers[name] = static_cast<std::uint16_t>(number);
-  }
-};
-
-[[noreturn]] void Fail(const std::string& where, const std::string& what) {
-  throw DescriptionError(where + ": " + what);
-}
-
-std::string At(const std::string& where, const std::string& key) { return where.empty() ? key : where + "." + key; }
-std::string At(const std::string& where, std::size_t index) { return where + "[" + std::to_string(index) + "]"; }
-
-void AllowOnly(const json& object, const std::string& where, std::initializer_list<const char*> keys) {
-  if (!object.is_object()) Fail(where.empty() ? "the description" : where, "must be a JSON object");
-  for (const auto& item : object.items()) {
-    const bool known = item.key() == "note" ||
-                       std::any_of(keys.begin(), keys.end(), [&](const char* key) { return item.key() == key; });
-    if (!known) Fail(At(where, item.key()), "unknown field");
-  }
-}
-
-const json& Array(const json& value, const std::string& where) {
-  if (!value.is_array()) Fail(where, "must be a JSON array");
-  return value;
-}
-
-std::int64_t Integer(const json& value, const std::string& where, std::int64_t low, std::int64_t high) {
-  if (!value.is_number_integer()) Fail(where, "must be an integer");
-  const std::int64_t number =
-      value.is_number_unsigned() && value.get<std::uint64_t>() > INT64_MAX ? INT64_MAX : value.get<std::int64_t>();
-  if (number < low || number > high)
-    Fail(where, std::to_string(number) + " is outside " + std::to_string(low) + " to " + std::to_string(high));
-  return number;
-}
-
-std::uint16_t Word(const json& value, const std::string& where) {
-  return static_cast<std::uint16_t>(Integer(value, where, 0, 0xFFFF));
-}
-
-// Header fields are stored as 16 bits; the signed ones may be given as negative numbers.
-std::uint16_t SignedOrUnsignedWord(const json& value, const std::string& where) {
-  return static_cast<std::uint16_t>(Integer(value, where, -0x8000, 0xFFFF) & 0xFFFF);
-}
-
-template <typename T>
-void OptionalField(const json& object, const char* key, const std::string& where, T& target,
-                   T (*read)(const json&, const std::string&)) {
-  if (object.contains(key)) target = read(object.at(key), At(where, key));
-}
-
-// Text: a UTF-8 string stored as Shift_JIS, or {"hex": "..."} for raw bytes.
-std::string Text(const json& value, const std::string& where) {
-  if (value.is_string()) {
-    std::optional<std::string> bytes = Utf8ToShiftJis(value.get<std::string>());
-    if (!bytes) Fail(where, "\"" + value.get<std::string>() + "\" has a character that Shift_JIS cannot hold");
-    return *bytes;
-  }
-  if (value.is_object() && value.size() == 1 && value.contains("hex") && value.at("hex").is_string()) {
-    std::optional<std::string> bytes = ParseHexBytes(value.at("hex").get<std::string>());
-    if (!bytes) Fail(At(where, "hex"), "must be pairs of hexadecimal digits");
-    return *bytes;
-  }
-  Fail(where, "must be a text or {\"hex\": \"...\"}");
-}
-
-template <std::size_t N>
-void FixedBytes(const json& object, const char* key, const std::string& where, std::array<std::uint8_t, N>& target) {
-  if (!object.contains(key)) return;
-  const std::string bytes = Text(object.at(key), At(where, key));
-  if (bytes.size() != N) Fail(At(where, key), "must be exactly " + std::to_string(N) + " bytes");
-  std::copy(bytes.begin(), bytes.end(), target.begin());
-}
+using namespace fields;
 
 class Reader {
  public:
@@ -147,16 +67,6 @@ class Reader {
     }
   }
 
-  // A number given as is, or as the name of a station or route.
-  std::uint16_t NamedWord(const NameIndex& index, const json& value, const std::string& where) {
-    if (!value.is_string()) return Word(value, where);
-    const std::string name = value.get<std::string>();
-    auto found = index.numbers.find(name);
-    if (found == index.numbers.end()) Fail(where, std::string("no ") + index.kind + " is named \"" + name + "\"");
-    if (index.ambiguous.count(name)) Fail(where, std::string("two ") + index.kind + "s are named \"" + name + "\"");
-    return found->second;
-  }
-
   void ReadRoutes(const json& routes) {
     for (std::size_t i = 0; i < routes.size(); ++i) {
       const std::string where = At("routes", i);
@@ -203,7 +113,7 @@ class Reader {
           AllowOnly(stops[j], stop_where, {"station", "companion"});
           if (!stops[j].contains("station")) Fail(stop_where, "needs a station");
           StopSpec stop;
-          stop.station = NamedWord(stations_, stops[j].at("station"), At(stop_where, "station"));
+          stop.station = stations_.NamedWord(stops[j].at("station"), At(stop_where, "station"));
           OptionalField(stops[j], "companion", stop_where, stop.companion, Word);
           route.stops.push_back(stop);
         }
@@ -227,8 +137,8 @@ class Reader {
       const json& item = nodes[i];
       AllowOnly(item, where, {"id", "station", "route", "word_a", "word_b", "edges", "edge_count"});
       NodeSpec node;
-      if (item.contains("station")) node.word_a = NamedWord(stations_, item.at("station"), At(where, "station"));
-      if (item.contains("route")) node.word_b = NamedWord(routes_, item.at("route"), At(where, "route"));
+      if (item.contains("station")) node.word_a = stations_.NamedWord(item.at("station"), At(where, "station"));
+      if (item.contains("route")) node.word_b = routes_.NamedWord(item.at("route"), At(where, "route"));
       OptionalField(item, "word_a", where, node.word_a, Word);
       OptionalField(item, "word_b", where, node.word_b, Word);
       if (item.contains("edge_count")) node.edge_count = Word(item.at("edge_count"), At(where, "edge_count"));
@@ -297,4 +207,7 @@ class Reader {
 
 }  // namespace
 
-NetworkSpec ReadDescription(const json& description) { return Reader().Read(description); }
+NetworkSpec ReadDescription(const json& description, std::vector<std::string>& notes) {
+  if (description.is_object() && description.contains("kind")) return ReadDump(description, notes);
+  return Reader().Read(description);
+}

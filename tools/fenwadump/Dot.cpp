@@ -1,0 +1,293 @@
+// Pictures of a dump in Graphviz's language: the network (stations, and each
+// route as a path of its stops coloured by its company, with a legend) or the
+// route-finding graph (nodes and their edges with their values).
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "tools/fenwadump/Dump.h"
+
+namespace {
+
+// Colours that stay apart on white; companies beyond them take them again.
+constexpr const char* kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b",
+                                    "#e377c2", "#17becf", "#bcbd22", "#393b79", "#637939", "#843c39"};
+constexpr const char* kNoCompany = "#888888";
+constexpr const char* kMissing = "#cc0000";
+constexpr const char* kFont = "fontname=\"sans-serif\"";
+
+// A text as a quoted Graphviz string.
+std::string Quote(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (c == '\n') {
+      quoted += "\\n";
+    } else {
+      quoted += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
+  }
+  return quoted + "\"";
+}
+
+// A text inside an HTML-like Graphviz label.
+std::string Html(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      default: escaped += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
+  }
+  return escaped;
+}
+
+std::optional<std::uint64_t> Number(const OrderedJson& object, const char* key) {
+  if (!object.is_object() || !object.contains(key) || !object.at(key).is_number_unsigned()) return std::nullopt;
+  return object.at(key).get<std::uint64_t>();
+}
+
+std::optional<std::string> String(const OrderedJson& object, const char* key) {
+  if (!object.is_object() || !object.contains(key) || !object.at(key).is_string()) return std::nullopt;
+  return object.at(key).get<std::string>();
+}
+
+const OrderedJson& List(const OrderedJson& doc, const char* key) {
+  static const OrderedJson kEmpty = OrderedJson::array();
+  return doc.contains(key) && doc.at(key).is_array() ? doc.at(key) : kEmpty;
+}
+
+// What the pictures need of a dump.
+struct Model {
+  struct Route {
+    std::string name;
+    std::optional<std::uint64_t> company;
+    std::vector<std::uint64_t> stops;
+  };
+  struct Company {
+    std::string name;
+    std::string colour;
+  };
+  std::vector<std::string> stations;  // labels
+  std::vector<Route> routes;
+  std::map<std::uint64_t, Company> companies;
+
+  std::string Colour(const Route& route) const {
+    const auto found = route.company ? companies.find(*route.company) : companies.end();
+    return found != companies.end() ? found->second.colour : kNoCompany;
+  }
+};
+
+Model ModelOf(const OrderedJson& doc) {
+  Model model;
+  for (const OrderedJson& station : List(doc, "stations"))
+    model.stations.push_back(String(station, "name").value_or("station " + std::to_string(model.stations.size())));
+  for (const OrderedJson& item : List(doc, "routes")) {
+    Model::Route route;
+    route.name = String(item, "name").value_or("route " + std::to_string(model.routes.size()));
+    route.company = Number(item, "company");
+    for (const OrderedJson& stop : List(item, "stops")) route.stops.push_back(Number(stop, "station").value_or(0));
+    model.routes.push_back(route);
+  }
+  std::size_t named = 0;
+  for (const OrderedJson& item : List(doc, "companies")) {
+    const std::optional<std::uint64_t> number = Number(item, "number");
+    if (!number) continue;
+    const std::optional<std::string> name = String(item, "name");
+    model.companies[*number] = {name.value_or("(no company)"),
+                                name ? kPalette[named++ % std::size(kPalette)] : kNoCompany};
+  }
+  return model;
+}
+
+// The routes a picture is about.
+std::vector<bool> Chosen(const Model& model, const DotOptions& options) {
+  std::vector<bool> chosen(model.routes.size(), options.only == DotOptions::Only::kAll);
+  if (options.only == DotOptions::Only::kAll) return chosen;
+  const bool by_company = options.only == DotOptions::Only::kCompany;
+  const auto matches = [&](std::size_t r, bool by_number) {
+    const Model::Route& route = model.routes[r];
+    if (!by_company) return by_number ? std::to_string(r) == options.name : route.name == options.name;
+    const auto company = route.company ? model.companies.find(*route.company) : model.companies.end();
+    if (company == model.companies.end()) return false;
+    return by_number ? std::to_string(company->first) == options.name : company->second.name == options.name;
+  };
+  bool any = false;
+  for (bool by_number : {false, true}) {
+    for (std::size_t r = 0; r < chosen.size() && !any; ++r) any = matches(r, by_number);
+    if (!any) continue;
+    for (std::size_t r = 0; r < chosen.size(); ++r) chosen[r] = matches(r, by_number);
+    return chosen;
+  }
+  throw std::invalid_argument(std::string("no ") + (by_company ? "company" : "route") + " is named \"" + options.name +
+                              "\"");
+}
+
+std::string StationId(std::uint64_t station, const Model& model) {
+  return (station < model.stations.size() ? "s" : "x") + std::to_string(station);
+}
+
+void Legend(std::ostringstream& out, const Model& model, const std::set<std::uint64_t>& shown) {
+  if (shown.empty()) return;
+  out << "  legend [shape=plaintext, style=\"\", label=<<table border=\"1\" cellborder=\"0\" cellspacing=\"3\">"
+      << "<tr><td colspan=\"2\"><b>companies</b></td></tr>";
+  for (std::uint64_t number : shown) {
+    const Model::Company& company = model.companies.at(number);
+    out << "<tr><td bgcolor=\"" << company.colour << "\" width=\"24\"> </td><td align=\"left\">" << number << " "
+        << Html(company.name) << "</td></tr>";
+  }
+  out << "</table>>];\n";
+}
+
+std::string DrawNetwork(const OrderedJson& doc, const DotOptions& options) {
+  const Model model = ModelOf(doc);
+  const std::vector<bool> chosen = Chosen(model, options);
+  const bool all = options.only == DotOptions::Only::kAll;
+  std::set<std::uint64_t> stations;  // the stations of the chosen routes
+  for (std::size_t r = 0; r < model.routes.size(); ++r) {
+    if (chosen[r]) stations.insert(model.routes[r].stops.begin(), model.routes[r].stops.end());
+  }
+  if (all) {
+    for (std::uint64_t s = 0; s < model.stations.size(); ++s) stations.insert(s);
+  }
+  // The other routes' stretches from and to those stations, and the stations at their other ends.
+  std::ostringstream paths;
+  std::set<std::uint64_t> drawn = stations;
+  std::set<std::uint64_t> companies;
+  for (std::size_t r = 0; r < model.routes.size(); ++r) {
+    const Model::Route& route = model.routes[r];
+    const std::string attributes = "color=\"" + model.Colour(route) + "\", tooltip=" + Quote(route.name);
+    if (chosen[r]) {
+      if (route.company && model.companies.count(*route.company)) companies.insert(*route.company);
+      if (route.stops.empty()) continue;
+      paths << "  // route " << r << "\n  ";
+      for (std::size_t j = 0; j < route.stops.size(); ++j)
+        paths << (j == 0 ? "" : " -- ") << StationId(route.stops[j], model);
+      paths << (route.stops.size() > 1 ? " [" + attributes + "]" : "") << ";\n";
+      continue;
+    }
+    bool touches = false;
+    for (std::size_t j = 0; j + 1 < route.stops.size(); ++j) {
+      const std::uint64_t from = route.stops[j], to = route.stops[j + 1];
+      if (!stations.count(from) && !stations.count(to)) continue;
+      drawn.insert(from);
+      drawn.insert(to);
+      touches = true;
+      paths << "  " << StationId(from, model) << " -- " << StationId(to, model) << " [" << attributes
+            << ", style=dashed, penwidth=1];\n";
+    }
+    if (touches && route.company && model.companies.count(*route.company)) companies.insert(*route.company);
+  }
+  std::ostringstream out;
+  out << "graph network {\n"
+      << "  graph [layout=neato, overlap=false, splines=true, outputorder=edgesfirst, " << kFont << "];\n"
+      << "  node [shape=ellipse, style=filled, fillcolor=white, fontsize=11, " << kFont << "];\n"
+      << "  edge [penwidth=3];\n";
+  for (std::uint64_t s : drawn) {
+    if (s < model.stations.size()) {
+      out << "  s" << s << " [label=" << Quote(model.stations[s])
+          << (all || stations.count(s) ? "" : ", color=\"#aaaaaa\", fontcolor=\"#777777\"") << "];\n";
+    } else {
+      out << "  x" << s << " [label=" << Quote("station " + std::to_string(s) + "\n(no such station)") << ", color=\""
+          << kMissing << "\", fontcolor=\"" << kMissing << "\", style=dashed];\n";
+    }
+  }
+  out << paths.str();
+  if (all) {
+    for (const auto& [number, company] : model.companies) companies.insert(number);
+  }
+  Legend(out, model, companies);
+  out << "}\n";
+  return out.str();
+}
+
+std::string DrawGraph(const OrderedJson& doc, const DotOptions& options) {
+  const Model model = ModelOf(doc);
+  const std::vector<bool> chosen = Chosen(model, options);
+  const bool all = options.only == DotOptions::Only::kAll;
+  const OrderedJson& nodes = List(doc, "nodes");
+  struct Arc {
+    std::optional<std::uint64_t> from;  // none: owned by no node
+    std::uint64_t to;
+    std::uint64_t value;
+  };
+  std::vector<Arc> arcs;
+  std::vector<bool> empty(nodes.size(), true);
+  std::vector<bool> picked(nodes.size(), all);  // the nodes of the chosen routes
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const std::optional<std::uint64_t> b = Number(nodes[i], "word_b");
+    empty[i] = Number(nodes[i], "word_a").value_or(0) == 0 && b.value_or(0) == 0 && List(nodes[i], "edges").empty();
+    if (!all && b && *b < chosen.size() && chosen[*b]) picked[i] = true;
+    for (const OrderedJson& edge : List(nodes[i], "edges"))
+      arcs.push_back({i, Number(edge, "target").value_or(0) & 0x7FFF, Number(edge, "value").value_or(0)});
+  }
+  for (const OrderedJson& edge : List(doc, "unowned_edges"))
+    arcs.push_back({std::nullopt, Number(edge, "target").value_or(0) & 0x7FFF, Number(edge, "value").value_or(0)});
+  // The arcs drawn: all, or those from or to a node of the chosen routes; the nodes at their ends.
+  std::set<std::uint64_t> drawn;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    if (picked[i] && (!all || !empty[i])) drawn.insert(i);
+  }
+  std::vector<const Arc*> shown;
+  bool unowned = false;
+  for (const Arc& arc : arcs) {
+    const bool from_picked = arc.from ? picked[*arc.from] : all;
+    const bool to_picked = arc.to < picked.size() && picked[arc.to];
+    if (!from_picked && !to_picked) continue;
+    shown.push_back(&arc);
+    if (arc.from) drawn.insert(*arc.from);
+    unowned = unowned || !arc.from;
+    drawn.insert(arc.to);
+  }
+  std::set<std::uint64_t> companies;
+  std::ostringstream out;
+  out << "digraph route_graph {\n"
+      << "  graph [rankdir=LR, " << kFont << "];\n"
+      << "  node [shape=box, style=\"rounded,filled\", fillcolor=white, fontsize=10, " << kFont << "];\n"
+      << "  edge [fontsize=9, " << kFont << "];\n";
+  for (std::uint64_t i : drawn) {
+    if (i >= nodes.size()) {
+      out << "  n" << i << " [label=" << Quote("node " + std::to_string(i) + "\n(no such node)") << ", color=\""
+          << kMissing << "\", fontcolor=\"" << kMissing << "\", style=dashed];\n";
+      continue;
+    }
+    const OrderedJson& node = nodes[i];
+    const std::uint64_t a = Number(node, "word_a").value_or(0), b = Number(node, "word_b").value_or(0);
+    std::string label = "node " + std::to_string(i);
+    if (const std::optional<std::string> role = String(node, "role")) label += " (" + *role + ")";
+    label += "\n" + (a < model.stations.size() ? model.stations[a] : "A " + std::to_string(a));
+    label += "\n" + (b < model.routes.size() ? model.routes[b].name : "B " + std::to_string(b));
+    std::string colour = "black";
+    if (b < model.routes.size()) {
+      colour = model.Colour(model.routes[b]);
+      const std::optional<std::uint64_t> company = model.routes[b].company;
+      if (company && model.companies.count(*company)) companies.insert(*company);
+    }
+    out << "  n" << i << " [label=" << Quote(label) << ", color=\"" << colour << "\""
+        << (picked[i] ? ", penwidth=2" : ", fontcolor=\"#777777\"") << "];\n";
+  }
+  if (unowned) {
+    out << "  unowned [label=" << Quote("owned by no node\n(edges of nodes 0 and 1)") << ", style=dashed];\n";
+  }
+  for (const Arc* arc : shown) {
+    out << "  " << (arc->from ? "n" + std::to_string(*arc->from) : std::string("unowned")) << " -> n" << arc->to
+        << " [label=\"" << arc->value << "\"" << (arc->from ? "" : ", style=dashed") << "];\n";
+  }
+  Legend(out, model, companies);
+  out << "}\n";
+  return out.str();
+}
+
+}  // namespace
+
+std::string DrawDot(const Dump& dump, const DotOptions& options) {
+  return options.view == DotOptions::View::kGraph ? DrawGraph(dump.document, options)
+                                                  : DrawNetwork(dump.document, options);
+}
