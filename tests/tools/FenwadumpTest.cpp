@@ -203,7 +203,10 @@ TEST(Fenwadump, DamagedIntermediateFileIsReportedAndFails) {
 
 TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
   TempDir dir;
-  MakeAndConvert(dir.Path(), json::parse(R"({"header": {"rstat_capacity": 1}, "strings": [{"hex": "82a0ff82a2"}, "ok"],
+  // 0x80, 0xA0 and 0xFD-0xFF are no characters (Windows' code page 932 would
+  // give them meanings); a lead byte at the end is none either.
+  MakeAndConvert(dir.Path(), json::parse(R"({"header": {"rstat_capacity": 1},
+                                             "strings": [{"hex": "82a0ff82a2"}, "ok", {"hex": "80a0fd41fe81"}],
                                              "routes": [{"name": "x"}, {"name": {"hex": "93fd8c"}, "company_length": 1}]})"));
   const DumpRun dump = DumpFile(dir.Path(), "fenwaimg.pdb");
   EXPECT_EQ(dump.run.status, 0) << dump.run.err;
@@ -211,6 +214,9 @@ TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
   EXPECT_EQ(dump.json["strings"][0]["text_bytes"], "82a0ff82a2");
   EXPECT_EQ(dump.json["strings"][1]["text"], "ok");
   EXPECT_FALSE(dump.json["strings"][1].contains("text_bytes"));
+  EXPECT_EQ(dump.json["strings"][2]["text"],
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+            "A\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(dump.json["routes"][1]["company_name_bytes"], "93");
   EXPECT_EQ(dump.json["routes"][1]["name_bytes"], "93fd8c");
 }

@@ -2,9 +2,9 @@
 // fenwaimg.pdb as JSON (or, with --summary, as a few lines), and exits with
 // status 1 when the file is damaged or inconsistent.
 #include <fstream>
-#include <iostream>
 #include <iterator>
 
+#include "fileio/Console.h"
 #include "tools/fenwadump/Dump.h"
 
 namespace {
@@ -12,46 +12,66 @@ namespace {
 constexpr int kExitProblems = 1;
 constexpr int kExitUsage = 2;
 
+constexpr char kUsage[] =
+    "usage: fenwadump [--summary] FILE\n"
+    "       fenwadump --help | --version\n"
+    "Prints an intermediate data file or a fenwaimg.pdb as JSON; --summary prints a short summary.\n"
+    "Exits with status 1 when the file is damaged or inconsistent.\n";
+
 int Usage() {
-  std::cerr << "usage: fenwadump [--summary] FILE\n"
-               "Prints an intermediate data file or a fenwaimg.pdb as JSON; --summary prints a short summary.\n"
-               "Exits with status 1 when the file is damaged or inconsistent.\n";
+  WriteStandardError(kUsage);
   return kExitUsage;
+}
+
+int Help() {
+  WriteStandardOutput(std::string(kUsage) +
+                      "Exit status: 0 when the file is consistent; 1 when problems were found (each also on\n"
+                      "standard error); 2 for wrong arguments or a file that cannot be read.\n"
+                      "fenwadump (fenwaimg) " FENWA_VERSION "\n");
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = Utf8Arguments(argc, argv);
   bool summary = false;
   std::string path;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return Help();
+    if (arg == "--version") {
+      WriteStandardOutput("fenwadump (fenwaimg) " FENWA_VERSION "\n");
+      return 0;
+    }
+  }
+  for (const std::string& arg : args) {
     if (arg == "--summary") {
       summary = true;
-    } else if (arg == "--help" || arg == "-h" || !path.empty()) {
+    } else if (!path.empty()) {
       return Usage();
     } else {
       path = arg;
     }
   }
   if (path.empty()) return Usage();
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) {
-    std::cerr << "fenwadump: " << path << ": cannot open it\n";
+    WriteStandardError("fenwadump: " + path + ": cannot open it\n");
     return kExitUsage;
   }
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (in.bad()) {
-    std::cerr << "fenwadump: " << path << ": cannot read it\n";
+    WriteStandardError("fenwadump: " + path + ": cannot read it\n");
     return kExitUsage;
   }
   const Dump dump = DumpBytes(bytes);
   if (summary) {
-    std::cout << path << ": " << Summarize(dump);
+    WriteStandardOutput(path + ": " + Summarize(dump));
   } else {
-    std::cout << dump.document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    WriteStandardOutput(dump.document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
   }
-  std::cout.flush();
-  for (const std::string& problem : dump.problems) std::cerr << "fenwadump: " << path << ": " << problem << "\n";
+  std::string problems;
+  for (const std::string& problem : dump.problems) problems += "fenwadump: " + path + ": " + problem + "\n";
+  if (!problems.empty()) WriteStandardError(problems);
   return dump.problems.empty() ? 0 : kExitProblems;
 }

@@ -1,34 +1,55 @@
 // fenwamake NETWORK.json OUT: writes the intermediate data file a JSON
 // description of a network makes.
-#include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <iterator>
+#include <system_error>
 
+#include "fileio/Console.h"
 #include "tools/fenwamake/Description.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+constexpr char kUsage[] =
+    "usage: fenwamake NETWORK.json OUT\n"
+    "       fenwamake --help | --version\n"
+    "Writes the intermediate data file that the network description NETWORK.json makes to OUT.\n";
 
 int Usage() {
-  std::cerr << "usage: fenwamake NETWORK.json OUT\n"
-               "Writes the intermediate data file that the network description NETWORK.json makes to OUT.\n";
-  return 2;
+  WriteStandardError(kUsage);
+  return kExitUsage;
+}
+
+int Help() {
+  WriteStandardOutput(std::string(kUsage) +
+                      "Exit status: 0 when OUT was written; 1 when the description is refused or OUT cannot be\n"
+                      "written (the reason on standard error, OUT left as it was); 2 for wrong arguments.\n"
+                      "fenwamake (fenwaimg) " FENWA_VERSION "\n");
+  return 0;
 }
 
 int Failure(const std::string& path, const std::string& text) {
-  std::cerr << "fenwamake: " << path << ": " << text << "\n";
+  WriteStandardError("fenwamake: " + path + ": " + text + "\n");
   return kExitFailure;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return Usage();
-  const std::string input = argv[1];
-  const std::string output = argv[2];
-  std::ifstream in(input, std::ios::binary);
+  const std::vector<std::string> args = Utf8Arguments(argc, argv);
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return Help();
+    if (arg == "--version") {
+      WriteStandardOutput("fenwamake (fenwaimg) " FENWA_VERSION "\n");
+      return 0;
+    }
+  }
+  if (args.size() != 2) return Usage();
+  const std::string& input = args[0];
+  const std::string& output = args[1];
+  std::ifstream in(PathFromUtf8(input), std::ios::binary);
   if (!in) return Failure(input, "cannot open it");
   nlohmann::json description;
   try {
@@ -46,18 +67,21 @@ int main(int argc, char** argv) {
   } catch (const std::exception& error) {
     return Failure(input, error.what());
   }
-  const std::string temporary = output + ".part";
+  const std::filesystem::path temporary = PathFromUtf8(output + ".part");
+  std::error_code ignored;
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     out.close();
     if (!out) {
-      std::remove(temporary.c_str());
+      std::filesystem::remove(temporary, ignored);
       return Failure(output, "cannot write it");
     }
   }
-  if (std::rename(temporary.c_str(), output.c_str()) != 0) {
-    std::remove(temporary.c_str());
+  std::error_code renamed;
+  std::filesystem::rename(temporary, PathFromUtf8(output), renamed);
+  if (renamed) {
+    std::filesystem::remove(temporary, ignored);
     return Failure(output, "cannot write it");
   }
   return 0;
