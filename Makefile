@@ -6,8 +6,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 WIN_BUILD ?= build-win
 WIN_HOST_BUILD ?= build-winhost
+PACKAGE_BUILD ?= build-package
 
-.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test format format-check deps clean
+.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test package package-test format \
+  format-check deps clean
 
 all: build
 
@@ -58,6 +60,16 @@ fuzz-smoke: fuzz-build
 windows-test:
 	WIN_BUILD=$(WIN_BUILD) WIN_HOST_BUILD=$(WIN_HOST_BUILD) JOBS=$(JOBS) bash tests/windows/run-windows-tests.sh
 
+# The Debian package and the Windows zip, both in $(PACKAGE_BUILD)/: a Release
+# build there with Debian's hardening flags, and the Windows build in $(WIN_BUILD).
+package:
+	PACKAGE_BUILD=$(PACKAGE_BUILD) WIN_BUILD=$(WIN_BUILD) JOBS=$(JOBS) bash packaging/build-packages.sh
+
+# Both packages as people install them: the .deb unpacked and its programs run
+# on the sample, its manual pages rendered, lintian; the zip's programs under Wine.
+package-test: package
+	PACKAGE_BUILD=$(PACKAGE_BUILD) WIN_BUILD=$(WIN_BUILD) bash tests/package/run-package-tests.sh
+
 # The tree follows .clang-format; `make format` applies it.
 CLANG_FORMAT ?= clang-format
 format:
@@ -66,7 +78,7 @@ format:
 format-check:
 	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror
 
-test: format-check quick-test sanitize-test fuzz-smoke windows-test
+test: format-check quick-test sanitize-test fuzz-smoke windows-test package-test
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD) $(PACKAGE_BUILD)
