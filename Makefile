@@ -5,8 +5,8 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 WIN_BUILD ?= build-win
-WIN_HOST_BUILD ?= build-winhost
-PACKAGE_BUILD ?= build-package
+WIN_HOST_BUILD ?= $(BUILD)
+PACKAGE_DIR ?= $(BUILD)/packages
 
 .PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test package package-test format \
   format-check deps clean
@@ -56,19 +56,19 @@ fuzz-smoke: fuzz-build
 	  -print_final_stats=1 $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
 
 # The Windows build (MinGW-w64) under Wine: its own file checks, the end-to-end
-# suite with CR LF line ends, and the sample network byte for byte against Linux.
-windows-test:
+# and tool suites (the native test binaries of $(WIN_HOST_BUILD) running the
+# Windows programs), the code page tables and the sample byte for byte against Linux.
+windows-test: build
 	WIN_BUILD=$(WIN_BUILD) WIN_HOST_BUILD=$(WIN_HOST_BUILD) JOBS=$(JOBS) bash tests/windows/run-windows-tests.sh
 
-# The Debian package and the Windows zip, both in $(PACKAGE_BUILD)/: a Release
-# build there with Debian's hardening flags, and the Windows build in $(WIN_BUILD).
-package:
-	PACKAGE_BUILD=$(PACKAGE_BUILD) WIN_BUILD=$(WIN_BUILD) JOBS=$(JOBS) bash packaging/build-packages.sh
+# The Debian package from $(BUILD) and the Windows zip from $(WIN_BUILD), both in $(PACKAGE_DIR).
+package: build
+	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) PACKAGE_DIR=$(PACKAGE_DIR) JOBS=$(JOBS) bash packaging/build-packages.sh
 
 # Both packages as people install them: the .deb unpacked and its programs run
 # on the sample, its manual pages rendered, lintian; the zip's programs under Wine.
 package-test: package
-	PACKAGE_BUILD=$(PACKAGE_BUILD) WIN_BUILD=$(WIN_BUILD) bash tests/package/run-package-tests.sh
+	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) PACKAGE_DIR=$(PACKAGE_DIR) bash tests/package/run-package-tests.sh
 
 # The tree follows .clang-format; `make format` applies it.
 CLANG_FORMAT ?= clang-format
@@ -81,4 +81,4 @@ format-check:
 test: format-check quick-test sanitize-test fuzz-smoke windows-test package-test
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD)

@@ -11,13 +11,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-package_build=$(realpath -m "${PACKAGE_BUILD:-build-package}")
+linux_build=$(realpath -m "${BUILD:-build}")
 win_build=$(realpath -m "${WIN_BUILD:-build-win}")
+packages=$(realpath -m "${PACKAGE_DIR:-$linux_build/packages}")
 started=$SECONDS
 
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$package_build/CMakeCache.txt" 2>/dev/null || true)
-deb="$package_build/fenwaimg_${version}_amd64.deb"
-zip="$package_build/fenwaimg-${version}-win64.zip"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt" 2>/dev/null || true)
+deb="$packages/fenwaimg_${version}_amd64.deb"
+zip="$packages/fenwaimg-${version}-win64.zip"
 for file in "$deb" "$zip"; do
   [ -n "$version" ] && [ -f "$file" ] || { echo "package-test: $file is missing; run 'make package'" >&2; exit 1; }
 done
