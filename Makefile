@@ -5,9 +5,11 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 WIN_BUILD ?= build-win
-WIN_HOST_BUILD ?= build-winhost
+WIN_HOST_BUILD ?= $(BUILD)
+PACKAGE_DIR ?= $(BUILD)/packages
 
-.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test format format-check deps clean
+.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test package package-test format \
+  format-check deps clean
 
 all: build
 
@@ -60,9 +62,19 @@ fuzz-smoke: fuzz-build
 	  -print_final_stats=1 $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
 
 # The Windows build (MinGW-w64) under Wine: its own file checks, the end-to-end
-# suite with CR LF line ends, and the sample network byte for byte against Linux.
-windows-test:
+# and tool suites (the native test binaries of $(WIN_HOST_BUILD) running the
+# Windows programs), the code page tables and the sample byte for byte against Linux.
+windows-test: build
 	WIN_BUILD=$(WIN_BUILD) WIN_HOST_BUILD=$(WIN_HOST_BUILD) JOBS=$(JOBS) bash tests/windows/run-windows-tests.sh
+
+# The Debian package from $(BUILD) and the Windows zip from $(WIN_BUILD), both in $(PACKAGE_DIR).
+package: build
+	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) PACKAGE_DIR=$(PACKAGE_DIR) JOBS=$(JOBS) bash packaging/build-packages.sh
+
+# Both packages as people install them: the .deb unpacked and its programs run
+# on the sample, its manual pages rendered, lintian; the zip's programs under Wine.
+package-test: package
+	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) PACKAGE_DIR=$(PACKAGE_DIR) bash tests/package/run-package-tests.sh
 
 # The tree follows .clang-format; `make format` applies it.
 CLANG_FORMAT ?= clang-format
@@ -72,7 +84,7 @@ format:
 format-check:
 	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror
 
-test: format-check quick-test sanitize-test fuzz-smoke windows-test
+test: format-check quick-test sanitize-test fuzz-smoke windows-test package-test
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD)

@@ -1,65 +1,134 @@
 #include "text/ShiftJis.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-#include <stdexcept>
+#include "text/CodePage932.h"
 
 namespace {
 
-constexpr const char* kShiftJis = "CP932";
-constexpr const char* kUtf8 = "UTF-8";
+bool SingleByteCharacter(unsigned char byte) { return byte < 0x80 || (byte >= 0xA1 && byte <= 0xDF); }
+bool LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
-class Converter {
- public:
-  Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {
-    if (handle_ == reinterpret_cast<iconv_t>(-1))
-      throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
-  }
-  ~Converter() { iconv_close(handle_); }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  // Converts as much of [in, in + size) as it can; returns the bytes consumed
-  // and appends the output. Stops at the first byte that does not convert.
-  std::size_t Convert(const char* in, std::size_t size, std::string& out) {
-    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-    char* source = const_cast<char*>(in);
-    std::size_t left = size;
-    char buffer[256];
-    while (left > 0) {
-      char* target = buffer;
-      std::size_t room = sizeof buffer;
-      const std::size_t result = iconv(handle_, &source, &left, &target, &room);
-      out.append(buffer, static_cast<std::size_t>(target - buffer));
-      if (result == static_cast<std::size_t>(-1) && errno != E2BIG) break;
-    }
-    return size - left;
-  }
-
- private:
-  iconv_t handle_;
+// Characters that take the bytes of their near twin in code page 932.
+struct Twin {
+  char32_t character;
+  const char* bytes;
 };
+constexpr Twin kTwins[] = {
+    {0x00A2, "\x81\x91"},  // CENT SIGN as FULLWIDTH CENT SIGN
+    {0x00A3, "\x81\x92"},  // POUND SIGN as FULLWIDTH POUND SIGN
+    {0x00A5, "\x5C"},      // YEN SIGN as the byte 0x5C, the yen sign of JIS X 0201
+    {0x00AC, "\x81\xCA"},  // NOT SIGN as FULLWIDTH NOT SIGN
+    {0x2014, "\x81\x5C"},  // EM DASH as HORIZONTAL BAR
+    {0x2016, "\x81\x61"},  // DOUBLE VERTICAL LINE as PARALLEL TO
+    {0x203E, "\x7E"},      // OVERLINE as the byte 0x7E, the overline of JIS X 0201
+    {0x2212, "\x81\x7C"},  // MINUS SIGN as FULLWIDTH HYPHEN-MINUS
+    {0x301C, "\x81\x60"},  // WAVE DASH as FULLWIDTH TILDE
+};
+
+std::optional<std::string> EncodeCharacter(char32_t c) {
+  for (const Twin& twin : kTwins) {
+    if (twin.character == c) return std::string(twin.bytes);
+  }
+  std::optional<std::string> bytes = CodePage932Encode(c);
+  if (!bytes) return std::nullopt;
+  const auto first = bytes->empty() ? 0 : static_cast<unsigned char>((*bytes)[0]);
+  const bool single = bytes->size() == 1 && SingleByteCharacter(first);
+  const bool pair = bytes->size() == 2 && LeadByte(first);
+  if (!single && !pair) return std::nullopt;  // nothing at all, or a byte that does not decode back
+  return bytes;
+}
+
+// The character at `bytes[at]`: its code point and length, or nullopt.
+std::optional<std::pair<char32_t, std::size_t>> DecodeCharacter(const std::string& bytes, std::size_t at) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
+  if (LeadByte(data[0])) {
+    if (at + 1 >= bytes.size()) return std::nullopt;
+    const std::optional<char32_t> c = CodePage932Decode(data, 2);
+    if (!c) return std::nullopt;
+    return std::pair(*c, std::size_t{2});
+  }
+  if (!SingleByteCharacter(data[0])) return std::nullopt;
+  const std::optional<char32_t> c = CodePage932Decode(data, 1);
+  if (!c) return std::nullopt;
+  return std::pair(*c, std::size_t{1});
+}
+
+// The UTF-8 of code point `c` (a Unicode scalar value), appended to `out`.
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The code points of `utf8`; nullopt when it is not valid UTF-8 (overlong
+// forms, surrogates, values past U+10FFFF and cut sequences are refused).
+std::optional<std::u32string> DecodeUtf8(const std::string& utf8) {
+  std::u32string text;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    std::size_t size = 0;
+    char32_t c = 0;
+    char32_t smallest = 0;
+    if (lead < 0x80) {
+      size = 1, c = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      size = 2, c = lead & 0x1F, smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      size = 3, c = lead & 0x0F, smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      size = 4, c = lead & 0x07, smallest = 0x10000;
+    } else {
+      return std::nullopt;
+    }
+    if (utf8.size() - i < size) return std::nullopt;
+    for (std::size_t k = 1; k < size; ++k) {
+      const auto next = static_cast<unsigned char>(utf8[i + k]);
+      if ((next & 0xC0) != 0x80) return std::nullopt;
+      c = c << 6 | (next & 0x3F);
+    }
+    if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    text += c;
+    i += size;
+  }
+  return text;
+}
 
 }  // namespace
 
 std::optional<std::string> Utf8ToShiftJis(const std::string& utf8) {
-  Converter converter(kShiftJis, kUtf8);
+  const std::optional<std::u32string> characters = DecodeUtf8(utf8);
+  if (!characters) return std::nullopt;
   std::string out;
-  if (converter.Convert(utf8.data(), utf8.size(), out) != utf8.size()) return std::nullopt;
+  for (char32_t c : *characters) {
+    const std::optional<std::string> bytes = EncodeCharacter(c);
+    if (!bytes) return std::nullopt;
+    out += *bytes;
+  }
   return out;
 }
 
 DecodedText ShiftJisToUtf8(const std::string& bytes) {
-  Converter converter(kUtf8, kShiftJis);
   DecodedText text;
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    done += converter.Convert(bytes.data() + done, bytes.size() - done, text.utf8);
-    if (done < bytes.size()) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    const auto character = DecodeCharacter(bytes, at);
+    if (character) {
+      AppendUtf8(character->first, text.utf8);
+      at += character->second;
+    } else {
       text.utf8 += "\xEF\xBF\xBD";
       text.complete = false;
-      ++done;
+      ++at;
     }
   }
   return text;

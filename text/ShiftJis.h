@@ -1,6 +1,18 @@
 // Text between the UTF-8 of people's files and the Shift_JIS (code page 932)
-// bytes the intermediate data file and the image hold, through the C
-// library's iconv.
+// bytes the intermediate data file and the image hold.
+//
+// The conversion of each character goes through the platform (iconv on POSIX,
+// the Win32 code page functions on Windows, text/CodePage932.h); the rules
+// around it are shared, so that both platforms give the same bytes and the
+// same text:
+//   - a single byte is a character only in 0x00-0x7F and 0xA1-0xDF, and a
+//     character of two bytes starts with 0x81-0x9F or 0xE0-0xFC;
+//   - a few characters that have a near twin in code page 932 take the twin's
+//     bytes: U+301C WAVE DASH as U+FF5E, U+2016 DOUBLE VERTICAL LINE as U+2225,
+//     U+2212 MINUS SIGN as U+FF0D, U+2014 EM DASH as U+2015, U+00A2, U+00A3
+//     and U+00AC as their full-width forms, U+00A5 YEN SIGN as 0x5C and U+203E
+//     OVERLINE as 0x7E; decoding gives the twins back;
+//   - every other character without a code page 932 form is refused.
 #pragma once
 
 #include <optional>
@@ -15,7 +27,7 @@ struct DecodedText {
   bool complete = true;  // false when some byte did not decode
 };
 // The UTF-8 of Shift_JIS `bytes`. Never fails: a byte that starts no valid
-// character becomes U+FFFD and decoding goes on behind it.
+// character becomes U+FFFD and decoding goes on with the byte behind it.
 DecodedText ShiftJisToUtf8(const std::string& bytes);
 
 // Lower-case hexadecimal, two digits a byte, no separators.

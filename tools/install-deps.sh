@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-dev         # the fuzzer (libFuzzer and the sanitizers' runtimes)
   g++-mingw-w64-x86-64          # the Windows build
   wine wine64 wine64-preloader  # the emulator its tests run under
+  dpkg-dev man-db lintian       # the Debian package: shlibdeps and build flags, its manual pages, its checks
 )
 
 missing=()

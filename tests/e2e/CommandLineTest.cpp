@@ -81,7 +81,9 @@ TEST_P(InputCannotBeOpened, CreatesNoImage) {
 INSTANTIATE_TEST_SUITE_P(Inputs, InputCannotBeOpened,
                          testing::Values(UnopenableInput{"Missing", "no-such-file.dat", false},
                                          UnopenableInput{"Folder", "a-folder", true},
-                                         UnopenableInput{"EmptyName", "", false}),
+                                         UnopenableInput{"EmptyName", "", false},
+                                         // The converter has no options: this is the name of a file.
+                                         UnopenableInput{"OptionLikeName", "--version", false}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

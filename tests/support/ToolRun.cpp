@@ -8,12 +8,24 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::string ToolCommand(const char* variable, const char* built) {
+  const char* custom = std::getenv(variable);
+  return custom != nullptr && *custom != '\0' ? std::string(custom) : ShellQuote(built);
+}
+
+}  // namespace
+
+std::string FenwadumpCommand() { return ToolCommand("FENWA_FENWADUMP", FENWADUMP_PATH); }
+std::string FenwamakeCommand() { return ToolCommand("FENWA_FENWAMAKE", FENWAMAKE_PATH); }
+
 RunResult RunFenwamake(const fs::path& folder, const std::vector<std::string>& args) {
-  return RunCommand(folder, ShellQuote(FENWAMAKE_PATH), args);
+  return RunCommand(folder, FenwamakeCommand(), args);
 }
 
 RunResult RunFenwadump(const fs::path& folder, const std::vector<std::string>& args) {
-  return RunCommand(folder, ShellQuote(FENWADUMP_PATH), args);
+  return RunCommand(folder, FenwadumpCommand(), args);
 }
 
 DumpRun DumpFile(const fs::path& folder, const std::string& file) {

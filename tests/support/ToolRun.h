@@ -1,5 +1,10 @@
 // Runs fenwamake and fenwadump as a user does, in a folder of their own, and
 // chains them with the converter.
+//
+// The programs run are the ones built beside the tests, or the commands in the
+// environment variables FENWA_FENWAMAKE and FENWA_FENWADUMP when set (for
+// example the Windows build under an emulator), as FENWA_CONVERTER does for
+// the converter.
 #pragma once
 
 #include <filesystem>
@@ -11,6 +16,10 @@
 
 RunResult RunFenwamake(const std::filesystem::path& folder, const std::vector<std::string>& args);
 RunResult RunFenwadump(const std::filesystem::path& folder, const std::vector<std::string>& args);
+
+// The shell commands that run fenwadump and fenwamake.
+std::string FenwadumpCommand();
+std::string FenwamakeCommand();
 
 // fenwadump's JSON for `file`; the test fails when the output is not JSON.
 struct DumpRun {

@@ -205,7 +205,10 @@ TEST(Fenwadump, DamagedIntermediateFileIsReportedAndFails) {
 
 TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
   TempDir dir;
-  MakeAndConvert(dir.Path(), json::parse(R"({"header": {"rstat_capacity": 1}, "strings": [{"hex": "82a0ff82a2"}, "ok"],
+  // 0x80, 0xA0 and 0xFD-0xFF are no characters (Windows' code page 932 would
+  // give them meanings); a lead byte at the end is none either.
+  MakeAndConvert(dir.Path(), json::parse(R"({"header": {"rstat_capacity": 1},
+                                             "strings": [{"hex": "82a0ff82a2"}, "ok", {"hex": "80a0fd41fe81"}],
                                              "routes": [{"name": "x"}, {"name": {"hex": "93fd8c"}, "company_length": 1}]})"));
   const DumpRun dump = DumpFile(dir.Path(), "fenwaimg.pdb");
   EXPECT_EQ(dump.run.status, 0) << dump.run.err;
@@ -213,6 +216,9 @@ TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
   EXPECT_EQ(dump.json["strings"][0]["text_bytes"], "82a0ff82a2");
   EXPECT_EQ(dump.json["strings"][1]["text"], "ok");
   EXPECT_FALSE(dump.json["strings"][1].contains("text_bytes"));
+  EXPECT_EQ(dump.json["strings"][2]["text"],
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+            "A\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(dump.json["routes"][1]["company_name_bytes"], "93");
   EXPECT_EQ(dump.json["routes"][1]["name_bytes"], "93fd8c");
 }
@@ -223,7 +229,7 @@ TEST(Fenwadump, PictureOfTheSampleShowsEveryStationThroughGraphviz) {
   TempDir dir;
   WriteBytes(dir / "fenwaimg.pdb", Sample().image);
   const RunResult svg =
-      RunCommand(dir.Path(), "/bin/sh", {"-c", ShellQuote(FENWADUMP_PATH) + " --dot fenwaimg.pdb | dot -Tsvg"});
+      RunCommand(dir.Path(), "/bin/sh", {"-c", FenwadumpCommand() + " --dot fenwaimg.pdb | dot -Tsvg"});
   ASSERT_EQ(svg.status, 0) << svg.err;
   const json sample = json::parse(ReadText(FENWA_SAMPLE_NETWORK));
   ASSERT_EQ(sample["stations"].size(), 16u);

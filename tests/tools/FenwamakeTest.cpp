@@ -90,6 +90,20 @@ TEST(Fenwamake, NamesAreInternedInShiftJis) {
   EXPECT_EQ(ReadLE16(&file[base + 6]), 2);
 }
 
+// Characters with a near twin in code page 932 take the twin's bytes, and read
+// back as the twin; the same on every platform.
+TEST(Fenwamake, TwinsTakeTheirTwinsBytes) {
+  TempDir dir;
+  const Bytes file = Make(dir, {{"strings", {"〜‖−—¢£¬¥‾", "～∥－―￠￡￢\\~"}}});
+  ASSERT_GE(file.size(), kHeaderSize);
+  const std::string bytes = "\x81\x60\x81\x61\x81\x7c\x81\x5c\x81\x91\x81\x92\x81\xca\x5c\x7e";
+  const std::string pool(file.end() - ReadLE16(&file[kHeaderPoolSize]), file.end());
+  EXPECT_EQ(pool, bytes + '\0' + bytes + '\0');
+  const DumpRun dump = DumpFile(dir.Path(), "network.dat");
+  EXPECT_EQ(dump.json["strings"][0]["text"], "～∥－―￠￡￢\\~");
+  EXPECT_EQ(dump.json["strings"][1]["text"], "～∥－―￠￡￢\\~");
+}
+
 struct CompanyCase {
   const char* label;
   const char* name;
@@ -141,8 +155,7 @@ TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
     const Bytes file = BuildNetworkFile(files[i]);
     WriteBytes(dir / "network.dat", file);
     const RunResult piped = RunCommand(
-        dir.Path(), "/bin/sh",
-        {"-c", ShellQuote(FENWADUMP_PATH) + " network.dat | " + ShellQuote(FENWAMAKE_PATH) + " - again.dat"});
+        dir.Path(), "/bin/sh", {"-c", FenwadumpCommand() + " network.dat | " + FenwamakeCommand() + " - again.dat"});
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_TRUE(ReadBytes(dir / "again.dat") == file) << "file " << i;
   }
@@ -190,6 +203,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "nodes[0].edges[0].to: no node has the id \"b\""},
         Refusal{"NoShiftJisForm", R"({"strings": ["電車🚃"]})",
                 "strings[0]: \"電車🚃\" has a character that Shift_JIS cannot hold"},
+        // Code page 932 on Windows has these, the shared rules refuse them on every platform.
+        Refusal{"C1Control", R"({"strings": ["A\u0080"]})", "strings[0]: \"A\u0080\" has a character"},
+        Refusal{"PrivateUseForSingleBytes", R"({"stations": [{"name": "\uf8f0"}]})", "stations[0].name: \""},
+        // A language tag has no form at all; it is refused, not dropped.
+        Refusal{"LanguageTag", R"({"routes": [{"name": "東都\udb40\udc41"}]})", "routes[0].name: \"東都"},
         Refusal{"WordTooLarge", R"({"stations": [{"sort": 65536}]})", "stations[0].sort: 65536 is outside 0 to 65535"},
         Refusal{"ByteTooLarge", R"({"routes": [{"name": "r", "byte": 256}]})",
                 "routes[0].byte: 256 is outside 0 to 255"},
@@ -210,6 +228,27 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"routes": [{"name": "r", "station_count": 0, "stops": []}], "nodes": [{"edge_count": 70000}]})",
                 "nodes[0].edge_count: 70000 is outside"}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
+
+// --version and --help (anywhere among the arguments) print to standard output
+// and succeed; the version is the package's.
+TEST(Tools, VersionAndHelp) {
+  TempDir dir;
+  for (const auto& [run, name] : {std::pair(&RunFenwamake, "fenwamake"), std::pair(&RunFenwadump, "fenwadump")}) {
+    const std::string version = std::string(name) + " (fenwaimg) " FENWA_VERSION "\n";
+    const RunResult printed = run(dir.Path(), {"--version"});
+    EXPECT_EQ(printed.status, 0) << name;
+    EXPECT_EQ(printed.out, version);
+    EXPECT_EQ(printed.err, "");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"-h"}, {"in.json", "--help"}}) {
+      const RunResult help = run(dir.Path(), args);
+      EXPECT_EQ(help.status, 0) << name << " " << args.back();
+      EXPECT_EQ(help.out.rfind("usage: " + std::string(name) + " ", 0), 0u) << help.out;
+      EXPECT_TRUE(help.out.ends_with("\n" + version)) << help.out;
+      EXPECT_EQ(help.err, "");
+    }
+  }
+  EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+}
 
 TEST(Fenwamake, WrongArgumentsPrintTheUsage) {
   TempDir dir;

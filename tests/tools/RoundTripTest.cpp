@@ -61,13 +61,39 @@ TEST(SampleNetwork, SummaryGivesProblemsFirstThenTheCompaniesInGroupingOrder) {
   }
 }
 
+// Files named in Japanese: the names reach the file system whole (on Windows
+// through the wide command line, whatever the ANSI code page) and come back
+// unchanged in the summary and in messages.
+TEST(SampleNetwork, FilesNamedInJapanese) {
+  TempDir dir;
+  WriteText(dir / "東都路線図.json", ReadText(FENWA_SAMPLE_NETWORK));
+  const RunResult make = RunFenwamake(dir.Path(), {"東都路線図.json", "東都路線図.dat"});
+  ASSERT_EQ(make.status, 0) << make.err;
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"東都路線図.dat", "東都路線図.json"}));
+  const DumpRun dump = DumpFile(dir.Path(), "東都路線図.dat");
+  EXPECT_EQ(dump.run.status, 0) << dump.run.err;
+  EXPECT_EQ(dump.json["routes"][1]["name"], "東都急行本線");
+  const RunResult summary = RunFenwadump(dir.Path(), {"--summary", "東都路線図.dat"});
+  EXPECT_EQ(summary.status, 0);
+  EXPECT_EQ(summary.out.rfind("東都路線図.dat: intermediate data file, ", 0), 0u) << summary.out;
+
+  WriteText(dir / "絵文字入り.json", R"({"strings": ["電車🚃"]})");
+  const RunResult refused = RunFenwamake(dir.Path(), {"絵文字入り.json", "絵文字入り.dat"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err,
+            "fenwamake: 絵文字入り.json: strings[0]: \"電車🚃\" has a character that Shift_JIS cannot hold\n");
+  const RunResult missing = RunFenwadump(dir.Path(), {"無い.pdb"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "fenwadump: 無い.pdb: cannot open it\n");
+}
+
 TEST(SampleNetwork, OutputIsAcceptedByJq) {
   if (std::system("command -v jq >/dev/null 2>&1") != 0) GTEST_SKIP() << "jq is not installed";
   TempDir dir;
   MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
   for (const char* file : {"fenwaimg.pdb", "network.dat"}) {
-    const RunResult jq = RunCommand(
-        dir.Path(), "/bin/sh", {"-c", std::string(FENWADUMP_PATH) + " " + file + " | jq -e '.routes | length == 7'"});
+    const RunResult jq =
+        RunCommand(dir.Path(), "/bin/sh", {"-c", FenwadumpCommand() + " " + file + " | jq -e '.routes | length == 7'"});
     EXPECT_EQ(jq.status, 0) << file << ": " << jq.out << jq.err;
     EXPECT_EQ(jq.out, "true\n");
   }
@@ -101,8 +127,7 @@ void ExpectDumpsMakeTheFilesAgain(const fs::path& dir) {
   DumpTo(dir, "fenwaimg.pdb", "image.json");
   EXPECT_TRUE(ImageOf(dir, "image.json") == ReadBytes(dir / "fenwaimg.pdb")) << "the image's dump gives another image";
   const RunResult piped =
-      RunCommand(dir, "/bin/sh",
-                 {"-c", ShellQuote(FENWADUMP_PATH) + " network.dat | " + ShellQuote(FENWAMAKE_PATH) + " - piped.dat"});
+      RunCommand(dir, "/bin/sh", {"-c", FenwadumpCommand() + " network.dat | " + FenwamakeCommand() + " - piped.dat"});
   ASSERT_EQ(piped.status, 0) << piped.err;
   EXPECT_TRUE(ReadBytes(dir / "piped.dat") == ReadBytes(dir / "network.dat")) << "the file's dump gives another file";
 }

@@ -1,0 +1,72 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// After windows.h, which it needs.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "fileio/Console.h"
+
+namespace {
+
+std::string Utf8FromWide(const wchar_t* wide) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string text(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+  text.pop_back();  // the terminating NUL
+  return text;
+}
+
+std::wstring WideFromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+// A console window shows the text through WriteConsoleW; a file or a pipe gets
+// the UTF-8 bytes, with no CR added before the line feeds.
+void Write(FILE* stream, DWORD which, const std::string& text) {
+  HANDLE handle = ::GetStdHandle(which);
+  DWORD mode = 0;
+  if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
+    const std::wstring wide = WideFromUtf8(text);
+    DWORD written = 0;
+    if (wide.empty() || ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr))
+      return;
+  }
+  _setmode(_fileno(stream), _O_BINARY);
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+std::vector<std::string> Utf8Arguments(int, char**) {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  if (wide == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(Utf8FromWide(wide[i]));
+  ::LocalFree(wide);
+  return arguments;
+}
+
+std::filesystem::path PathFromUtf8(const std::string& name) { return std::filesystem::path(WideFromUtf8(name)); }
+
+bool ReadStandardInput(std::string& bytes) {
+  _setmode(_fileno(stdin), _O_BINARY);  // no CR LF folding, no end at Ctrl-Z
+  char chunk[65536];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;) bytes.append(chunk, got);
+  return std::ferror(stdin) == 0;
+}
+
+void WriteStandardOutput(const std::string& text) { Write(stdout, STD_OUTPUT_HANDLE, text); }
+
+void WriteStandardError(const std::string& text) { Write(stderr, STD_ERROR_HANDLE, text); }

@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Proves the packages `make package` made, as people install them:
+#   1. the Debian package unpacked into a scratch root (dpkg-deb -x): its files,
+#      its stated dependencies, and its programs run from there on the sample
+#      network it carries (the image's dump must be the committed one);
+#   2. its three manual pages rendered by man -l with no warning;
+#   3. lintian on it, when installed: no error and no warning;
+#   4. the Windows zip unpacked, its files, and its three programs run under
+#      Wine on the same sample, giving the same files, JSON and console bytes
+#      (with CR LF) as the Debian package's programs.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+linux_build=$(realpath -m "${BUILD:-build}")
+win_build=$(realpath -m "${WIN_BUILD:-build-win}")
+packages=$(realpath -m "${PACKAGE_DIR:-$linux_build/packages}")
+started=$SECONDS
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt" 2>/dev/null || true)
+deb="$packages/fenwaimg_${version}_amd64.deb"
+zip="$packages/fenwaimg-${version}-win64.zip"
+for file in "$deb" "$zip"; do
+  [ -n "$version" ] && [ -f "$file" ] || { echo "package-test: $file is missing; run 'make package'" >&2; exit 1; }
+done
+scratch=$(mktemp -d)
+cleanup() { rm -rf "$scratch"; }
+trap cleanup EXIT
+fail() { echo "package-test: $*" >&2; exit 1; }
+
+# What both kinds of build print for the sample: the converter's Shift_JIS lines.
+expected_console() {
+  printf 'fn=sample.datP\nfn=fenwaimg.pdbP\nFenwaimg.pdb \x82\xaa\x8d\xec\x90\xac\x82\xb3\x82\xea\x82\xdc\x82\xb5\x82\xbd\n'
+}
+
+echo "== $(basename "$deb") ($(stat -c %s "$deb") bytes), unpacked"
+dpkg-deb -x "$deb" "$scratch/deb"
+(cd "$scratch/deb" && find . -type f | sort) >"$scratch/deb-files"
+diff -u - "$scratch/deb-files" <<'LIST' || fail "the Debian package holds other files than these"
+./usr/bin/fenwadump
+./usr/bin/fenwaimg
+./usr/bin/fenwamake
+./usr/share/doc/fenwaimg/README.md
+./usr/share/doc/fenwaimg/changelog.gz
+./usr/share/doc/fenwaimg/copyright
+./usr/share/doc/fenwaimg/sample-network.json
+./usr/share/lintian/overrides/fenwaimg
+./usr/share/man/man1/fenwadump.1.gz
+./usr/share/man/man1/fenwaimg.1.gz
+./usr/share/man/man1/fenwamake.1.gz
+LIST
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6; do
+  grep -q "\<$library (>= " <<<"$depends" || fail "Depends does not name $library: $depends"
+done
+echo "Depends: $depends"
+bin="$scratch/deb/usr/bin"
+doc="$scratch/deb/usr/share/doc/fenwaimg"
+for tool in fenwamake fenwadump; do
+  [ "$("$bin/$tool" --version)" = "$tool (fenwaimg) $version" ] || fail "$tool --version does not print $version"
+done
+mkdir "$scratch/linux"
+(cd "$scratch/linux" && "$bin/fenwamake" "$doc/sample-network.json" sample.dat &&
+  "$bin/fenwaimg" sample.dat >stdout && "$bin/fenwadump" sample.dat >sample.json &&
+  "$bin/fenwadump" fenwaimg.pdb >fenwaimg.json) || fail "a program of the Debian package failed on the sample"
+expected_console | cmp - "$scratch/linux/stdout" || fail "fenwaimg printed other bytes"
+cmp "$scratch/linux/fenwaimg.json" tests/tools/expected/sample-dump.json ||
+  fail "the image's dump differs from tests/tools/expected/sample-dump.json"
+echo "the package's programs made, converted and dumped the sample; the dump is the committed one"
+
+echo "== Manual pages, man -l"
+for page in "$scratch/deb/usr/share/man/man1/"*.1.gz; do
+  name=$(basename "$page" .1.gz)
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$scratch/$name.txt") || fail "man -l $name failed"
+  [ -z "$warnings" ] || fail "man -l $name warns: $warnings"
+  grep -q "^NAME" "$scratch/$name.txt" && grep -q "fenwaimg $version" "$scratch/$name.txt" ||
+    fail "$name(1) renders without its NAME section or the version $version"
+  echo "$name(1): $(wc -l <"$scratch/$name.txt") lines, no warnings"
+done
+
+echo "== lintian"
+if command -v lintian >/dev/null; then
+  # Errors and warnings fail; information and overridden tags are shown, the
+  # overrides with their reasons.
+  findings=$(lintian --fail-on none --display-info --show-overrides "$deb" 2>&1) || fail "lintian did not run: $findings"
+  grep -v '^running with root' <<<"$findings" || true
+  ! grep -q '^[EW]: ' <<<"$findings" || fail "lintian found errors or warnings"
+  echo "lintian: no errors, no warnings"
+else
+  echo "lintian is not installed; skipped ('make deps' installs it)"
+fi
+
+echo "== $(basename "$zip") ($(stat -c %s "$zip") bytes), under Wine"
+mkdir "$scratch/zip"
+(cd "$scratch/zip" && cmake -E tar xf "$zip")
+folder="$scratch/zip/fenwaimg-$version-win64"
+(cd "$folder" && find . -type f | sort) >"$scratch/zip-files"
+diff -u - "$scratch/zip-files" <<'LIST' || fail "the zip holds other files than these"
+./README.md
+./WINDOWS.txt
+./fenwadump.exe
+./fenwaimg.exe
+./fenwamake.exe
+./sample-network.json
+LIST
+[ -s "$folder/WINDOWS.txt" ] && ! grep -qv $'\r$' "$folder/WINDOWS.txt" || fail "WINDOWS.txt has a line without CR LF"
+for exe in "$folder"/*.exe; do
+  # Only DLLs every Windows has: no runtime of the compiler to ship.
+  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr '\n' ' ')
+  for dll in $dlls; do
+    case "${dll,,}" in kernel32.dll | msvcrt.dll | shell32.dll | user32.dll | advapi32.dll) ;;
+      *) fail "$(basename "$exe") needs $dll" ;;
+    esac
+  done
+  echo "$(basename "$exe"): $(stat -c %s "$exe") bytes, uses $dlls"
+done
+source tests/windows/wine-env.sh
+cleanup() { wine_stop; rm -rf "$scratch"; }
+for tool in fenwamake fenwadump; do
+  printed=$(wine "$folder/$tool.exe" --version </dev/null)
+  [ "$printed" = "$tool (fenwaimg) $version" ] || fail "$tool.exe --version prints '$printed'"
+done
+mkdir "$scratch/windows"
+(cd "$scratch/windows" && cp "$folder/sample-network.json" . &&
+  wine "$folder/fenwamake.exe" sample-network.json sample.dat </dev/null &&
+  wine "$folder/fenwaimg.exe" sample.dat </dev/null >stdout &&
+  wine "$folder/fenwadump.exe" sample.dat </dev/null >sample.json &&
+  wine "$folder/fenwadump.exe" fenwaimg.pdb </dev/null >fenwaimg.json) || fail "a program of the zip failed on the sample"
+for file in sample.dat fenwaimg.pdb sample.json fenwaimg.json; do
+  cmp "$scratch/linux/$file" "$scratch/windows/$file" || fail "$file differs between the two packages' programs"
+done
+expected_console | sed 's/$/\r/' | cmp - "$scratch/windows/stdout" || fail "fenwaimg.exe printed other bytes"
+echo "the zip's programs gave the same intermediate file, image and JSON as the Debian package's, and the same" \
+  "console bytes with CR LF"
+echo "package-test: passed in $((SECONDS - started)) s"

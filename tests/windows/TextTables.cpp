@@ -1,0 +1,64 @@
+// Prints how this platform's build converts Shift_JIS text, character by
+// character: the UTF-8 of every one- and two-byte sequence (with U+FFFD for
+// what does not decode), and the bytes of every code point that has a form.
+// tests/windows/run-windows-tests.sh runs it on Linux and under Wine and
+// requires the two listings to be the same, byte for byte.
+#include <cstdio>
+#include <string>
+
+#include "fileio/Console.h"
+#include "text/ShiftJis.h"
+
+namespace {
+
+std::string Utf8(char32_t c) {
+  std::string out;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+void PrintDecoded(const std::string& bytes, std::string& out) {
+  const DecodedText text = ShiftJisToUtf8(bytes);
+  out += "decode " + HexBytes(bytes) + " " + HexBytes(text.utf8) + (text.complete ? "\n" : " !\n");
+}
+
+}  // namespace
+
+int main() {
+  std::string out;  // written at the end, byte for byte on both platforms
+  for (int first = 0; first < 256; ++first) {
+    PrintDecoded(std::string(1, static_cast<char>(first)), out);
+    for (int second = 0; second < 256; ++second) {
+      PrintDecoded({static_cast<char>(first), static_cast<char>(second)}, out);
+    }
+  }
+  long refused = 0;
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    const auto bytes = Utf8ToShiftJis(Utf8(c));
+    if (bytes) {
+      char code[16];
+      std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
+      out += "encode " + std::string(code) + " " + HexBytes(*bytes) + "\n";
+    } else {
+      ++refused;
+    }
+  }
+  out += "refused " + std::to_string(refused) + " code points\n";
+  WriteStandardOutput(out);
+  return 0;
+}
