@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 using PlatformHandle = std::intptr_t;
@@ -51,6 +52,12 @@ void PlatformForgetTemporary();
 // platform does not do so with the rename itself; where the folder cannot be
 // flushed, the rename is left to the system.
 void PlatformSyncFolder(const char* name);
+// A block of `size` bytes of memory for a run's large tables, on large pages
+// where the system offers them, so that a first touch costs one page fault
+// instead of hundreds (on a virtual machine each is dear); empty when there is
+// none. It lives until the process ends.
+std::span<std::uint8_t> PlatformReserveLargeMemory(std::size_t size);
+
 // The system's text for the last failure.
 std::string PlatformLastError();
 // Sets the process up for writing: a write past a size limit fails instead of

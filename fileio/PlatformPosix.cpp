@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -173,6 +174,18 @@ void PlatformSyncFolder(const char* name) {
   if (fd < 0) return;
   Retried([&] { return system_calls::Fsync(fd); });
   system_calls::Close(fd);
+}
+
+std::span<std::uint8_t> PlatformReserveLargeMemory(std::size_t size) {
+  constexpr std::uintptr_t kLargePage = 2u << 20;
+  void* raw =
+      ::mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (raw == MAP_FAILED) return {};
+  // A large page covers an aligned stretch only.
+  auto* start =
+      reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(raw) + kLargePage - 1) & ~(kLargePage - 1));
+  ::madvise(start, size, MADV_HUGEPAGE);  // where the system has no large pages, small ones serve
+  return {start, size};
 }
 
 std::string PlatformLastError() { return std::strerror(errno); }

@@ -166,6 +166,9 @@ void PlatformForgetTemporary() { ::InterlockedExchangePointer(const_cast<HANDLE*
 // MoveFileExA with MOVEFILE_WRITE_THROUGH returns only once the rename is on disk.
 void PlatformSyncFolder(const char*) {}
 
+// Large pages need a privilege that ordinary users lack: the heap serves.
+std::span<std::uint8_t> PlatformReserveLargeMemory(std::size_t) { return {}; }
+
 std::string PlatformLastError() {
   const DWORD code = ::GetLastError();
   char text[512] = {};
