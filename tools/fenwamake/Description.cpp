@@ -106,18 +106,7 @@ class Reader {
       OptionalField(item, "trailer", where, route.trailer, Word);
       if (item.contains("station_count"))
         route.station_count = Word(item.at("station_count"), At(where, "station_count"));
-      if (item.contains("stops")) {
-        const json& stops = Array(item.at("stops"), At(where, "stops"));
-        for (std::size_t j = 0; j < stops.size(); ++j) {
-          const std::string stop_where = At(At(where, "stops"), j);
-          AllowOnly(stops[j], stop_where, {"station", "companion"});
-          if (!stops[j].contains("station")) Fail(stop_where, "needs a station");
-          StopSpec stop;
-          stop.station = stations_.NamedWord(stops[j].at("station"), At(stop_where, "station"));
-          OptionalField(stops[j], "companion", stop_where, stop.companion, Word);
-          route.stops.push_back(stop);
-        }
-      }
+      route.stops = Stops(item, where, stations_);
       spec_.routes.push_back(route);
     }
   }

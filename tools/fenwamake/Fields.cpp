@@ -70,4 +70,20 @@ std::uint16_t NameIndex::NamedWord(const json& value, const std::string& where) 
   return found->second;
 }
 
+std::vector<StopSpec> Stops(const json& route, const std::string& where, const NameIndex& stations) {
+  std::vector<StopSpec> stops;
+  if (!route.contains("stops")) return stops;
+  const json& list = Array(route.at("stops"), At(where, "stops"));
+  for (std::size_t j = 0; j < list.size(); ++j) {
+    const std::string stop_where = At(At(where, "stops"), j);
+    AllowOnly(list[j], stop_where, {"station", "companion"});
+    if (!list[j].contains("station")) Fail(stop_where, "needs a station");
+    StopSpec stop;
+    stop.station = stations.NamedWord(list[j].at("station"), At(stop_where, "station"));
+    OptionalField(list[j], "companion", stop_where, stop.companion, Word);
+    stops.push_back(stop);
+  }
+  return stops;
+}
+
 }  // namespace fields

@@ -67,4 +67,7 @@ struct NameIndex {
   std::uint16_t NamedWord(const json& value, const std::string& where) const;
 };
 
+// A route's "stops", if it has them: each a station (a name or a number) and a companion word.
+std::vector<StopSpec> Stops(const json& route, const std::string& where, const NameIndex& stations);
+
 }  // namespace fields

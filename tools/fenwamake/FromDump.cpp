@@ -147,18 +147,7 @@ class DumpReader {
     if (item.contains("byte"))
       route.byte = static_cast<std::uint8_t>(Integer(item.at("byte"), At(where, "byte"), 0, 0xFF));
     OptionalField(item, "trailer", where, route.trailer, Word);
-    if (item.contains("stops")) {
-      const json& stops = Array(item.at("stops"), At(where, "stops"));
-      for (std::size_t j = 0; j < stops.size(); ++j) {
-        const std::string stop_where = At(At(where, "stops"), j);
-        AllowOnly(stops[j], stop_where, {"station", "companion"});
-        if (!stops[j].contains("station")) Fail(stop_where, "needs a station");
-        StopSpec stop;
-        stop.station = station_names_.NamedWord(stops[j].at("station"), At(stop_where, "station"));
-        OptionalField(stops[j], "companion", stop_where, stop.companion, Word);
-        route.stops.push_back(stop);
-      }
-    }
+    route.stops = Stops(item, where, station_names_);
     file_.routes.push_back(route);
   }
 
