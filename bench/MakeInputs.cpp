@@ -12,7 +12,7 @@
 
 namespace {
 
-void Write(const std::filesystem::path& path, const NetworkSpec& network) {
+void Write(const std::filesystem::path& path, const NetworkDescription& network) {
   std::printf("%s: %zu bytes\n", path.string().c_str(), samples::WriteNetworkFile(path, network));
 }
 

@@ -2,7 +2,7 @@
 # The include graph points one way: a file includes only headers of its own
 # layer or of the layers below it. From the bottom:
 #   base/ (the failure road, bytes, cursor)  fileio/ text/  network/  pdb/
-#   driver/ tools/ (the programs)  tests/ bench/
+#   driver/ (the converter)  toolkit/ (the tools on bytes)  tools/ web/ (the programs)  tests/ bench/
 # Prints every include that points upwards and fails when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,8 +13,10 @@ rank() {
     fileio | text) echo 1 ;;
     network) echo 2 ;;
     pdb) echo 3 ;;
-    driver | tools) echo 4 ;;
-    tests | bench) echo 5 ;;
+    driver) echo 4 ;;
+    toolkit) echo 5 ;;
+    tools | web) echo 6 ;;
+    tests | bench) echo 7 ;;
     *) echo "" ;;
   esac
 }

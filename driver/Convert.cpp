@@ -24,10 +24,18 @@ namespace {
   throw failure;
 }
 
+// The trace line printed before each file is opened: "fn=", the name, "P".
+void PrintTraceLine(const char* name) {
+  std::fputs("fn=", stdout);
+  std::fputs(name, stdout);
+  std::fputs("P\n", stdout);
+}
+
 // Writes the image in place of fenwaimg.pdb. From its trace line on, a failure
 // is the output's, memory running out included.
 void WriteOutput(CurrentFile& file, const ByteWriter& image) {
   try {
+    PrintTraceLine(kOutputFileName);
     if (!file.OpenReplacement(kOutputFileName)) OpenFailure("cannot create", kOutputFileName, file);
     file.Write(image.Bytes().data(), static_cast<std::int32_t>(image.Size()));
     if (!file.CommitReplacement()) OpenFailure("cannot write", kOutputFileName, file);
@@ -37,14 +45,18 @@ void WriteOutput(CurrentFile& file, const ByteWriter& image) {
   }
 }
 
-// Loads the network and its graph from the open input, then closes it.
-void Load(CurrentFile& input, Network& network, Graph& graph) {
-  const NetworkInput bytes = NetworkInput::Read(input);
-  network = LoadBaseTables(bytes);
+}  // namespace
+
+void BuildImage(const NetworkInput& input, ByteWriter& image) {
+  Network network = LoadBaseTables(input);
   AssignCompanies(network);
-  graph = LoadGraph(bytes);
-  input.Close();
+  Graph graph = LoadGraph(input);
+  FinishGraph(graph);
+  EmptySpecialAndReserveNodes(graph);
+  WriteImage(network, graph, image::image_header::kVersionText, image);
 }
+
+namespace {
 
 // Ends a failed run: one line on standard error (composed without allocating:
 // memory may be what ran out), standard output flushed, exit status 9.
@@ -61,14 +73,14 @@ int Failed(const char* reason) {
 
 void ConvertFile(const char* path) {
   CurrentFile file;  // closed, and an unfinished output removed, whatever happens
-  if (!file.Open(path, "rb")) OpenFailure("cannot open", path, file);
-  Network network;
-  Graph graph;
-  Load(file, network, graph);
-  FinishGraph(graph);
-  EmptySpecialAndReserveNodes(graph);
+  PrintTraceLine(path);
+  if (!file.Open(path)) OpenFailure("cannot open", path, file);
   ByteWriter image;
-  WriteImage(network, graph, kImageVersion, image);
+  {
+    const NetworkInput input = NetworkInput::Read(file);
+    file.Close();
+    BuildImage(input, image);
+  }
   WriteOutput(file, image);
 }
 
@@ -88,4 +100,26 @@ int RunConverter(int argc, char** argv) {
   }
   std::fputs(kCompletionMessage, stdout);
   return 0;
+}
+
+Conversion ConvertInMemory(std::span<const std::uint8_t> input, const std::string& name) {
+  Conversion run;
+  run.console = "fn=" + name + "P\n";
+  try {
+    ByteWriter image;
+    BuildImage(NetworkInput::FromBytes(input), image);
+    run.image = image.ToVector();
+  } catch (const FatalErrorException& failure) {
+    run.error = failure.what();
+  } catch (const std::bad_alloc&) {
+    run.error = "out of memory";
+  }
+  if (!run.error.empty()) {
+    run.status = kExitFailure;
+    run.error = "fenwaimg: " + run.error;
+    if (run.error.back() != '\n') run.error += '\n';
+    return run;
+  }
+  run.console += std::string("fn=") + kOutputFileName + "P\n" + kCompletionMessage;
+  return run;
 }

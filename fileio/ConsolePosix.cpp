@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "fileio/Console.h"
+#include "fileio/ConsoleStreams.h"
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -8,18 +9,13 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 std::filesystem::path PathFromUtf8(const std::string& name) { return std::filesystem::path(name); }
 
-bool ReadStandardInput(std::string& bytes) {
-  char chunk[65536];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;) bytes.append(chunk, got);
-  return std::ferror(stdin) == 0;
+bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& error) {
+  return ReadStream(stdin, bytes, most, error);
 }
 
-void WriteStandardOutput(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
+bool WriteStandardOutput(const std::string& text, std::string& error) { return WriteStream(stdout, text, error); }
 
-void WriteStandardError(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
+bool WriteStandardError(const std::string& text) {
+  std::string ignored;
+  return WriteStream(stderr, text, ignored);
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "fileio/Console.h"
+#include "fileio/ConsoleStreams.h"
 
 namespace {
 
@@ -32,18 +33,17 @@ std::wstring WideFromUtf8(const std::string& text) {
 
 // A console window shows the text through WriteConsoleW; a file or a pipe gets
 // the UTF-8 bytes, with no CR added before the line feeds.
-void Write(FILE* stream, DWORD which, const std::string& text) {
+bool Write(FILE* stream, DWORD which, const std::string& text, std::string& error) {
   HANDLE handle = ::GetStdHandle(which);
   DWORD mode = 0;
   if (handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode)) {
     const std::wstring wide = WideFromUtf8(text);
     DWORD written = 0;
     if (wide.empty() || ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr))
-      return;
+      return true;
   }
   _setmode(_fileno(stream), _O_BINARY);
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+  return WriteStream(stream, text, error);
 }
 
 }  // namespace
@@ -60,13 +60,16 @@ std::vector<std::string> Utf8Arguments(int, char**) {
 
 std::filesystem::path PathFromUtf8(const std::string& name) { return std::filesystem::path(WideFromUtf8(name)); }
 
-bool ReadStandardInput(std::string& bytes) {
+bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& error) {
   _setmode(_fileno(stdin), _O_BINARY);  // no CR LF folding, no end at Ctrl-Z
-  char chunk[65536];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0;) bytes.append(chunk, got);
-  return std::ferror(stdin) == 0;
+  return ReadStream(stdin, bytes, most, error);
 }
 
-void WriteStandardOutput(const std::string& text) { Write(stdout, STD_OUTPUT_HANDLE, text); }
+bool WriteStandardOutput(const std::string& text, std::string& error) {
+  return Write(stdout, STD_OUTPUT_HANDLE, text, error);
+}
 
-void WriteStandardError(const std::string& text) { Write(stderr, STD_ERROR_HANDLE, text); }
+bool WriteStandardError(const std::string& text) {
+  std::string ignored;
+  return Write(stderr, STD_ERROR_HANDLE, text, ignored);
+}

@@ -58,6 +58,16 @@ void PlatformSyncFolder(const char* name);
 // none. It lives until the process ends.
 std::span<std::uint8_t> PlatformReserveLargeMemory(std::size_t size);
 
+// True when both names exist and are the same file (through links, or a
+// second name of it); false otherwise.
+bool PlatformSameFile(const char* a, const char* b);
+
+// From now on names are UTF-8 (the companion tools); until then they are in
+// the system's own encoding, as the converter has always taken them. Only
+// Windows makes a difference: its ANSI code page, or UTF-8 through the wide
+// calls.
+void PlatformUseUtf8Names();
+
 // The system's text for the last failure.
 std::string PlatformLastError();
 // Sets the process up for writing: a write past a size limit fails instead of

@@ -188,6 +188,16 @@ std::span<std::uint8_t> PlatformReserveLargeMemory(std::size_t size) {
   return {start, size};
 }
 
+bool PlatformSameFile(const char* a, const char* b) {
+  struct stat first {
+  }, second{};
+  return ::stat(a, &first) == 0 && ::stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+// POSIX names are bytes: UTF-8 ones pass as they are.
+void PlatformUseUtf8Names() {}
+
 std::string PlatformLastError() { return std::strerror(errno); }
 
 void PlatformPrepareProcess() {

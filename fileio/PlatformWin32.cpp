@@ -18,6 +18,27 @@ namespace {
 
 HANDLE AsHandle(PlatformHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// Names in UTF-8 (the companion tools) go through the wide calls; otherwise
+// (the converter) names are in the ANSI code page, as they always were.
+bool utf8_names = false;
+
+std::wstring Wide(const char* utf8) {
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
+  if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), size);
+  wide.pop_back();  // the terminating NUL
+  return wide;
+}
+
+HANDLE CreateByName(const char* name, DWORD access, DWORD share, DWORD creation, DWORD flags) {
+  return utf8_names ? ::CreateFileW(Wide(name).c_str(), access, share, nullptr, creation, flags, nullptr)
+                    : ::CreateFileA(name, access, share, nullptr, creation, flags, nullptr);
+}
+
+DWORD AttributesByName(const char* name) {
+  return utf8_names ? ::GetFileAttributesW(Wide(name).c_str()) : ::GetFileAttributesA(name);
+}
+
 // ReadFile and WriteFile take 32-bit counts; a larger request is served in part.
 DWORD ClampCount(std::size_t count) { return static_cast<DWORD>(std::min<std::size_t>(count, 0x7FFFFFFF)); }
 
@@ -31,7 +52,7 @@ PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposi
   if (disposition == Disposition::kCreateAlways) creation = CREATE_ALWAYS;
   if (disposition == Disposition::kOpenAlways) creation = OPEN_ALWAYS;
   if (disposition == Disposition::kCreateNew) creation = CREATE_NEW;
-  HANDLE handle = ::CreateFileA(name, desired, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateByName(name, desired, 0, creation, FILE_ATTRIBUTE_NORMAL);
   if (handle == INVALID_HANDLE_VALUE) return kInvalidHandle;
   // CreateFileA already refuses folders without FILE_FLAG_BACKUP_SEMANTICS; this
   // keeps the rule whatever the file system does.
@@ -75,7 +96,9 @@ bool PlatformClose(PlatformHandle handle) { return ::CloseHandle(AsHandle(handle
 // failure stands (a target another program holds open stays refused).
 bool PlatformReplace(const char* from, const char* to) {
   for (int attempt = 0;; ++attempt) {
-    if (::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) return true;
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if ((utf8_names ? ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags) : ::MoveFileExA(from, to, flags)) != 0)
+      return true;
     const DWORD error = ::GetLastError();
     if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) return false;
     ::Sleep(25);
@@ -83,12 +106,18 @@ bool PlatformReplace(const char* from, const char* to) {
   }
 }
 
-void PlatformRemove(const char* name) { ::DeleteFileA(name); }
+void PlatformRemove(const char* name) {
+  if (utf8_names) {
+    ::DeleteFileW(Wide(name).c_str());
+  } else {
+    ::DeleteFileA(name);
+  }
+}
 
 std::string PlatformReplacementTarget(const char* name) { return name; }
 
 bool PlatformMayReplace(const char* name) {
-  const DWORD attributes = ::GetFileAttributesA(name);
+  const DWORD attributes = AttributesByName(name);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
   ::SetLastError(ERROR_ACCESS_DENIED);
   return false;
@@ -98,7 +127,7 @@ namespace {
 
 // The temporary file an interruption removes, and the handle it is held by;
 // the handle is taken by whoever closes the file first.
-char removal_name[MAX_PATH + 64];
+wchar_t removal_name[MAX_PATH + 64];
 HANDLE volatile removal_handle = nullptr;
 
 // Ctrl+C, Ctrl+Break, a closed console, a logoff or a shutdown: the temporary
@@ -107,7 +136,7 @@ BOOL WINAPI RemoveOnInterrupt(DWORD) {
   HANDLE held = ::InterlockedExchangePointer(const_cast<HANDLE*>(&removal_handle), nullptr);
   if (held != nullptr) {
     ::CloseHandle(held);
-    ::DeleteFileA(removal_name);
+    ::DeleteFileW(removal_name);
   }
   return FALSE;
 }
@@ -135,12 +164,11 @@ constexpr DWORD kKeptAttributes =
 }  // namespace
 
 PlatformHandle PlatformCreateTemporary(const std::string& target, std::string& name) {
-  const DWORD old = ::GetFileAttributesA(target.c_str());
+  const DWORD old = AttributesByName(target.c_str());
   const bool keep = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     name = target + ".tmp-" + RandomSuffix();
-    const HANDLE handle =
-        ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateByName(name.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = ::GetLastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
@@ -151,10 +179,10 @@ PlatformHandle PlatformCreateTemporary(const std::string& target, std::string& n
       basic.FileAttributes = old & kKeptAttributes;
       ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
     }
-    if (name.size() < sizeof removal_name) {
-      std::strcpy(removal_name, name.c_str());
-      ::InterlockedExchangePointer(const_cast<HANDLE*>(&removal_handle), handle);
-    }
+    // The name the interruption removes it by, in the form that names it whatever the encoding.
+    const int length = utf8_names ? ::MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, removal_name, MAX_PATH + 64)
+                                  : ::MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, removal_name, MAX_PATH + 64);
+    if (length > 0) ::InterlockedExchangePointer(const_cast<HANDLE*>(&removal_handle), handle);
     return reinterpret_cast<PlatformHandle>(handle);
   }
   ::SetLastError(ERROR_FILE_EXISTS);
@@ -168,6 +196,23 @@ void PlatformSyncFolder(const char*) {}
 
 // Large pages need a privilege that ordinary users lack: the heap serves.
 std::span<std::uint8_t> PlatformReserveLargeMemory(std::size_t) { return {}; }
+
+bool PlatformSameFile(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const char* names[2] = {a, b};
+  for (int i = 0; i < 2; ++i) {
+    const HANDLE handle = CreateByName(names[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const BOOL known = ::GetFileInformationByHandle(handle, &info[i]);
+    ::CloseHandle(handle);
+    if (!known) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+void PlatformUseUtf8Names() { utf8_names = true; }
 
 std::string PlatformLastError() {
   const DWORD code = ::GetLastError();

@@ -8,11 +8,6 @@
 #include "base/Bytes.h"
 #include "base/Fatal.h"
 
-int CompareBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-  const int order = n == 0 ? 0 : std::memcmp(a, b, n);  // memcmp compares unsigned bytes
-  return (order > 0) - (order < 0);
-}
-
 namespace {
 
 // The first `length` bytes of a route's name, read in place in the pool: the

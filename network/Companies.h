@@ -22,6 +22,3 @@ void AssignCompanies(Network& network);
 // damaged: nothing is refused, and a name outside the string table counts as
 // an empty one.
 std::vector<std::uint16_t> CompanyNumbers(const Network& network);
-
-// Compares n bytes as unsigned bytes: 0 when equal, -1 or 1 by the first difference.
-int CompareBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n);

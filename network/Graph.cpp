@@ -10,9 +10,10 @@ std::uint16_t AddEdge(Graph& graph, std::uint16_t target, std::uint16_t value) {
   const std::size_t index = graph.edges.size();
   if (index >= static_cast<std::size_t>(graph.edge_capacity))
     DataError(kErrorInsufficientNodes, "more than " + std::to_string(graph.edge_capacity) + " edges");
-  if (index >= static_cast<std::size_t>(kMaxStoredEdges))
-    InputLimitError("more than " + std::to_string(kMaxStoredEdges) + " edges, the most an image record can hold");
-  graph.edges.push_back({static_cast<std::uint16_t>(target & kEdgeTargetMask), value});
+  if (index >= static_cast<std::size_t>(intermediate::kMaxStoredEdges))
+    InputLimitError("more than " + std::to_string(intermediate::kMaxStoredEdges) +
+                    " edges, the most an image record can hold");
+  graph.edges.push_back({static_cast<std::uint16_t>(target & intermediate::kEdgeTargetMask), value});
   return static_cast<std::uint16_t>(index);
 }
 
@@ -21,7 +22,7 @@ void FinishGraph(Graph& graph) {
     Node& node = graph.nodes[i];
     if (node.mark != kNoIndex && node.mark >= graph.value_entry_count) node.mark = kNoIndex;
   }
-  for (Edge& edge : graph.edges) edge.target &= kEdgeTargetMask;
+  for (Edge& edge : graph.edges) edge.target &= intermediate::kEdgeTargetMask;
   graph.active_node_count = graph.file_node_count;
 }
 

@@ -10,8 +10,6 @@
 #include "network/IntermediateFormat.h"
 #include "network/Network.h"
 
-inline constexpr std::uint16_t kEdgeTargetMask = 0x7FFF;  // bit 15 of a target is a search flag
-
 struct Node {
   std::uint16_t word_a = 0;
   std::uint16_t word_b = 0;
@@ -43,8 +41,8 @@ struct Graph {
 std::uint16_t AddEdge(Graph& graph, std::uint16_t target, std::uint16_t value);
 // How many more edges the table holds.
 inline std::size_t EdgeRoom(const Graph& graph) {
-  const auto most =
-      static_cast<std::size_t>(graph.edge_capacity < kMaxStoredEdges ? graph.edge_capacity : kMaxStoredEdges);
+  const auto most = static_cast<std::size_t>(
+      graph.edge_capacity < intermediate::kMaxStoredEdges ? graph.edge_capacity : intermediate::kMaxStoredEdges);
   return most > graph.edges.size() ? most - graph.edges.size() : 0;
 }
 

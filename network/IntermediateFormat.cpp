@@ -7,9 +7,13 @@
 #include "base/Bytes.h"
 #include "base/Fatal.h"
 
+namespace intermediate {
+
 namespace {
 
-std::int32_t SignedWord(const std::uint8_t* bytes) { return static_cast<std::int16_t>(ReadLE16(bytes)); }
+std::int32_t SignedWord(const std::uint8_t* record, const Field& field) {
+  return static_cast<std::int16_t>(Word(record, field));
+}
 
 void CheckCount(const char* what, std::int32_t count, std::int32_t most) {
   if (count < 0) InputLimitError(std::string("the ") + what + " " + std::to_string(count) + " is negative");
@@ -25,19 +29,21 @@ void CheckOffset(const char* what, std::uint32_t offset) {
 
 }  // namespace
 
-bool HasMagic(const std::uint8_t* header) { return std::memcmp(header, kMagic, sizeof kMagic) == 0; }
+bool HasMagic(const std::uint8_t* header) {
+  return std::memcmp(header + header::kMagic.offset, header::kMagicBytes, sizeof header::kMagicBytes) == 0;
+}
 
 FileHeader DecodeHeader(const std::uint8_t* header) {
   FileHeader fields;
-  fields.base_offset = ReadLE32(header + kHeaderBaseOffset);
-  fields.trailer_offset = ReadLE32(header + kHeaderTrailerOffset);
-  fields.rstat_capacity = SignedWord(header + kHeaderRStatCapacity);
-  fields.node_count = ReadLE16(header + kHeaderNodeCount);
-  fields.station_count = SignedWord(header + kHeaderStationCount);
-  fields.route_count = SignedWord(header + kHeaderRouteCount);
-  fields.string_count = SignedWord(header + kHeaderStringCount);
-  fields.pool_size = ReadLE16(header + kHeaderPoolSize);
-  fields.edge_capacity = SignedWord(header + kHeaderEdgeCapacity);
+  fields.base_offset = Long(header, header::kBaseOffset);
+  fields.trailer_offset = Long(header, header::kTrailerOffset);
+  fields.rstat_capacity = SignedWord(header, header::kRStatCapacity);
+  fields.node_count = Word(header, header::kNodeCount);
+  fields.station_count = SignedWord(header, header::kStationCount);
+  fields.route_count = SignedWord(header, header::kRouteCount);
+  fields.string_count = SignedWord(header, header::kStringCount);
+  fields.pool_size = Word(header, header::kPoolSize);
+  fields.edge_capacity = SignedWord(header, header::kEdgeCapacity);
   return fields;
 }
 
@@ -79,10 +85,29 @@ SectionWindows WindowsOf(const FileHeader& header) {
   const std::uint64_t stations = count(header.station_count);
   const std::uint64_t routes = count(header.route_count);
   SectionWindows windows;
-  windows.nodes = {kNodeSectionOffset, header.node_count * std::uint64_t{kNodeRecordSize} + edges * kEdgeEntrySize};
-  windows.base = {header.base_offset, stations * (kStationRecordSize + kSortRecordSize) + routes * kRouteRecordSize +
-                                          stops * kRouteStationEntrySize +
-                                          count(header.string_count) * kStringIndexEntrySize + header.pool_size};
+  windows.nodes = {kNodeSectionOffset, header.node_count * std::uint64_t{node::kSize} + edges * edge::kSize};
+  windows.base = {header.base_offset, stations * (station::kSize + sort::kSize) + routes * route::kSize +
+                                          stops * stop::kSize + count(header.string_count) * kStringIndexEntrySize +
+                                          header.pool_size};
   windows.trailer = {header.trailer_offset, routes * kTrailerWordSize};
   return windows;
 }
+
+std::vector<FileWindow> MergeWindows(const SectionWindows& sections, std::uint64_t gap) {
+  std::vector<FileWindow> windows = {sections.nodes, sections.base, sections.trailer};
+  std::sort(windows.begin(), windows.end(),
+            [](const FileWindow& a, const FileWindow& b) { return a.offset < b.offset; });
+  std::vector<FileWindow> merged;
+  for (const FileWindow& window : windows) {
+    if (window.length == 0) continue;
+    if (!merged.empty() && window.offset <= merged.back().offset + merged.back().length + gap) {
+      FileWindow& last = merged.back();
+      last.length = std::max(last.length, window.offset + window.length - last.offset);
+    } else {
+      merged.push_back(window);
+    }
+  }
+  return merged;
+}
+
+}  // namespace intermediate

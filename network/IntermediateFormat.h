@@ -1,5 +1,6 @@
 // The intermediate data file: the converter's only input. Every reader and
-// writer of the file takes its layout from here.
+// writer of the file (the loader, the tolerant reader, the builder) takes its
+// layout from here, and no offset of it is written anywhere else.
 //
 // All numbers are little-endian and read byte-wise, so nothing in the file is
 // assumed to be aligned. Strings are NUL-terminated Shift_JIS byte strings.
@@ -41,64 +42,103 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
-inline constexpr std::uint32_t kHeaderSize = 64;
-inline constexpr std::uint8_t kMagic[4] = {'A', 'D', '4', 0x1A};
+#include "base/Bytes.h"
 
-// Header fields.
-inline constexpr std::uint32_t kHeaderMagic = 0;
-inline constexpr std::uint32_t kHeaderBaseOffset = 4;
-inline constexpr std::uint32_t kHeaderTrailerOffset = 8;
-inline constexpr std::uint32_t kHeaderUnusedMiddle = 12;
-inline constexpr std::uint32_t kHeaderUnusedMiddleSize = 34;
-inline constexpr std::uint32_t kHeaderRStatCapacity = 46;
-inline constexpr std::uint32_t kHeaderNodeCount = 48;
-inline constexpr std::uint32_t kHeaderStationCount = 50;
-inline constexpr std::uint32_t kHeaderRouteCount = 52;
-inline constexpr std::uint32_t kHeaderStringCount = 54;
-inline constexpr std::uint32_t kHeaderPoolSize = 56;
-inline constexpr std::uint32_t kHeaderEdgeCapacity = 58;
-inline constexpr std::uint32_t kHeaderUnusedTail = 60;
-inline constexpr std::uint32_t kHeaderUnusedTailSize = 4;
+namespace intermediate {
 
-// Node record and edge entry.
-inline constexpr std::uint32_t kNodeSectionOffset = kHeaderSize;
-inline constexpr std::uint32_t kNodeRecordSize = 6;
-inline constexpr std::uint32_t kNodeRecordWordA = 0;
-inline constexpr std::uint32_t kNodeRecordWordB = 2;
-inline constexpr std::uint32_t kNodeRecordEdgeCount = 4;
-inline constexpr std::uint32_t kEdgeEntrySize = 4;
-inline constexpr std::uint32_t kEdgeEntryTarget = 0;
-inline constexpr std::uint32_t kEdgeEntryValue = 2;
+// A field of a record: its name (as the tools' JSON calls it), where it starts
+// in the record and how many bytes it takes.
+struct Field {
+  const char* name;
+  std::uint32_t offset;
+  std::uint32_t width;
+};
 
-// Station and sort records.
-inline constexpr std::uint32_t kStationRecordSize = 6;
-inline constexpr std::uint32_t kStationRecordWordA = 0;
-inline constexpr std::uint32_t kStationRecordWordB = 2;
-inline constexpr std::uint32_t kStationRecordSpare = 4;
-inline constexpr std::uint32_t kSortRecordSize = 4;
-inline constexpr std::uint32_t kSortRecordSort = 0;
-inline constexpr std::uint32_t kSortRecordKanaSort = 2;
+inline std::uint16_t Word(const std::uint8_t* record, const Field& field) { return ReadLE16(record + field.offset); }
+inline std::uint32_t Long(const std::uint8_t* record, const Field& field) { return ReadLE32(record + field.offset); }
+inline std::uint8_t Byte(const std::uint8_t* record, const Field& field) { return record[field.offset]; }
+inline void PutWord(std::uint8_t* record, const Field& field, std::uint16_t value) {
+  StoreLE16(record + field.offset, value);
+}
+inline void PutLong(std::uint8_t* record, const Field& field, std::uint32_t value) {
+  StoreLE32(record + field.offset, value);
+}
+inline void PutByte(std::uint8_t* record, const Field& field, std::uint8_t value) { record[field.offset] = value; }
 
-// Route record and route-station entry.
-inline constexpr std::uint32_t kRouteRecordSize = 10;
-inline constexpr std::uint32_t kRouteRecordName = 0;
-inline constexpr std::uint32_t kRouteRecordSpare = 2;
-inline constexpr std::uint32_t kRouteRecordStationCount = 4;
-inline constexpr std::uint32_t kRouteRecordWord = 6;
-inline constexpr std::uint32_t kRouteRecordByte = 8;
-inline constexpr std::uint32_t kRouteRecordCompanyLength = 9;
-inline constexpr std::uint32_t kRouteStationEntrySize = 4;
-inline constexpr std::uint32_t kRouteStationEntryStation = 0;
-inline constexpr std::uint32_t kRouteStationEntryCompanion = 2;
+namespace header {
+inline constexpr std::uint32_t kSize = 64;
+inline constexpr Field kMagic{"magic", 0, 4};
+inline constexpr Field kBaseOffset{"base_offset", 4, 4};
+inline constexpr Field kTrailerOffset{"trailer_offset", 8, 4};
+inline constexpr Field kUnusedMiddle{"unused_middle", 12, 34};
+inline constexpr Field kRStatCapacity{"rstat_capacity", 46, 2};
+inline constexpr Field kNodeCount{"node_count", 48, 2};
+inline constexpr Field kStationCount{"station_count", 50, 2};
+inline constexpr Field kRouteCount{"route_count", 52, 2};
+inline constexpr Field kStringCount{"string_count", 54, 2};
+inline constexpr Field kPoolSize{"pool_size", 56, 2};
+inline constexpr Field kEdgeCapacity{"edge_capacity", 58, 2};
+inline constexpr Field kUnusedTail{"unused_tail", 60, 4};
+inline constexpr Field kFields[] = {kMagic,         kBaseOffset, kTrailerOffset, kUnusedMiddle,
+                                    kRStatCapacity, kNodeCount,  kStationCount,  kRouteCount,
+                                    kStringCount,   kPoolSize,   kEdgeCapacity,  kUnusedTail};
+inline constexpr std::uint8_t kMagicBytes[4] = {'A', 'D', '4', 0x1A};
+}  // namespace header
 
-// String index entry and trailer word.
+// The node section starts right behind the header.
+inline constexpr std::uint32_t kNodeSectionOffset = header::kSize;
+
+namespace node {
+inline constexpr std::uint32_t kSize = 6;
+inline constexpr Field kWordA{"word_a", 0, 2};
+inline constexpr Field kWordB{"word_b", 2, 2};
+inline constexpr Field kEdgeCount{"edge_count", 4, 2};
+}  // namespace node
+
+namespace edge {
+inline constexpr std::uint32_t kSize = 4;
+inline constexpr Field kTarget{"target", 0, 2};
+inline constexpr Field kValue{"value", 2, 2};
+}  // namespace edge
+
+namespace station {
+inline constexpr std::uint32_t kSize = 6;
+inline constexpr Field kWordA{"word_a", 0, 2};
+inline constexpr Field kWordB{"word_b", 2, 2};
+inline constexpr Field kSpare{"spare", 4, 2};  // not interpreted
+}  // namespace station
+
+namespace sort {
+inline constexpr std::uint32_t kSize = 4;
+inline constexpr Field kSort{"sort", 0, 2};
+inline constexpr Field kKanaSort{"kana_sort", 2, 2};
+}  // namespace sort
+
+namespace route {
+inline constexpr std::uint32_t kSize = 10;
+inline constexpr Field kNameIndex{"name_index", 0, 2};
+inline constexpr Field kSpare{"spare", 2, 2};  // not interpreted
+inline constexpr Field kStationCount{"station_count", 4, 2};
+inline constexpr Field kWord{"word", 6, 2};
+inline constexpr Field kByte{"byte", 8, 1};
+inline constexpr Field kCompanyLength{"company_length", 9, 1};
+}  // namespace route
+
+namespace stop {
+inline constexpr std::uint32_t kSize = 4;
+inline constexpr Field kStation{"station", 0, 2};
+inline constexpr Field kCompanion{"companion", 2, 2};
+}  // namespace stop
+
 inline constexpr std::uint32_t kStringIndexEntrySize = 2;
 inline constexpr std::uint32_t kTrailerWordSize = 2;
 
 inline constexpr std::int32_t kDefaultEdgeCapacity = 10000;
 inline constexpr std::uint16_t kReserveNodes = 20;
+inline constexpr std::uint16_t kEdgeTargetMask = 0x7FFF;  // bit 15 of a target is a search flag
 
 // The largest tables whose image records stay below 65536 bytes.
 inline constexpr std::int32_t kMaxStations = 16383;       // 4-byte station entries
@@ -156,3 +196,9 @@ struct SectionWindows {
   FileWindow trailer;
 };
 SectionWindows WindowsOf(const FileHeader& header);
+
+// The windows in file order, those that overlap or lie within `gap` bytes of
+// each other merged into one, so that each is read with one call.
+std::vector<FileWindow> MergeWindows(const SectionWindows& sections, std::uint64_t gap);
+
+}  // namespace intermediate

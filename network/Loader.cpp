@@ -5,6 +5,8 @@
 
 #include "base/Fatal.h"
 
+using namespace intermediate;
+
 const char* ReadSiteDescription(int site) {
   switch (site) {
     case kSiteHeader: return "the 64-byte header";
@@ -39,52 +41,63 @@ const std::uint8_t* Need(ByteCursor& cursor, std::uint64_t count, std::uint64_t 
   return bytes;
 }
 
-// The windows in file order, those that overlap or lie close together merged into one.
-std::vector<FileWindow> MergeWindows(const SectionWindows& sections) {
-  std::vector<FileWindow> windows = {sections.nodes, sections.base, sections.trailer};
-  std::sort(windows.begin(), windows.end(),
-            [](const FileWindow& a, const FileWindow& b) { return a.offset < b.offset; });
-  std::vector<FileWindow> merged;
-  for (const FileWindow& window : windows) {
-    if (window.length == 0) continue;
-    if (!merged.empty() && window.offset <= merged.back().offset + merged.back().length + kMergeGap) {
-      FileWindow& last = merged.back();
-      last.length = std::max(last.length, window.offset + window.length - last.offset);
-    } else {
-      merged.push_back(window);
-    }
-  }
-  return merged;
-}
-
 }  // namespace
 
 NetworkInput::Region NetworkInput::ReadRegion(CurrentFile& file, std::uint64_t offset, std::uint64_t length) {
-  Region region{offset, std::unique_ptr<std::uint8_t[]>(new std::uint8_t[length]), 0};
-  if (file.Seek(static_cast<std::int32_t>(offset), kSeekFromStart) >= 0)
-    region.size =
-        static_cast<std::size_t>(std::max(file.ReadDirect(region.bytes.get(), static_cast<std::int32_t>(length)), 0));
+  Region region{offset, std::unique_ptr<std::uint8_t[]>(new std::uint8_t[length]), {}};
+  std::size_t size = 0;
+  if (file.Seek(static_cast<std::int32_t>(offset)) >= 0)
+    size = static_cast<std::size_t>(std::max(file.Read(region.owned.get(), static_cast<std::int32_t>(length)), 0));
   if (file.ReadFailed()) FatalError("cannot read " + file.Name() + ": " + file.Error());
+  region.bytes = {region.owned.get(), size};
   return region;
+}
+
+void NetworkInput::TakeHeader(std::span<const std::uint8_t> header) {
+  if (header.size() < header::kSize) ShortRead(kSiteHeader, 0);
+  if (!HasMagic(header.data())) DataError(kErrorObsoleteData);
+  header_ = DecodeHeader(header.data());
+  CheckHeaderLimits(header_);
+  windows_ = WindowsOf(header_);
 }
 
 NetworkInput NetworkInput::Read(CurrentFile& file) {
   NetworkInput input;
-  const Region header = ReadRegion(file, 0, kHeaderSize);
-  if (header.size < kHeaderSize) ShortRead(kSiteHeader, 0);
-  if (!HasMagic(header.bytes.get())) DataError(kErrorObsoleteData);
-  input.header_ = DecodeHeader(header.bytes.get());
-  CheckHeaderLimits(input.header_);
-  input.windows_ = WindowsOf(input.header_);
-  for (const FileWindow& window : MergeWindows(input.windows_))
+  const Region header = ReadRegion(file, 0, header::kSize);
+  input.TakeHeader(header.bytes);
+  for (const FileWindow& window : MergeWindows(input.windows_, kMergeGap))
     input.regions_.push_back(ReadRegion(file, window.offset, window.length));
+  return input;
+}
+
+NetworkInput NetworkInput::Read(ByteSource& source) {
+  NetworkInput input;
+  const auto read = [&source](std::uint64_t offset, std::uint64_t length) {
+    Region region{offset, nullptr, {}};
+    std::vector<std::uint8_t> bytes = source.Read(offset, length);
+    region.owned.reset(new std::uint8_t[bytes.size() + 1]);
+    std::copy(bytes.begin(), bytes.end(), region.owned.get());
+    region.bytes = {region.owned.get(), bytes.size()};
+    return region;
+  };
+  const Region header = read(0, header::kSize);
+  input.TakeHeader(header.bytes);
+  for (const FileWindow& window : MergeWindows(input.windows_, kMergeGap))
+    input.regions_.push_back(read(window.offset, window.length));
+  return input;
+}
+
+NetworkInput NetworkInput::FromBytes(std::span<const std::uint8_t> file) {
+  NetworkInput input;
+  input.TakeHeader(file.first(std::min<std::size_t>(file.size(), header::kSize)));
+  input.regions_.push_back(Region{0, nullptr, file});
   return input;
 }
 
 ByteCursor NetworkInput::Section(const FileWindow& window) const {
   for (const Region& region : regions_) {
-    if (window.offset >= region.offset && window.offset <= region.offset + region.size)
-      return ByteCursor({region.bytes.get(), region.size}, region.offset).Slice(window.offset, window.length);
+    if (window.offset >= region.offset && window.offset <= region.offset + region.bytes.size())
+      return ByteCursor(region.bytes, region.offset).Slice(window.offset, window.length);
   }
   return ByteCursor({}, window.offset);  // nothing of it was read: the file ends before it
 }
@@ -93,17 +106,17 @@ namespace {
 
 void LoadStations(ByteCursor& cursor, Network& network) {
   const std::size_t count = network.stations.size();
-  const std::uint8_t* record = Need(cursor, count * kStationRecordSize, kStationRecordSize, kSiteStation);
+  const std::uint8_t* record = Need(cursor, count * station::kSize, station::kSize, kSiteStation);
   for (Station& station : network.stations) {
-    station.word_a = ReadLE16(record + kStationRecordWordA);
-    station.word_b = ReadLE16(record + kStationRecordWordB);
-    record += kStationRecordSize;
+    station.word_a = Word(record, station::kWordA);
+    station.word_b = Word(record, station::kWordB);
+    record += station::kSize;
   }
-  record = Need(cursor, count * kSortRecordSize, kSortRecordSize, kSiteSort);
+  record = Need(cursor, count * sort::kSize, sort::kSize, kSiteSort);
   for (Station& station : network.stations) {
-    station.sort = ReadLE16(record + kSortRecordSort);
-    station.kana_sort = ReadLE16(record + kSortRecordKanaSort);
-    record += kSortRecordSize;
+    station.sort = Word(record, sort::kSort);
+    station.kana_sort = Word(record, sort::kKanaSort);
+    record += sort::kSize;
   }
 }
 
@@ -123,23 +136,22 @@ void LoadRoutes(ByteCursor& cursor, Network& network) {
   std::int32_t slot = 0;
   for (std::size_t r = 0; r < network.routes.size(); ++r) {
     Route& route = network.routes[r];
-    const std::uint8_t* record = Need(cursor, kRouteRecordSize, kRouteRecordSize, kSiteRoute);
-    route.name = ReadLE16(record + kRouteRecordName);
-    route.station_count = ReadLE16(record + kRouteRecordStationCount);
-    route.word = ReadLE16(record + kRouteRecordWord);
-    route.byte = record[kRouteRecordByte];
-    route.company_length = record[kRouteRecordCompanyLength];
+    const std::uint8_t* record = Need(cursor, route::kSize, route::kSize, kSiteRoute);
+    route.name = Word(record, route::kNameIndex);
+    route.station_count = Word(record, route::kStationCount);
+    route.word = Word(record, route::kWord);
+    route.byte = Byte(record, route::kByte);
+    route.company_length = Byte(record, route::kCompanyLength);
     route.company = kNoIndex;
     CheckRouteBlock(r, slot, route.station_count, slots);
     route.first_slot = static_cast<std::uint16_t>(slot);
     std::uint16_t* stations = network.route_stations.data() + slot;
     std::uint16_t* companions = stations + route.station_count;
-    const std::uint8_t* entry =
-        Need(cursor, route.station_count * kRouteStationEntrySize, kRouteStationEntrySize, kSiteRouteStation);
+    const std::uint8_t* entry = Need(cursor, route.station_count * stop::kSize, stop::kSize, kSiteRouteStation);
     for (std::uint16_t j = 0; j < route.station_count; ++j) {
-      stations[j] = ReadLE16(entry + kRouteStationEntryStation);
-      companions[j] = ReadLE16(entry + kRouteStationEntryCompanion);
-      entry += kRouteStationEntrySize;
+      stations[j] = Word(entry, stop::kStation);
+      companions[j] = Word(entry, stop::kCompanion);
+      entry += stop::kSize;
     }
     slot += 2 * route.station_count;
   }
@@ -170,16 +182,16 @@ void LoadTrailerWords(ByteCursor cursor, Network& network) {
 // Node i's E edges, stored in file order. Edges are taken one at a time, so a
 // full edge table is reported before a file that ends further on.
 void LoadEdges(ByteCursor& cursor, Graph& graph, Node& node) {
-  const std::uint64_t whole = std::min<std::uint64_t>(node.edge_count, cursor.Remaining() / kEdgeEntrySize);
-  const std::uint8_t* entry = cursor.Take(whole * kEdgeEntrySize);
+  const std::uint64_t whole = std::min<std::uint64_t>(node.edge_count, cursor.Remaining() / edge::kSize);
+  const std::uint8_t* entry = cursor.Take(whole * edge::kSize);
   const std::size_t first = graph.edges.size();
   const std::size_t fit = std::min<std::size_t>(whole, EdgeRoom(graph));
   for (std::size_t j = 0; j < fit; ++j) {
-    graph.edges.push_back({static_cast<std::uint16_t>(ReadLE16(entry + kEdgeEntryTarget) & kEdgeTargetMask),
-                           ReadLE16(entry + kEdgeEntryValue)});
-    entry += kEdgeEntrySize;
+    graph.edges.push_back(
+        {static_cast<std::uint16_t>(Word(entry, edge::kTarget) & kEdgeTargetMask), Word(entry, edge::kValue)});
+    entry += edge::kSize;
   }
-  if (fit < whole) AddEdge(graph, ReadLE16(entry + kEdgeEntryTarget), ReadLE16(entry + kEdgeEntryValue));  // refused
+  if (fit < whole) AddEdge(graph, Word(entry, edge::kTarget), Word(entry, edge::kValue));  // refused
   if (whole < node.edge_count) ShortRead(kSiteEdge, cursor.Offset());
   if (node.edge_count > 0) node.first_edge = static_cast<std::uint16_t>(first);
 }
@@ -214,11 +226,11 @@ Graph LoadGraph(const NetworkInput& input) {
   graph.edges.reserve(static_cast<std::size_t>(std::min(graph.edge_capacity, kMaxStoredEdges)));
   ByteCursor cursor = input.NodeSection();
   for (std::size_t i = 0; i < header.node_count; ++i) {
-    const std::uint8_t* record = Need(cursor, kNodeRecordSize, kNodeRecordSize, kSiteNode);
+    const std::uint8_t* record = Need(cursor, node::kSize, node::kSize, kSiteNode);
     Node node;
-    node.word_a = ReadLE16(record + kNodeRecordWordA);
-    node.word_b = ReadLE16(record + kNodeRecordWordB);
-    node.edge_count = ReadLE16(record + kNodeRecordEdgeCount);
+    node.word_a = Word(record, node::kWordA);
+    node.word_b = Word(record, node::kWordB);
+    node.edge_count = Word(record, node::kEdgeCount);
     LoadEdges(cursor, graph, node);
     graph.nodes.push_back(node);
   }

@@ -9,9 +9,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "base/ByteCursor.h"
+#include "base/ByteSource.h"
 #include "fileio/CurrentFile.h"
 #include "network/Graph.h"
 #include "network/IntermediateFormat.h"
@@ -41,8 +43,12 @@ class NetworkInput {
   // Reads the header of the open file and refuses a header that is short, has
   // no magic or asks for too much; then reads the sections the header names.
   static NetworkInput Read(CurrentFile& file);
+  // The same, of a file's bytes held in memory (which must outlive the input).
+  static NetworkInput FromBytes(std::span<const std::uint8_t> file);
+  // The same, from a source of the file's bytes (a failed read is a fatal error).
+  static NetworkInput Read(ByteSource& source);
 
-  const FileHeader& Header() const { return header_; }
+  const intermediate::FileHeader& Header() const { return header_; }
   ByteCursor NodeSection() const { return Section(windows_.nodes); }
   ByteCursor BaseSection() const { return Section(windows_.base); }
   ByteCursor TrailerSection() const { return Section(windows_.trailer); }
@@ -51,16 +57,18 @@ class NetworkInput {
   // Bytes read from the file: as many as it has from `offset` on, up to what was asked.
   struct Region {
     std::uint64_t offset = 0;
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::size_t size = 0;
+    std::unique_ptr<std::uint8_t[]> owned;  // empty when the bytes are the caller's
+    std::span<const std::uint8_t> bytes;
   };
 
   // Reads up to `length` bytes at `offset` of the file; fewer at its end.
   static Region ReadRegion(CurrentFile& file, std::uint64_t offset, std::uint64_t length);
-  ByteCursor Section(const FileWindow& window) const;
+  // Checks the 64 header bytes (fewer when the file is shorter) and works out the windows.
+  void TakeHeader(std::span<const std::uint8_t> header);
+  ByteCursor Section(const intermediate::FileWindow& window) const;
 
-  FileHeader header_;
-  SectionWindows windows_;
+  intermediate::FileHeader header_;
+  intermediate::SectionWindows windows_;
   std::vector<Region> regions_;
 };
 

@@ -7,6 +7,8 @@
 #include "base/ByteWriter.h"
 #include "network/IntermediateFormat.h"
 
+using namespace intermediate;
+
 namespace {
 
 std::uint16_t Count16(std::size_t count, const char* what) {
@@ -14,77 +16,77 @@ std::uint16_t Count16(std::size_t count, const char* what) {
   return static_cast<std::uint16_t>(count);
 }
 
-void WriteNodeSection(const NetworkSpec& network, ByteWriter& out) {
-  for (const NodeSpec& node : network.nodes) {
-    std::uint8_t* record = out.Extend(kNodeRecordSize);
-    StoreLE16(record + kNodeRecordWordA, node.word_a);
-    StoreLE16(record + kNodeRecordWordB, node.word_b);
-    StoreLE16(record + kNodeRecordEdgeCount, node.edge_count.value_or(Count16(node.edges.size(), "edges")));
-    for (const EdgeSpec& edge : node.edges) {
-      std::uint8_t* entry = out.Extend(kEdgeEntrySize);
-      StoreLE16(entry + kEdgeEntryTarget, edge.target);
-      StoreLE16(entry + kEdgeEntryValue, edge.value);
+void WriteNodeSection(const NetworkDescription& network, ByteWriter& out) {
+  for (const NodeDescription& node : network.nodes) {
+    std::uint8_t* record = out.Extend(node::kSize);
+    PutWord(record, node::kWordA, node.word_a);
+    PutWord(record, node::kWordB, node.word_b);
+    PutWord(record, node::kEdgeCount, node.edge_count.value_or(Count16(node.edges.size(), "edges")));
+    for (const EdgeDescription& edge : node.edges) {
+      std::uint8_t* entry = out.Extend(edge::kSize);
+      PutWord(entry, edge::kTarget, edge.target);
+      PutWord(entry, edge::kValue, edge.value);
     }
   }
 }
 
-void WriteRoute(const RouteSpec& route, ByteWriter& out) {
-  std::uint8_t* record = out.Extend(kRouteRecordSize);
-  StoreLE16(record + kRouteRecordName, route.name_index);
-  StoreLE16(record + kRouteRecordSpare, route.spare);
-  StoreLE16(record + kRouteRecordStationCount, route.station_count.value_or(Count16(route.stops.size(), "stops")));
-  StoreLE16(record + kRouteRecordWord, route.word);
-  record[kRouteRecordByte] = route.byte;
-  record[kRouteRecordCompanyLength] = route.company_length;
-  for (const StopSpec& stop : route.stops) {
-    std::uint8_t* entry = out.Extend(kRouteStationEntrySize);
-    StoreLE16(entry + kRouteStationEntryStation, stop.station);
-    StoreLE16(entry + kRouteStationEntryCompanion, stop.companion);
+void WriteRoute(const RouteDescription& route, ByteWriter& out) {
+  std::uint8_t* record = out.Extend(route::kSize);
+  PutWord(record, route::kNameIndex, route.name_index);
+  PutWord(record, route::kSpare, route.spare);
+  PutWord(record, route::kStationCount, route.station_count.value_or(Count16(route.stops.size(), "stops")));
+  PutWord(record, route::kWord, route.word);
+  PutByte(record, route::kByte, route.byte);
+  PutByte(record, route::kCompanyLength, route.company_length);
+  for (const StopDescription& stop : route.stops) {
+    std::uint8_t* entry = out.Extend(stop::kSize);
+    PutWord(entry, stop::kStation, stop.station);
+    PutWord(entry, stop::kCompanion, stop.companion);
   }
 }
 
-void WriteBaseSection(const NetworkSpec& network, const StringTableBytes& strings, ByteWriter& out) {
-  for (const StationSpec& station : network.stations) {
-    std::uint8_t* record = out.Extend(kStationRecordSize);
-    StoreLE16(record + kStationRecordWordA, station.word_a);
-    StoreLE16(record + kStationRecordWordB, station.word_b);
-    StoreLE16(record + kStationRecordSpare, station.spare);
+void WriteBaseSection(const NetworkDescription& network, const StringTableBytes& strings, ByteWriter& out) {
+  for (const StationDescription& station : network.stations) {
+    std::uint8_t* record = out.Extend(station::kSize);
+    PutWord(record, station::kWordA, station.word_a);
+    PutWord(record, station::kWordB, station.word_b);
+    PutWord(record, station::kSpare, station.spare);
   }
-  for (const StationSpec& station : network.stations) {
-    std::uint8_t* record = out.Extend(kSortRecordSize);
-    StoreLE16(record + kSortRecordSort, station.sort);
-    StoreLE16(record + kSortRecordKanaSort, station.kana_sort);
+  for (const StationDescription& station : network.stations) {
+    std::uint8_t* record = out.Extend(sort::kSize);
+    PutWord(record, sort::kSort, station.sort);
+    PutWord(record, sort::kKanaSort, station.kana_sort);
   }
-  for (const RouteSpec& route : network.routes) WriteRoute(route, out);
+  for (const RouteDescription& route : network.routes) WriteRoute(route, out);
   for (std::uint16_t offset : strings.index) out.LE16(offset);
   out.Append(strings.pool);
 }
 
-void WriteTrailerSection(const NetworkSpec& network, ByteWriter& out) {
-  for (const RouteSpec& route : network.routes) out.LE16(route.trailer);
+void WriteTrailerSection(const NetworkDescription& network, ByteWriter& out) {
+  for (const RouteDescription& route : network.routes) out.LE16(route.trailer);
 }
 
-void WriteHeader(const NetworkSpec& network, const StringTableBytes& strings, std::uint32_t base, std::uint32_t trailer,
-                 ByteWriter& out) {
-  const HeaderSpec& h = network.header;
-  std::uint8_t* header = out.Extend(kHeaderSize);
-  std::copy(h.magic.begin(), h.magic.end(), header + kHeaderMagic);
-  StoreLE32(header + kHeaderBaseOffset, h.base_offset.value_or(base));
-  StoreLE32(header + kHeaderTrailerOffset, h.trailer_offset.value_or(trailer));
-  std::copy(h.unused_middle.begin(), h.unused_middle.end(), header + kHeaderUnusedMiddle);
-  StoreLE16(header + kHeaderRStatCapacity, h.rstat_capacity);
-  StoreLE16(header + kHeaderNodeCount, h.node_count.value_or(Count16(network.nodes.size(), "nodes")));
-  StoreLE16(header + kHeaderStationCount, h.station_count.value_or(Count16(network.stations.size(), "stations")));
-  StoreLE16(header + kHeaderRouteCount, h.route_count.value_or(Count16(network.routes.size(), "routes")));
-  StoreLE16(header + kHeaderStringCount, h.string_count.value_or(Count16(strings.index.size(), "strings")));
-  StoreLE16(header + kHeaderPoolSize, h.pool_size.value_or(Count16(strings.pool.size(), "pool bytes")));
-  StoreLE16(header + kHeaderEdgeCapacity, h.edge_capacity);
-  std::copy(h.unused_tail.begin(), h.unused_tail.end(), header + kHeaderUnusedTail);
+void WriteHeader(const NetworkDescription& network, const StringTableBytes& strings, std::uint32_t base,
+                 std::uint32_t trailer, ByteWriter& out) {
+  const HeaderDescription& h = network.header;
+  std::uint8_t* header = out.Extend(header::kSize);
+  std::copy(h.magic.begin(), h.magic.end(), header + header::kMagic.offset);
+  PutLong(header, header::kBaseOffset, h.base_offset.value_or(base));
+  PutLong(header, header::kTrailerOffset, h.trailer_offset.value_or(trailer));
+  std::copy(h.unused_middle.begin(), h.unused_middle.end(), header + header::kUnusedMiddle.offset);
+  PutWord(header, header::kRStatCapacity, h.rstat_capacity);
+  PutWord(header, header::kNodeCount, h.node_count.value_or(Count16(network.nodes.size(), "nodes")));
+  PutWord(header, header::kStationCount, h.station_count.value_or(Count16(network.stations.size(), "stations")));
+  PutWord(header, header::kRouteCount, h.route_count.value_or(Count16(network.routes.size(), "routes")));
+  PutWord(header, header::kStringCount, h.string_count.value_or(Count16(strings.index.size(), "strings")));
+  PutWord(header, header::kPoolSize, h.pool_size.value_or(Count16(strings.pool.size(), "pool bytes")));
+  PutWord(header, header::kEdgeCapacity, h.edge_capacity);
+  std::copy(h.unused_tail.begin(), h.unused_tail.end(), header + header::kUnusedTail.offset);
 }
 
 }  // namespace
 
-StringTableBytes LayOutStrings(const NetworkSpec& network) {
+StringTableBytes LayOutStrings(const NetworkDescription& network) {
   StringTableBytes table;
   for (const std::string& text : network.strings) {
     table.index.push_back(Count16(table.pool.size(), "pool bytes before a string"));
@@ -110,7 +112,7 @@ bool Fits(const SectionPlacement& at, std::uint64_t after_nodes, std::uint64_t b
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& network) {
+std::vector<std::uint8_t> BuildNetworkFile(const NetworkDescription& network) {
   const StringTableBytes strings = LayOutStrings(network);
   ByteWriter nodes, base, trailer;
   WriteNodeSection(network, nodes);

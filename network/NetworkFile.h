@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-struct StationSpec {
+#include "network/IntermediateFormat.h"
+
+struct StationDescription {
   std::uint16_t word_a = 0;
   std::uint16_t word_b = 0;
   std::uint16_t spare = 0;  // the two bytes the converter does not read
@@ -21,36 +23,36 @@ struct StationSpec {
   std::uint16_t kana_sort = 0;
 };
 
-struct StopSpec {
+struct StopDescription {
   std::uint16_t station = 0;
   std::uint16_t companion = 0;
 };
 
-struct RouteSpec {
+struct RouteDescription {
   std::uint16_t name_index = 0;
   std::uint16_t spare = 0;
   std::uint16_t word = 0;
   std::uint8_t byte = 0;
   std::uint8_t company_length = 0;
-  std::vector<StopSpec> stops;
+  std::vector<StopDescription> stops;
   std::uint16_t trailer = 0;
   std::optional<std::uint16_t> station_count;  // default: stops.size()
 };
 
-struct EdgeSpec {
+struct EdgeDescription {
   std::uint16_t target = 0;
   std::uint16_t value = 0;
 };
 
-struct NodeSpec {
+struct NodeDescription {
   std::uint16_t word_a = 0;
   std::uint16_t word_b = 0;
-  std::vector<EdgeSpec> edges;
+  std::vector<EdgeDescription> edges;
   std::optional<std::uint16_t> edge_count;  // default: edges.size()
 };
 
 // Header fields; an unset count or offset follows from the description.
-struct HeaderSpec {
+struct HeaderDescription {
   std::array<std::uint8_t, 4> magic = {'A', 'D', '4', 0x1A};
   std::optional<std::uint32_t> base_offset;
   std::optional<std::uint32_t> trailer_offset;
@@ -60,9 +62,9 @@ struct HeaderSpec {
   std::optional<std::uint16_t> route_count;
   std::optional<std::uint16_t> string_count;
   std::optional<std::uint16_t> pool_size;
-  std::uint16_t edge_capacity = 0;               // 0: 10000
-  std::array<std::uint8_t, 34> unused_middle{};  // bytes 12 to 45
-  std::array<std::uint8_t, 4> unused_tail{};     // bytes 60 to 63
+  std::uint16_t edge_capacity = 0;                                                      // 0: 10000
+  std::array<std::uint8_t, intermediate::header::kUnusedMiddle.width> unused_middle{};  // not interpreted
+  std::array<std::uint8_t, intermediate::header::kUnusedTail.width> unused_tail{};      // not interpreted
 };
 
 enum class SectionOrder { kBaseThenTrailer, kTrailerThenBase };
@@ -76,14 +78,14 @@ struct SectionPlacement {
 // The most bytes a file laid out at a placement may take.
 inline constexpr std::uint64_t kMostPlacedFileBytes = 64u << 20;
 
-struct NetworkSpec {
-  HeaderSpec header;
-  std::vector<StationSpec> stations;
-  std::vector<RouteSpec> routes;
+struct NetworkDescription {
+  HeaderDescription header;
+  std::vector<StationDescription> stations;
+  std::vector<RouteDescription> routes;
   std::vector<std::string> strings;                            // each stored with a NUL behind it
   std::optional<std::vector<std::uint16_t>> raw_string_index;  // replaces the index made from `strings`
   std::optional<std::string> raw_pool;                         // replaces the pool made from `strings`
-  std::vector<NodeSpec> nodes;
+  std::vector<NodeDescription> nodes;
   SectionOrder order = SectionOrder::kBaseThenTrailer;
   // The sections at these offsets, with zero bytes in the gaps, as long as no
   // section overlaps the header and node section or the other one; otherwise
@@ -96,9 +98,9 @@ struct StringTableBytes {
   std::vector<std::uint16_t> index;
   std::string pool;
 };
-StringTableBytes LayOutStrings(const NetworkSpec& network);
+StringTableBytes LayOutStrings(const NetworkDescription& network);
 
 // The whole file. Throws std::invalid_argument when the description cannot be
 // laid out (a count that does not fit its field, a pool over 65535 bytes, a
 // placement that makes the file larger than kMostPlacedFileBytes).
-std::vector<std::uint8_t> BuildNetworkFile(const NetworkSpec& network);
+std::vector<std::uint8_t> BuildNetworkFile(const NetworkDescription& network);

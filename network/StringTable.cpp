@@ -61,9 +61,9 @@ bool StringTableEditor::HeldOneAfterAnother() const {
 }
 
 StringTableBytes StringTableEditor::Finish() const {
-  if (current_.size() > static_cast<std::size_t>(kMaxStrings))
+  if (current_.size() > static_cast<std::size_t>(intermediate::kMaxStrings))
     throw std::invalid_argument("the string table would hold " + std::to_string(current_.size()) +
-                                " strings, more than " + std::to_string(kMaxStrings));
+                                " strings, more than " + std::to_string(intermediate::kMaxStrings));
   StringTableBytes table;
   const bool again = HeldOneAfterAnother();
   if (!again) {

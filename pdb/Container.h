@@ -8,4 +8,4 @@
 #include "pdb/ImageFormat.h"
 
 // Writes the header, the record list and the filler of an image with these counts.
-void WriteDatabaseHeader(const ImageCounts& counts, ByteWriter& out);
+void WriteDatabaseHeader(const image::ImageCounts& counts, ByteWriter& out);

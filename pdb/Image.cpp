@@ -6,17 +6,16 @@
 #include "base/Fatal.h"
 #include "pdb/Container.h"
 
+using namespace image;
+
 namespace {
 
 void WriteImageHeader(const ImageCounts& counts, const char* version, ByteWriter& out) {
-  std::uint8_t* header = out.Extend(kImageHeaderSize);
-  std::memcpy(header, kImageMagic, 4);
-  std::memcpy(header + kImageVersionOffset, version, 4);
-  const std::uint32_t fields[kImageCountFields] = {counts.stations,   counts.routes,         counts.strings,
-                                                   counts.pool_size,  counts.rstat_capacity, counts.node_total,
-                                                   counts.file_nodes, counts.edges,          counts.value_entries};
-  for (std::size_t i = 0; i < kImageCountFields; ++i)
-    StoreBE16(header + kImageCountsOffset + 2 * i, static_cast<std::uint16_t>(fields[i]));  // the low 16 bits
+  std::uint8_t* header = out.Extend(image_header::kSize);
+  std::memcpy(header + image_header::kMagic.offset, image_header::kMagicText, image_header::kMagic.width);
+  std::memcpy(header + image_header::kVersion.offset, version, image_header::kVersion.width);
+  for (const CountField& count : kCountFields)
+    PutWord(header, count.field, static_cast<std::uint16_t>(counts.*count.count));  // the low 16 bits
 }
 
 // The tag record of a table, and room for the table behind it.
@@ -27,61 +26,61 @@ std::uint8_t* StartTable(Table table, std::size_t length, ByteWriter& out) {
 }
 
 void WriteWords(Table table, const std::vector<std::uint16_t>& words, ByteWriter& out) {
-  std::uint8_t* at = StartTable(table, 2 * words.size(), out);
+  std::uint8_t* at = StartTable(table, kWordSize * words.size(), out);
   const std::uint16_t* word = words.data();
   const std::size_t count = words.size();
-  for (std::size_t i = 0; i < count; ++i) StoreBE16(at + 2 * i, word[i]);
+  for (std::size_t i = 0; i < count; ++i) StoreBE16(at + kWordSize * i, word[i]);
 }
 
 void WriteStations(const std::vector<Station>& stations, ByteWriter& out) {
-  std::uint8_t* at = StartTable(kStationTable, kStationEntrySize * stations.size(), out);
-  for (const Station& station : stations) {
-    StoreBE16(at, station.word_a);
-    StoreBE16(at + 2, station.word_b);
-    at += kStationEntrySize;
+  std::uint8_t* at = StartTable(kStationTable, station::kSize * stations.size(), out);
+  for (const Station& entry : stations) {
+    PutWord(at, station::kWordA, entry.word_a);
+    PutWord(at, station::kWordB, entry.word_b);
+    at += station::kSize;
   }
-  std::uint8_t* sort = StartTable(kSortTable, 2 * stations.size(), out);
-  for (const Station& station : stations) {
-    StoreBE16(sort, station.sort);
-    sort += 2;
+  std::uint8_t* sort = StartTable(kSortTable, kWordSize * stations.size(), out);
+  for (const Station& entry : stations) {
+    StoreBE16(sort, entry.sort);
+    sort += kWordSize;
   }
-  std::uint8_t* kana_sort = StartTable(kKanaSortTable, 2 * stations.size(), out);
-  for (const Station& station : stations) {
-    StoreBE16(kana_sort, station.kana_sort);
-    kana_sort += 2;
+  std::uint8_t* kana_sort = StartTable(kKanaSortTable, kWordSize * stations.size(), out);
+  for (const Station& entry : stations) {
+    StoreBE16(kana_sort, entry.kana_sort);
+    kana_sort += kWordSize;
   }
 }
 
 void WriteRoutes(const std::vector<Route>& routes, ByteWriter& out) {
-  std::uint8_t* at = StartTable(kRouteTable, kRouteRecordBytes * routes.size(), out);
-  for (const Route& route : routes) {
-    StoreBE16(at + kRouteName, route.name);
-    StoreBE16(at + kRouteFirstSlot, route.first_slot);
-    StoreBE16(at + kRouteCompany, route.company);
-    StoreBE16(at + kRouteStationCount, route.station_count);
-    StoreBE16(at + kRouteWord, route.word);
-    at[kRouteByte] = route.byte;
-    at[kRouteCompanyLength] = route.company_length;
-    StoreBE16(at + kRouteTrailer, route.trailer);
-    at += kRouteRecordBytes;
+  std::uint8_t* at = StartTable(kRouteTable, route::kSize * routes.size(), out);
+  for (const Route& entry : routes) {
+    PutWord(at, route::kNameIndex, entry.name);
+    PutWord(at, route::kFirstSlot, entry.first_slot);
+    PutWord(at, route::kCompany, entry.company);
+    PutWord(at, route::kStationCount, entry.station_count);
+    PutWord(at, route::kWord, entry.word);
+    PutByte(at, route::kByte, entry.byte);
+    PutByte(at, route::kCompanyLength, entry.company_length);
+    PutWord(at, route::kTrailer, entry.trailer);
+    at += route::kSize;
   }
 }
 
 void WriteGraph(const Graph& graph, ByteWriter& out) {
-  std::uint8_t* at = StartTable(kNodeTable, kNodeRecordBytes * graph.nodes.size(), out);
-  for (const Node& node : graph.nodes) {
-    StoreBE16(at + kNodeWordA, node.word_a);
-    StoreBE16(at + kNodeWordB, node.word_b);
-    StoreBE16(at + kNodeMark, node.mark);
-    StoreBE16(at + kNodeFirstEdge, node.first_edge);
-    StoreBE16(at + kNodeEdgeCount, node.edge_count);
-    at += kNodeRecordBytes;
+  std::uint8_t* at = StartTable(kNodeTable, node::kSize * graph.nodes.size(), out);
+  for (const Node& entry : graph.nodes) {
+    PutWord(at, node::kWordA, entry.word_a);
+    PutWord(at, node::kWordB, entry.word_b);
+    PutWord(at, node::kMark, entry.mark);
+    PutWord(at, node::kFirstEdge, entry.first_edge);
+    PutWord(at, node::kEdgeCount, entry.edge_count);
+    at += node::kSize;
   }
-  at = StartTable(kEdgeTable, kEdgeBytes * graph.edges.size(), out);
-  for (const Edge& edge : graph.edges) {
-    StoreBE16(at, edge.target);
-    StoreBE16(at + 2, edge.value);
-    at += kEdgeBytes;
+  at = StartTable(kEdgeTable, edge::kSize * graph.edges.size(), out);
+  for (const Edge& entry : graph.edges) {
+    PutWord(at, edge::kTarget, entry.target);
+    PutWord(at, edge::kValue, entry.value);
+    at += edge::kSize;
   }
 }
 

@@ -8,7 +8,7 @@
 #include "pdb/ImageFormat.h"
 
 // The counts of the image header that a network and its graph make.
-ImageCounts CountsOf(const Network& network, const Graph& graph);
+image::ImageCounts CountsOf(const Network& network, const Graph& graph);
 
 // Writes the whole database image of a network and its graph, as they are
 // (see FinishGraph and EmptySpecialAndReserveNodes), with the format version

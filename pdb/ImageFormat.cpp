@@ -1,25 +1,27 @@
 #include "pdb/ImageFormat.h"
 
+namespace image {
+
 std::array<std::uint32_t, kRecordCount> RecordLengths(const ImageCounts& c) {
-  return {kImageHeaderSize,
+  return {image_header::kSize,
           kTagSize,
-          kStationEntrySize * c.stations,
+          station::kSize * c.stations,
           kTagSize,
-          2 * c.stations,
+          kWordSize * c.stations,
           kTagSize,
-          2 * c.stations,
+          kWordSize * c.stations,
           kTagSize,
-          kRouteRecordBytes * c.routes,
+          route::kSize * c.routes,
           kTagSize,
-          2 * c.strings,
+          kWordSize * c.strings,
           kTagSize,
           c.pool_size,
           kTagSize,
-          kRouteStationEntryBytes * c.rstat_capacity,
+          kRouteStationEntrySize * c.rstat_capacity,
           kTagSize,
-          kNodeRecordBytes * c.node_total,
+          node::kSize * c.node_total,
           kTagSize,
-          kEdgeBytes * c.edges};
+          edge::kSize * c.edges};
 }
 
 std::array<std::uint32_t, kRecordCount> RecordOffsets(const ImageCounts& counts) {
@@ -32,3 +34,5 @@ std::array<std::uint32_t, kRecordCount> RecordOffsets(const ImageCounts& counts)
   }
   return offsets;
 }
+
+}  // namespace image

@@ -1,5 +1,7 @@
 // fenwaimg.pdb: the database image the handheld loads. Every writer and reader
-// of the image takes its layout from here. All numbers are big-endian.
+// of the image (the image writer, the tolerant reader, the tools) takes its
+// layout from here, and no offset of it is written anywhere else. All numbers
+// are big-endian.
 //
 // Database header, 78 bytes:
 //    0 32  name "fenwaimg", padded with NULs      52  4  application info offset (0)
@@ -30,49 +32,110 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/Bytes.h"
+
+namespace image {
+
+// A field of a record: its name (as the tools' JSON calls it), where it starts
+// in the record and how many bytes it takes.
+struct Field {
+  const char* name;
+  std::uint32_t offset;
+  std::uint32_t width;
+};
+
+inline std::uint16_t Word(const std::uint8_t* record, const Field& field) { return ReadBE16(record + field.offset); }
+inline std::uint32_t Long(const std::uint8_t* record, const Field& field) { return ReadBE32(record + field.offset); }
+inline std::uint8_t Byte(const std::uint8_t* record, const Field& field) { return record[field.offset]; }
+inline void PutWord(std::uint8_t* record, const Field& field, std::uint16_t value) {
+  StoreBE16(record + field.offset, value);
+}
+inline void PutLong(std::uint8_t* record, const Field& field, std::uint32_t value) {
+  StoreBE32(record + field.offset, value);
+}
+inline void PutByte(std::uint8_t* record, const Field& field, std::uint8_t value) { record[field.offset] = value; }
+
 inline constexpr std::size_t kRecordCount = 19;
 inline constexpr std::size_t kTableCount = 9;
 
-// Database header.
-inline constexpr std::uint32_t kDatabaseHeaderSize = 78;
-inline constexpr std::uint32_t kDatabaseNameSize = 32;
-inline constexpr std::uint32_t kDatabaseAttributes = 32;
-inline constexpr std::uint32_t kDatabaseVersion = 34;
-inline constexpr std::uint32_t kDatabaseCreationDate = 36;
-inline constexpr std::uint32_t kDatabaseModificationDate = 40;
-inline constexpr std::uint32_t kDatabaseBackupDate = 44;
-inline constexpr std::uint32_t kDatabaseModificationNumber = 48;
-inline constexpr std::uint32_t kDatabaseAppInfoOffset = 52;
-inline constexpr std::uint32_t kDatabaseSortInfoOffset = 56;
-inline constexpr std::uint32_t kDatabaseType = 60;
-inline constexpr std::uint32_t kDatabaseCreator = 64;
-inline constexpr std::uint32_t kDatabaseUniqueIdSeed = 68;
-inline constexpr std::uint32_t kDatabaseNextRecordList = 72;
-inline constexpr std::uint32_t kDatabaseRecordCount = 76;
+namespace database {
+inline constexpr std::uint32_t kSize = 78;
+inline constexpr Field kName{"name", 0, 32};
+inline constexpr Field kAttributes{"attributes", 32, 2};
+inline constexpr Field kVersion{"version", 34, 2};
+inline constexpr Field kCreationDate{"creation_date", 36, 4};
+inline constexpr Field kModificationDate{"modification_date", 40, 4};
+inline constexpr Field kBackupDate{"backup_date", 44, 4};
+inline constexpr Field kModificationNumber{"modification_number", 48, 4};
+inline constexpr Field kAppInfoOffset{"app_info_offset", 52, 4};
+inline constexpr Field kSortInfoOffset{"sort_info_offset", 56, 4};
+inline constexpr Field kType{"type", 60, 4};
+inline constexpr Field kCreator{"creator", 64, 4};
+inline constexpr Field kUniqueIdSeed{"unique_id_seed", 68, 4};
+inline constexpr Field kNextRecordList{"next_record_list", 72, 4};
+inline constexpr Field kNumberOfRecords{"record_count", 76, 2};
+// The numbers of the header that the converter always writes as 0, in order.
+inline constexpr Field kZeroFields[] = {kAttributes,    kVersion,        kBackupDate,   kModificationNumber,
+                                        kAppInfoOffset, kSortInfoOffset, kUniqueIdSeed, kNextRecordList};
 
-inline constexpr char kDatabaseName[] = "fenwaimg";
-inline constexpr char kDatabaseTypeText[] = "Data";
-inline constexpr char kDatabaseCreatorText[] = "FNWA";
-inline constexpr std::uint32_t kDatabaseDate = 0x34EEA753;  // both dates, whatever the clock says
+inline constexpr char kNameText[] = "fenwaimg";
+inline constexpr char kTypeText[] = "Data";
+inline constexpr char kCreatorText[] = "FNWA";
+inline constexpr std::uint32_t kDate = 0x34EEA753;  // both dates, whatever the clock says
+}  // namespace database
 
-// Record list.
-inline constexpr std::uint32_t kRecordEntrySize = 8;
-inline constexpr std::uint32_t kRecordEntryOffset = 0;
-inline constexpr std::uint32_t kRecordEntryAttributes = 4;
-inline constexpr std::uint32_t kRecordEntryUniqueId = 5;
-inline constexpr std::uint8_t kRecordAttributes = 0x40;  // dirty
-inline constexpr std::uint32_t kRecordListFillerSize = 2;
+namespace record_entry {
+inline constexpr std::uint32_t kSize = 8;
+inline constexpr std::uint32_t kListOffset = database::kSize;
+inline constexpr Field kOffset{"offset", 0, 4};
+inline constexpr Field kAttributes{"attributes", 4, 1};
+inline constexpr Field kUniqueId{"unique_id", 5, 3};
+inline constexpr std::uint8_t kDirty = 0x40;
+inline constexpr std::uint32_t kFillerSize = 2;  // zeros behind the list
+}  // namespace record_entry
+
 inline constexpr std::uint32_t kFirstRecordOffset =
-    kDatabaseHeaderSize + kRecordCount * kRecordEntrySize + kRecordListFillerSize;
+    database::kSize + kRecordCount * record_entry::kSize + record_entry::kFillerSize;
 
-// Image header record.
-inline constexpr std::uint32_t kImageHeaderSize = 130;
-inline constexpr char kImageMagic[] = "IMG0";
-inline constexpr std::uint32_t kImageVersionOffset = 4;
-inline constexpr std::uint32_t kImageCountsOffset = 8;
-inline constexpr std::size_t kImageCountFields = 9;
-inline constexpr std::uint32_t kImageCountsEnd = kImageCountsOffset + 2 * kImageCountFields;
-inline constexpr char kImageVersion[] = "0.25";
+namespace image_header {
+inline constexpr std::uint32_t kSize = 130;
+inline constexpr Field kMagic{"magic", 0, 4};
+inline constexpr Field kVersion{"version", 4, 4};
+inline constexpr char kMagicText[] = "IMG0";
+inline constexpr char kVersionText[] = "0.25";
+}  // namespace image_header
+
+// The nine counts of the image header, in their order there.
+struct ImageCounts {
+  std::uint32_t stations = 0;        // S
+  std::uint32_t routes = 0;          // R
+  std::uint32_t strings = 0;         // C
+  std::uint32_t pool_size = 0;       // P
+  std::uint32_t rstat_capacity = 0;  // Q
+  std::uint32_t node_total = 0;      // T
+  std::uint32_t file_nodes = 0;      // N
+  std::uint32_t edges = 0;           // F
+  std::uint32_t value_entries = 0;
+};
+
+// Each count's field of the image header and its place in ImageCounts.
+struct CountField {
+  Field field;
+  std::uint32_t ImageCounts::*count;
+};
+inline constexpr CountField kCountFields[] = {
+    {{"station_count", 8, 2}, &ImageCounts::stations},
+    {{"route_count", 10, 2}, &ImageCounts::routes},
+    {{"string_count", 12, 2}, &ImageCounts::strings},
+    {{"pool_size", 14, 2}, &ImageCounts::pool_size},
+    {{"rstat_capacity", 16, 2}, &ImageCounts::rstat_capacity},
+    {{"node_total", 18, 2}, &ImageCounts::node_total},
+    {{"file_node_count", 20, 2}, &ImageCounts::file_nodes},
+    {{"edge_count", 22, 2}, &ImageCounts::edges},
+    {{"value_entry_count", 24, 2}, &ImageCounts::value_entries},
+};
+// Zeros from here to the end of the image header.
+inline constexpr std::uint32_t kImageHeaderZerosOffset = 26;
 
 // Tag records and table entries.
 inline constexpr std::uint32_t kTagSize = 4;
@@ -93,40 +156,48 @@ enum Table : std::size_t {
 constexpr std::size_t TagRecord(std::size_t table) { return 1 + 2 * table; }
 constexpr std::size_t TableRecord(std::size_t table) { return 2 + 2 * table; }
 
-inline constexpr std::uint32_t kStationEntrySize = 4;
-inline constexpr std::uint32_t kRouteRecordBytes = 14;
-inline constexpr std::uint32_t kRouteName = 0;
-inline constexpr std::uint32_t kRouteFirstSlot = 2;
-inline constexpr std::uint32_t kRouteCompany = 4;
-inline constexpr std::uint32_t kRouteStationCount = 6;
-inline constexpr std::uint32_t kRouteWord = 8;
-inline constexpr std::uint32_t kRouteByte = 10;
-inline constexpr std::uint32_t kRouteCompanyLength = 11;
-inline constexpr std::uint32_t kRouteTrailer = 12;
-inline constexpr std::uint32_t kRouteStationEntryBytes = 4;  // two slots
-inline constexpr std::uint32_t kNodeRecordBytes = 10;
-inline constexpr std::uint32_t kNodeWordA = 0;
-inline constexpr std::uint32_t kNodeWordB = 2;
-inline constexpr std::uint32_t kNodeMark = 4;
-inline constexpr std::uint32_t kNodeFirstEdge = 6;
-inline constexpr std::uint32_t kNodeEdgeCount = 8;
-inline constexpr std::uint32_t kEdgeBytes = 4;
-inline constexpr std::uint16_t kEdgeTargetFlag = 0x8000;
+namespace station {
+inline constexpr std::uint32_t kSize = 4;
+inline constexpr Field kWordA{"word_a", 0, 2};
+inline constexpr Field kWordB{"word_b", 2, 2};
+}  // namespace station
 
-// The nine counts of the image header, in their order there.
-struct ImageCounts {
-  std::uint32_t stations = 0;        // S
-  std::uint32_t routes = 0;          // R
-  std::uint32_t strings = 0;         // C
-  std::uint32_t pool_size = 0;       // P
-  std::uint32_t rstat_capacity = 0;  // Q
-  std::uint32_t node_total = 0;      // T
-  std::uint32_t file_nodes = 0;      // N
-  std::uint32_t edges = 0;           // F
-  std::uint32_t value_entries = 0;
-};
+// The SORT, KSOR and STRI tables and the two slots of a route-station entry are words.
+inline constexpr std::uint32_t kWordSize = 2;
+
+namespace route {
+inline constexpr std::uint32_t kSize = 14;
+inline constexpr Field kNameIndex{"name_index", 0, 2};
+inline constexpr Field kFirstSlot{"first_slot", 2, 2};
+inline constexpr Field kCompany{"company", 4, 2};
+inline constexpr Field kStationCount{"station_count", 6, 2};
+inline constexpr Field kWord{"word", 8, 2};
+inline constexpr Field kByte{"byte", 10, 1};
+inline constexpr Field kCompanyLength{"company_length", 11, 1};
+inline constexpr Field kTrailer{"trailer", 12, 2};
+}  // namespace route
+
+inline constexpr std::uint32_t kRouteStationEntrySize = 4;  // two slots
+
+namespace node {
+inline constexpr std::uint32_t kSize = 10;
+inline constexpr Field kWordA{"word_a", 0, 2};
+inline constexpr Field kWordB{"word_b", 2, 2};
+inline constexpr Field kMark{"mark", 4, 2};
+inline constexpr Field kFirstEdge{"first_edge", 6, 2};
+inline constexpr Field kEdgeCount{"edge_count", 8, 2};
+}  // namespace node
+
+namespace edge {
+inline constexpr std::uint32_t kSize = 4;
+inline constexpr Field kTarget{"target", 0, 2};
+inline constexpr Field kValue{"value", 2, 2};
+inline constexpr std::uint16_t kTargetFlag = 0x8000;
+}  // namespace edge
 
 // The length of every record, in record order, that the counts make.
 std::array<std::uint32_t, kRecordCount> RecordLengths(const ImageCounts& counts);
 // The offset of every record from the start of the file.
 std::array<std::uint32_t, kRecordCount> RecordOffsets(const ImageCounts& counts);
+
+}  // namespace image

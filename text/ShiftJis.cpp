@@ -1,5 +1,8 @@
 #include "text/ShiftJis.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "text/CodePage932.h"
 
 namespace {
@@ -24,7 +27,52 @@ constexpr Twin kTwins[] = {
     {0x301C, "\x81\x60"},  // WAVE DASH as FULLWIDTH TILDE
 };
 
-std::optional<std::string> EncodeCharacter(char32_t c) {
+// Asking the platform costs a thousand instructions a character: what it says
+// of each character of the Basic Multilingual Plane and of each one- and
+// two-byte sequence is kept, packed into 32 bits (0: not asked yet).
+class Memo {
+ public:
+  static constexpr std::uint32_t kUnknown = 0;
+  static constexpr std::uint32_t kNone = 1;
+
+  std::uint32_t& At(std::size_t i) {
+    if (values_.empty()) values_.assign(0x10000, kUnknown);
+    return values_[i];
+  }
+
+ private:
+  std::vector<std::uint32_t> values_;
+};
+
+// A character's bytes (one or two) packed with their count, and back.
+std::uint32_t Packed(const std::string& bytes) {
+  std::uint32_t packed = static_cast<std::uint32_t>(bytes.size()) << 16;
+  for (unsigned char b : bytes) packed = (packed & 0xFFFF0000u) | ((packed & 0xFFu) << 8) | b;  // at most two
+  return packed;
+}
+
+std::optional<std::string> EncodeOnce(char32_t c);
+
+// Appends the bytes of `c` to `out`; false when it has none.
+bool AppendEncoded(char32_t c, std::string& out) {
+  if (c > 0xFFFF) {
+    const std::optional<std::string> bytes = EncodeOnce(c);
+    if (bytes) out += *bytes;
+    return bytes.has_value();
+  }
+  static Memo memo;
+  std::uint32_t& known = memo.At(c);
+  if (known == Memo::kUnknown) {
+    const std::optional<std::string> bytes = EncodeOnce(c);
+    known = bytes ? Packed(*bytes) : Memo::kNone;
+  }
+  if (known == Memo::kNone) return false;
+  if (known >> 16 == 2) out += static_cast<char>((known >> 8) & 0xFF);
+  out += static_cast<char>(known & 0xFF);
+  return true;
+}
+
+std::optional<std::string> EncodeOnce(char32_t c) {
   for (const Twin& twin : kTwins) {
     if (twin.character == c) return std::string(twin.bytes);
   }
@@ -37,17 +85,30 @@ std::optional<std::string> EncodeCharacter(char32_t c) {
   return bytes;
 }
 
+// The code point of one or two bytes, through the platform once for each sequence.
+std::optional<char32_t> DecodeSequence(const unsigned char* data, std::size_t size) {
+  static Memo pairs;
+  static Memo singles;
+  std::uint32_t& known = size == 2 ? pairs.At(data[0] << 8 | data[1]) : singles.At(data[0]);
+  if (known == Memo::kUnknown) {
+    const std::optional<char32_t> c = CodePage932Decode(data, size);
+    known = c ? static_cast<std::uint32_t>(*c) + 2 : Memo::kNone;  // above the two markers
+  }
+  if (known == Memo::kNone) return std::nullopt;
+  return static_cast<char32_t>(known - 2);
+}
+
 // The character at `bytes[at]`: its code point and length, or nullopt.
 std::optional<std::pair<char32_t, std::size_t>> DecodeCharacter(const std::string& bytes, std::size_t at) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
   if (LeadByte(data[0])) {
     if (at + 1 >= bytes.size()) return std::nullopt;
-    const std::optional<char32_t> c = CodePage932Decode(data, 2);
+    const std::optional<char32_t> c = DecodeSequence(data, 2);
     if (!c) return std::nullopt;
     return std::pair(*c, std::size_t{2});
   }
   if (!SingleByteCharacter(data[0])) return std::nullopt;
-  const std::optional<char32_t> c = CodePage932Decode(data, 1);
+  const std::optional<char32_t> c = DecodeSequence(data, 1);
   if (!c) return std::nullopt;
   return std::pair(*c, std::size_t{1});
 }
@@ -91,10 +152,9 @@ std::optional<std::string> Utf8ToShiftJis(const std::string& utf8) {
   const std::optional<std::u32string> characters = DecodeUtf8(utf8);
   if (!characters) return std::nullopt;
   std::string out;
+  out.reserve(utf8.size());
   for (char32_t c : *characters) {
-    const std::optional<std::string> bytes = EncodeCharacter(c);
-    if (!bytes) return std::nullopt;
-    out += *bytes;
+    if (!AppendEncoded(c, out)) return std::nullopt;
   }
   return out;
 }

@@ -71,7 +71,7 @@ void ExpectAccepted(const Bytes& input) {
 
 struct HostileCase {
   const char* name;
-  std::function<NetworkSpec()> make;
+  std::function<NetworkDescription()> make;
   std::string reason;  // empty: the neighbour that is accepted
 };
 
@@ -91,32 +91,32 @@ TEST_P(Hostile, RefusedWithTheReasonOrAcceptedAtTheEdge) {
 
 // Small helpers that change one thing of a valid network.
 template <typename Change>
-std::function<NetworkSpec()> Changed(NetworkSpec (*make)(), Change change) {
+std::function<NetworkDescription()> Changed(NetworkDescription (*make)(), Change change) {
   return [make, change] {
-    NetworkSpec network = make();
+    NetworkDescription network = make();
     change(network);
     return network;
   };
 }
 
-NetworkSpec WithStations(std::size_t count) {
-  NetworkSpec network;
+NetworkDescription WithStations(std::size_t count) {
+  NetworkDescription network;
   network.stations = samples::Stations(count);
   network.strings = {"Only route"};
   network.routes = samples::Routes(1, 3, 1, count);
   return network;
 }
 
-NetworkSpec WithEdges(std::uint16_t capacity, std::size_t edges) {
-  NetworkSpec network;
+NetworkDescription WithEdges(std::uint16_t capacity, std::size_t edges) {
+  NetworkDescription network;
   network.header.edge_capacity = capacity;
   network.nodes = samples::Nodes(8, edges);
   return network;
 }
 
 // Four routes with stop counts `stops` in a table of `capacity` entries.
-NetworkSpec WithRouteBlocks(std::uint16_t capacity, std::vector<std::size_t> stops) {
-  NetworkSpec network;
+NetworkDescription WithRouteBlocks(std::uint16_t capacity, std::vector<std::size_t> stops) {
+  NetworkDescription network;
   network.stations = samples::Stations(4);
   network.header.rstat_capacity = capacity;
   network.strings = {"A line"};
@@ -127,8 +127,8 @@ NetworkSpec WithRouteBlocks(std::uint16_t capacity, std::vector<std::size_t> sto
 }
 
 // `named` companies on routes 1 on, and an unnamed route when asked.
-NetworkSpec WithCompanies(std::size_t named, bool unnamed_route) {
-  NetworkSpec network;
+NetworkDescription WithCompanies(std::size_t named, bool unnamed_route) {
+  NetworkDescription network;
   network.header.rstat_capacity = 1;
   network.strings = samples::CompanyNames(named, named);
   network.routes = samples::Routes(named + 1, 0, named, 0);
@@ -143,25 +143,25 @@ NetworkSpec WithCompanies(std::size_t named, bool unnamed_route) {
 INSTANTIATE_TEST_SUITE_P(
     BadMagic, Hostile,
     testing::Values(HostileCase{"LastByteWrong",
-                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.magic[3] = 0x1B; }),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.magic[3] = 0x1B; }),
                                 "E005:Obsolete Data"},
                     HostileCase{"LowerCase",
                                 Changed(samples::Tiny,
-                                        [](NetworkSpec& s) {
+                                        [](NetworkDescription& s) {
                                           s.header.magic = {'a', 'd', '4', 0x1A};
                                         }),
                                 "E005:Obsolete Data"},
-                    HostileCase{"OlderFormat", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.magic[2] = '3'; }),
+                    HostileCase{"OlderFormat", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.magic[2] = '3'; }),
                                 "E005:Obsolete Data"},
                     HostileCase{"AllZero",
                                 Changed(samples::Empty,
-                                        [](NetworkSpec& s) {
+                                        [](NetworkDescription& s) {
                                           s.header.magic = {0, 0, 0, 0};
                                         }),
                                 "E005:Obsolete Data"},
                     HostileCase{"UninterpretedBytesMayHoldAnything",
                                 Changed(samples::Tiny,
-                                        [](NetworkSpec& s) {
+                                        [](NetworkDescription& s) {
                                           s.header.unused_middle.fill(0xFF);
                                           s.header.unused_tail.fill(0xFF);
                                         }),
@@ -171,29 +171,29 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     SizeLimits, Hostile,
     testing::Values(
-        HostileCase{"Stations16384", Changed(samples::MostStations, [](NetworkSpec& s) { s.stations.push_back({}); }),
+        HostileCase{"Stations16384", Changed(samples::MostStations, [](NetworkDescription& s) { s.stations.push_back({}); }),
                     "station count 16384 is more than 16383"},
         HostileCase{"Stations16383WithCapacityGiven", samples::MostStations, ""},
-        HostileCase{"Routes4682", Changed(samples::MostRoutes, [](NetworkSpec& s) { s.routes.push_back(s.routes[1]); }),
+        HostileCase{"Routes4682", Changed(samples::MostRoutes, [](NetworkDescription& s) { s.routes.push_back(s.routes[1]); }),
                     "route count 4682 is more than 4681"},
         HostileCase{"Routes4681", samples::MostRoutes, ""},
         HostileCase{"CapacityGiven16384",
-                    Changed(samples::FullRouteStations, [](NetworkSpec& s) { s.header.rstat_capacity = 16384; }),
+                    Changed(samples::FullRouteStations, [](NetworkDescription& s) { s.header.rstat_capacity = 16384; }),
                     "route-station capacity 16384 is more than 16383"},
         HostileCase{"CapacityGiven16383Full", samples::FullRouteStations, ""},
         HostileCase{"CapacityTwice8192Stations", [] { return WithStations(8192); },
                     "route-station capacity 16384 is more than 16383"},
         HostileCase{"CapacityTwice8191Stations", [] { return WithStations(8191); }, ""},
         HostileCase{"CapacityNegativeMeansTwiceTheStations",
-                    Changed(samples::Tiny, [](NetworkSpec& s) { s.header.rstat_capacity = 0x8000; }), ""},
-        HostileCase{"Nodes6534", Changed(samples::MostNodes, [](NetworkSpec& s) { s.nodes.push_back({}); }),
+                    Changed(samples::Tiny, [](NetworkDescription& s) { s.header.rstat_capacity = 0x8000; }), ""},
+        HostileCase{"Nodes6534", Changed(samples::MostNodes, [](NetworkDescription& s) { s.nodes.push_back({}); }),
                     "node count 6534 is more than 6533"},
-        HostileCase{"Nodes65535Given", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.node_count = 0xFFFF; }),
+        HostileCase{"Nodes65535Given", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.node_count = 0xFFFF; }),
                     "node count 65535 is more than 6533"},
         HostileCase{"Nodes6533", samples::MostNodes, ""},
         HostileCase{"Edges16384WithCapacity7FFF",
                     Changed(samples::MostEdges,
-                            [](NetworkSpec& s) {
+                            [](NetworkDescription& s) {
                               s.nodes[5].edges.push_back({1, 2});
                             }),
                     "more than 16383 edges"},
@@ -203,19 +203,19 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     NegativeCounts, Hostile,
     testing::Values(
-        HostileCase{"StationsMinus1", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.station_count = 0xFFFF; }),
+        HostileCase{"StationsMinus1", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.station_count = 0xFFFF; }),
                     "station count -1 is negative"},
         HostileCase{"StationsMinus32768",
-                    Changed(samples::Tiny, [](NetworkSpec& s) { s.header.station_count = 0x8000; }),
+                    Changed(samples::Tiny, [](NetworkDescription& s) { s.header.station_count = 0x8000; }),
                     "station count -32768 is negative"},
-        HostileCase{"RoutesMinus1", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.route_count = 0xFFFF; }),
+        HostileCase{"RoutesMinus1", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.route_count = 0xFFFF; }),
                     "route count -1 is negative"},
-        HostileCase{"RoutesMinus32768", Changed(samples::Empty, [](NetworkSpec& s) { s.header.route_count = 0x8000; }),
+        HostileCase{"RoutesMinus32768", Changed(samples::Empty, [](NetworkDescription& s) { s.header.route_count = 0x8000; }),
                     "route count -32768 is negative"},
-        HostileCase{"StringsMinus1", Changed(samples::Tiny, [](NetworkSpec& s) { s.header.string_count = 0xFFFF; }),
+        HostileCase{"StringsMinus1", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.string_count = 0xFFFF; }),
                     "string count -1 is negative"},
         HostileCase{"StringsMinus32768",
-                    Changed(samples::Empty, [](NetworkSpec& s) { s.header.string_count = 0x8000; }),
+                    Changed(samples::Empty, [](NetworkDescription& s) { s.header.string_count = 0x8000; }),
                     "string count -32768 is negative"},
         HostileCase{"Strings32767", samples::MostStrings, ""}),
     CaseName);
@@ -223,43 +223,43 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     HugeOffsets, Hostile,
     testing::Values(HostileCase{"Base2To31",
-                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.base_offset = 0x80000000u; }),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.base_offset = 0x80000000u; }),
                                 "base offset 2147483648 is 2^31 or more"},
                     HostileCase{"BaseAllOnes",
-                                Changed(samples::Empty, [](NetworkSpec& s) { s.header.base_offset = 0xFFFFFFFFu; }),
+                                Changed(samples::Empty, [](NetworkDescription& s) { s.header.base_offset = 0xFFFFFFFFu; }),
                                 "base offset 4294967295 is 2^31 or more"},
                     HostileCase{"Trailer2To31",
-                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.trailer_offset = 0x80000000u; }),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.trailer_offset = 0x80000000u; }),
                                 "trailer offset 2147483648 is 2^31 or more"},
                     HostileCase{"TrailerAllOnes",
-                                Changed(samples::Empty, [](NetworkSpec& s) { s.header.trailer_offset = 0xFFFFFFFFu; }),
+                                Changed(samples::Empty, [](NetworkDescription& s) { s.header.trailer_offset = 0xFFFFFFFFu; }),
                                 "trailer offset 4294967295 is 2^31 or more"},
                     // Nothing is read from either section, so offsets just below 2^31 far past the end still load.
                     HostileCase{"Below2To31NeverReadFrom",
                                 Changed(samples::Empty,
-                                        [](NetworkSpec& s) {
+                                        [](NetworkDescription& s) {
                                           s.header.base_offset = 0x7FFFFFFFu;
                                           s.header.trailer_offset = 0x7FFFFFFFu;
                                         }),
                                 ""},
                     HostileCase{"BaseFarPastTheEndWithStations",
-                                Changed(samples::Tiny, [](NetworkSpec& s) { s.header.base_offset = 0x7FFFFFFFu; }),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.base_offset = 0x7FFFFFFFu; }),
                                 "read failure 10/8"}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     RouteNames, Hostile,
     testing::Values(HostileCase{"IndexEqualsStringCount",
-                                Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[1].name_index = 4; }),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.routes[1].name_index = 4; }),
                                 "route 1 names string 4, but there are only 4 strings"},
                     HostileCase{"IndexFFFFOnALaterRoute",
-                                Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[3].name_index = 0xFFFF; }),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.routes[3].name_index = 0xFFFF; }),
                                 "route 3 names string 65535, but there are only 4 strings"},
-                    HostileCase{"NoStringsAtAll", Changed(samples::Tiny, [](NetworkSpec& s) { s.strings.clear(); }),
+                    HostileCase{"NoStringsAtAll", Changed(samples::Tiny, [](NetworkDescription& s) { s.strings.clear(); }),
                                 "route 1 names string 1, but there are only 0 strings"},
                     HostileCase{"OffsetEqualsPoolSize",
                                 Changed(samples::Tiny,
-                                        [](NetworkSpec& s) {
+                                        [](NetworkDescription& s) {
                                           s.raw_pool = std::string("AAA\0BBB\0", 8);
                                           s.raw_string_index = std::vector<std::uint16_t>{0, 4, 8, 0};
                                           s.routes[2].name_index = 2;
@@ -267,20 +267,20 @@ INSTANTIATE_TEST_SUITE_P(
                                 "route 2 names string 2 at pool offset 8, outside the 8-byte string pool"},
                     HostileCase{"OffsetFFFF",
                                 Changed(samples::Tiny,
-                                        [](NetworkSpec& s) {
+                                        [](NetworkDescription& s) {
                                           s.raw_string_index = std::vector<std::uint16_t>{0, 0xFFFF, 0, 0};
                                           s.routes[1].name_index = 1;
                                         }),
                                 "route 1 names string 1 at pool offset 65535"},
                     HostileCase{"OffsetOnThePoolsLastByte",
                                 Changed(samples::Tiny,
-                                        [](NetworkSpec& s) {
+                                        [](NetworkDescription& s) {
                                           s.raw_pool = std::string("AAA\0BBB", 7);  // the last name has no NUL
                                           s.raw_string_index = std::vector<std::uint16_t>{0, 4, 6, 0};
                                         }),
                                 ""},
                     HostileCase{"RouteZeroIsNeverLookedUp",
-                                Changed(samples::Tiny, [](NetworkSpec& s) { s.routes[0].name_index = 0xFFFF; }), ""}),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.routes[0].name_index = 0xFFFF; }), ""}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 },
                                 "E011:Insufficient RSTAT (route 2 starts at slot 8"},
                     HostileCase{"NoStationsNoCapacity",
-                                Changed(samples::Empty, [](NetworkSpec& s) { s.routes.resize(1); }),
+                                Changed(samples::Empty, [](NetworkDescription& s) { s.routes.resize(1); }),
                                 "E011:Insufficient RSTAT (route 0 starts at slot 0 of a table with 0 slots)"},
                     HostileCase{"BlocksFillTheTableExactly",
                                 [] {
@@ -339,12 +339,12 @@ struct ReadUnit {
 
 // The reads the converter makes, in its order (base tables, trailer, graph),
 // at the offsets where the builder lays the records out.
-std::vector<ReadUnit> ReadsInOrder(const NetworkSpec& network) {
+std::vector<ReadUnit> ReadsInOrder(const NetworkDescription& network) {
   const StringTableBytes strings = LayOutStrings(network);
   std::size_t node_bytes = 0;
-  for (const NodeSpec& node : network.nodes) node_bytes += 6 + 4 * node.edges.size();
+  for (const NodeDescription& node : network.nodes) node_bytes += 6 + 4 * node.edges.size();
   std::size_t base_bytes = 10 * network.stations.size() + 2 * strings.index.size() + strings.pool.size();
-  for (const RouteSpec& route : network.routes) base_bytes += 10 + 4 * route.stops.size();
+  for (const RouteDescription& route : network.routes) base_bytes += 10 + 4 * route.stops.size();
   const bool base_first = network.order == SectionOrder::kBaseThenTrailer;
   const std::size_t base = 64 + node_bytes + (base_first ? 0 : 2 * network.routes.size());
   const std::size_t trailer = 64 + node_bytes + (base_first ? base_bytes : 0);
@@ -359,7 +359,7 @@ std::vector<ReadUnit> ReadsInOrder(const NetworkSpec& network) {
   at = base;
   for (std::size_t i = 0; i < network.stations.size(); ++i) read(6, kSiteStation);
   for (std::size_t i = 0; i < network.stations.size(); ++i) read(4, kSiteSort);
-  for (const RouteSpec& route : network.routes) {
+  for (const RouteDescription& route : network.routes) {
     read(10, kSiteRoute);
     for (std::size_t j = 0; j < route.stops.size(); ++j) read(4, kSiteRouteStation);
   }
@@ -377,7 +377,7 @@ std::vector<ReadUnit> ReadsInOrder(const NetworkSpec& network) {
   for (std::size_t r = 0; r < network.routes.size(); ++r) read(2, kSiteTrailer);
   at = 0;
   read(64, kSiteHeader);
-  for (const NodeSpec& node : network.nodes) {
+  for (const NodeDescription& node : network.nodes) {
     read(6, kSiteNode);
     for (std::size_t e = 0; e < node.edges.size(); ++e) read(4, kSiteEdge);
   }
@@ -398,15 +398,15 @@ std::string ShortReadReason(const ReadUnit& unit) {
 }
 
 // Only nodes and edges: cuts inside them are the graph loader's to find.
-NetworkSpec GraphOnly() {
-  NetworkSpec network;
+NetworkDescription GraphOnly() {
+  NetworkDescription network;
   network.nodes = samples::Nodes(5, 6);
   network.nodes[1].edges.clear();
   return network;
 }
 
-NetworkSpec TinyTrailerFirst() {
-  NetworkSpec network = samples::Tiny();
+NetworkDescription TinyTrailerFirst() {
+  NetworkDescription network = samples::Tiny();
   network.order = SectionOrder::kTrailerThenBase;
   return network;
 }
@@ -431,7 +431,7 @@ std::vector<std::size_t> CutLengths(const std::vector<ReadUnit>& reads, std::siz
 
 struct CutCase {
   const char* name;
-  NetworkSpec (*make)();
+  NetworkDescription (*make)();
   std::vector<int> sites;  // the read sites the cuts must reach between them
 };
 
@@ -440,7 +440,7 @@ void PrintTo(const CutCase& cut, std::ostream* out) { *out << cut.name; }
 class EveryCut : public testing::TestWithParam<CutCase> {};
 
 TEST_P(EveryCut, OfTheProgramFailsAtTheReadItFallsInto) {
-  const NetworkSpec network = GetParam().make();
+  const NetworkDescription network = GetParam().make();
   const Bytes whole = BuildNetworkFile(network);
   const std::vector<ReadUnit> reads = ReadsInOrder(network);
   std::size_t furthest = 0;
@@ -469,7 +469,7 @@ INSTANTIATE_TEST_SUITE_P(Truncation, EveryCut,
 // chunks: thousands of cuts, each through ConvertFile, each leaving the
 // folder as it was and printing only the trace line.
 TEST(EveryCutInProcess, OfAFileWithSeveralChunksFailsAtTheReadItFallsInto) {
-  const NetworkSpec network = samples::Chunked();
+  const NetworkDescription network = samples::Chunked();
   const Bytes whole = BuildNetworkFile(network);
   const std::vector<ReadUnit> reads = ReadsInOrder(network);
   TempDir dir;

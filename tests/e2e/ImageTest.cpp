@@ -22,21 +22,21 @@ struct ExpectedImage {
   std::vector<Bytes> records;
 };
 
-ExpectedImage Expect(const NetworkSpec& network, const std::vector<std::uint16_t>& companies) {
+ExpectedImage Expect(const NetworkDescription& network, const std::vector<std::uint16_t>& companies) {
   const StringTableBytes strings = LayOutStrings(network);
   const std::size_t q = network.header.rstat_capacity > 0 && network.header.rstat_capacity < 0x8000
                             ? network.header.rstat_capacity
                             : 2 * network.stations.size();
   std::vector<std::uint16_t> stat, sort, ksor, stri(strings.index), rsta(2 * q, 0), adjl, fnod;
   Bytes rose;
-  for (const StationSpec& s : network.stations) {
+  for (const StationDescription& s : network.stations) {
     stat.insert(stat.end(), {s.word_a, s.word_b});
     sort.push_back(s.sort);
     ksor.push_back(s.kana_sort);
   }
   std::size_t slot = 0;
   for (std::size_t r = 0; r < network.routes.size(); ++r) {
-    const RouteSpec& route = network.routes[r];
+    const RouteDescription& route = network.routes[r];
     const std::size_t k = route.stops.size();
     for (std::size_t j = 0; j < k; ++j) {
       rsta[slot + j] = route.stops[j].station;
@@ -55,14 +55,14 @@ ExpectedImage Expect(const NetworkSpec& network, const std::vector<std::uint16_t
       adjl.insert(adjl.end(), {0, 0, 0xFFFF, 0xFFFF, 0});
       continue;
     }
-    const NodeSpec& node = network.nodes[i];
+    const NodeDescription& node = network.nodes[i];
     std::uint16_t first = 0;
     for (std::size_t n = 0; n < i; ++n) first = static_cast<std::uint16_t>(first + network.nodes[n].edges.size());
     adjl.insert(adjl.end(), {node.word_a, node.word_b, 0xFFFF, node.edges.empty() ? std::uint16_t{0xFFFF} : first,
                              static_cast<std::uint16_t>(node.edges.size())});
   }
-  for (const NodeSpec& node : network.nodes)
-    for (const EdgeSpec& edge : node.edges)
+  for (const NodeDescription& node : network.nodes)
+    for (const EdgeDescription& edge : node.edges)
       fnod.insert(fnod.end(), {static_cast<std::uint16_t>(edge.target & 0x7FFF), edge.value});
 
   Bytes header = {'I', 'M', 'G', '0', '0', '.', '2', '5'};
@@ -98,7 +98,7 @@ ExpectedImage Expect(const NetworkSpec& network, const std::vector<std::uint16_t
   return image;
 }
 
-Bytes ConvertInFolder(const TempDir& dir, const NetworkSpec& network) {
+Bytes ConvertInFolder(const TempDir& dir, const NetworkDescription& network) {
   WriteBytes(dir / "net.dat", BuildNetworkFile(network));
   RunResult run = RunFenwaimg(dir.Path(), {"net.dat"});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -136,24 +136,24 @@ void ExpectIndependentReaderAgrees(const fs::path& image) {
 
 TEST(Image, AnEmptyNetworkIs598Bytes) {
   TempDir dir;
-  const Bytes file = ConvertInFolder(dir, NetworkSpec{});
+  const Bytes file = ConvertInFolder(dir, NetworkDescription{});
   EXPECT_EQ(file.size(), 598u);
   const Database db = ParseDatabase(file);
   EXPECT_EQ(db.offsets, (std::vector<std::uint32_t>{232, 362, 366, 366, 370, 370, 374, 374, 378, 378, 382, 382, 386,
                                                     386, 390, 390, 394, 594, 598}));
-  ExpectImage(file, Expect(NetworkSpec{}, {}));
+  ExpectImage(file, Expect(NetworkDescription{}, {}));
   ExpectIndependentReaderAgrees(dir / kOutput);
 }
 
 TEST(Image, ASmallNetworkMatchesTableForTable) {
   TempDir dir;
-  const NetworkSpec network = SmallNetwork(4, 3);
+  const NetworkDescription network = SmallNetwork(4, 3);
   ExpectImage(ConvertInFolder(dir, network), Expect(network, {0xFFFF, 0, 1}));
   ExpectIndependentReaderAgrees(dir / kOutput);
 }
 
 TEST(Image, SpecialNodesAreWrittenEmptyWhateverTheFileHolds) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.nodes = {{0x1111, 0x2222, {{0x8001, 5}}}, {0x3333, 0x4444, {{2, 6}}}, {0x5555, 0x6666, {{0x8000, 7}}}};
   TempDir dir;
   const Bytes file = ConvertInFolder(dir, network);
@@ -167,7 +167,7 @@ TEST(Image, SpecialNodesAreWrittenEmptyWhateverTheFileHolds) {
 }
 
 TEST(Image, ThreeThousandStationsMakeA12000ByteStationRecord) {
-  NetworkSpec network;
+  NetworkDescription network;
   for (std::uint16_t i = 0; i < 3000; ++i) network.stations.push_back({i, static_cast<std::uint16_t>(~i), 0, i, i});
   TempDir dir;
   const Bytes file = ConvertInFolder(dir, network);
@@ -179,7 +179,7 @@ TEST(Image, ThreeThousandStationsMakeA12000ByteStationRecord) {
 }
 
 TEST(Image, AnOddPoolIsWrittenUnchanged) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.raw_pool = std::string("\x93\x8c\x8b\x9e\0abcd", 9);
   network.raw_string_index = std::vector<std::uint16_t>{0, 5};
   TempDir dir;
@@ -190,7 +190,7 @@ TEST(Image, AnOddPoolIsWrittenUnchanged) {
 }
 
 TEST(Image, TheRouteStationTableIsWrittenAtFullCapacity) {
-  NetworkSpec network = SmallNetwork(4, 2);
+  NetworkDescription network = SmallNetwork(4, 2);
   network.header.rstat_capacity = 50;  // 100 slots for 8 used
   TempDir dir;
   const Bytes file = ConvertInFolder(dir, network);
@@ -199,7 +199,7 @@ TEST(Image, TheRouteStationTableIsWrittenAtFullCapacity) {
 }
 
 TEST(Image, TheEdgeTableIsWrittenUpToTheEdgeCountOnly) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.header.edge_capacity = 500;
   network.nodes = {{}, {}, {1, 2, {{3, 4}, {5, 6}, {0xFFFF, 0xFFFF}}}};
   TempDir dir;
@@ -209,11 +209,11 @@ TEST(Image, TheEdgeTableIsWrittenUpToTheEdgeCountOnly) {
 }
 
 TEST(Image, CompaniesGroupedByTheConverterReachTheImage) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.header.rstat_capacity = 1;
   network.strings = {"zero", "A-1", "A-2", "B-1", "none", "A-3"};
   for (std::uint16_t name : {0, 1, 2, 3, 4, 5}) {
-    RouteSpec route;
+    RouteDescription route;
     route.name_index = name;
     route.company_length = name == 4 ? 0 : 1;
     network.routes.push_back(route);
@@ -223,7 +223,7 @@ TEST(Image, CompaniesGroupedByTheConverterReachTheImage) {
 }
 
 TEST(Image, TheLargestTablesStillAgreeWithTheRecordList) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.stations.resize(16383);
   network.header.rstat_capacity = 16383;
   network.header.edge_capacity = 0x7FFF;
@@ -231,7 +231,7 @@ TEST(Image, TheLargestTablesStillAgreeWithTheRecordList) {
   network.routes.resize(4681);
   network.routes[1].stops.resize(8191);
   network.nodes.resize(6533);
-  network.nodes[6532].edges.resize(16383, EdgeSpec{0x8123, 9});
+  network.nodes[6532].edges.resize(16383, EdgeDescription{0x8123, 9});
   network.raw_pool = std::string(65535, 'p');
   TempDir dir;
   const Bytes file = ConvertInFolder(dir, network);
@@ -269,7 +269,7 @@ TEST_F(OutputFault, AFolderNamedLikeTheOutputIsLeftAlone) {
 }
 
 TEST_F(OutputFault, AWriteFailingPartWayKeepsThePreviousImage) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.stations.resize(3000);  // an image of about 24 KB
   WriteBytes(dir_ / "net.dat", BuildNetworkFile(network));
   // Windows has no signal for a write past a size limit, only a failed write; under
@@ -368,7 +368,7 @@ TEST_F(OutputFault, TheFolderIsFlushedAfterTheRenameBeforeTheRunEnds) {
 }
 
 TEST_F(OutputFault, TwoConvertersAtOnceLeaveOneWholeImageAndReportTruthfully) {
-  NetworkSpec other = samples::Chunked();
+  NetworkDescription other = samples::Chunked();
   WriteBytes(dir_ / "other.dat", BuildNetworkFile(other));
   ASSERT_EQ(RunFenwaimg(dir_.Path(), {"other.dat"}).status, 0);
   const Bytes other_image = ReadBytes(dir_ / kOutput);

@@ -34,8 +34,8 @@ struct ParityCase {
 
 // Networks that reach every table, with Shift_JIS names, many companies, both
 // section orders, and files large enough to need many reads and writes.
-NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nodes) {
-  NetworkSpec network;
+NetworkDescription ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nodes) {
+  NetworkDescription network;
   for (std::size_t i = 0; i < stations; ++i) {
     const auto n = static_cast<std::uint16_t>(i);
     network.stations.push_back({static_cast<std::uint16_t>(n * 7), static_cast<std::uint16_t>(~n), 0x5A5A,
@@ -49,7 +49,7 @@ NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nod
   }
   std::size_t stops_total = 0;
   for (std::size_t r = 0; r < routes; ++r) {
-    RouteSpec route;
+    RouteDescription route;
     route.name_index = static_cast<std::uint16_t>(r);
     route.company_length = r % 7 == 3 ? 0 : 5;
     route.word = static_cast<std::uint16_t>(0x8000 + r);
@@ -64,7 +64,7 @@ NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nod
   network.header.rstat_capacity = static_cast<std::uint16_t>(stops_total);
   std::size_t edges_total = 0;
   for (std::size_t i = 0; i < nodes; ++i) {
-    NodeSpec node{static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(i * 3), {}};
+    NodeDescription node{static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(i * 3), {}};
     for (std::size_t e = 0; e < i % 4; ++e) {
       node.edges.push_back({static_cast<std::uint16_t>(((i + e + 1) % nodes) | (e == 2 ? 0x8000 : 0)),
                             static_cast<std::uint16_t>(10 * e + 1)});
@@ -77,13 +77,13 @@ NetworkSpec ManyRoutes(std::size_t stations, std::size_t routes, std::size_t nod
 }
 
 std::vector<ParityCase> Cases() {
-  NetworkSpec trailer_first = ManyRoutes(40, 25, 30);
+  NetworkDescription trailer_first = ManyRoutes(40, 25, 30);
   trailer_first.order = SectionOrder::kTrailerThenBase;
   const Bytes large = BuildNetworkFile(ManyRoutes(12000, 3000, 6000));
   Bytes bad_magic = BuildNetworkFile(SmallNetwork());
   bad_magic[3] = '\n';
   return {
-      {"Empty", BuildNetworkFile(NetworkSpec{}), true},
+      {"Empty", BuildNetworkFile(NetworkDescription{}), true},
       {"Small", BuildNetworkFile(SmallNetwork()), true},
       {"TrailerFirst", BuildNetworkFile(trailer_first), true},
       {"Large", large, true},

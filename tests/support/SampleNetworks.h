@@ -31,8 +31,8 @@ inline constexpr std::size_t kDefaultEdgeCapacity = 10000;
 
 inline std::uint16_t W(std::size_t value) { return static_cast<std::uint16_t>(value); }
 
-inline std::vector<StationSpec> Stations(std::size_t count) {
-  std::vector<StationSpec> stations;
+inline std::vector<StationDescription> Stations(std::size_t count) {
+  std::vector<StationDescription> stations;
   stations.reserve(count);
   for (std::size_t i = 0; i < count; ++i)
     stations.push_back({W(0x100 + i), W(0x8000 + i), W(0xEEEE), W(count - 1 - i), W(i * 7 % (count ? count : 1))});
@@ -42,12 +42,12 @@ inline std::vector<StationSpec> Stations(std::size_t count) {
 // `count` routes whose stop counts add up to exactly `total_stops`, spread as
 // evenly as possible; route i names string i % strings, and every route from
 // 1 on whose company length is not 0 names one of `companies` companies.
-inline std::vector<RouteSpec> Routes(std::size_t count, std::size_t total_stops, std::size_t strings,
+inline std::vector<RouteDescription> Routes(std::size_t count, std::size_t total_stops, std::size_t strings,
                                      std::size_t stations) {
-  std::vector<RouteSpec> routes;
+  std::vector<RouteDescription> routes;
   routes.reserve(count);
   for (std::size_t r = 0; r < count; ++r) {
-    RouteSpec route;
+    RouteDescription route;
     route.name_index = W(strings ? r % strings : 0);
     route.word = W(0x1000 + r);
     route.byte = static_cast<std::uint8_t>(r);
@@ -72,15 +72,15 @@ inline std::vector<std::string> CompanyNames(std::size_t count, std::size_t comp
 }
 
 // Nodes with `edges` edges in all, spread over the nodes from node 2 on.
-inline std::vector<NodeSpec> Nodes(std::size_t count, std::size_t edges) {
-  std::vector<NodeSpec> nodes(count);
+inline std::vector<NodeDescription> Nodes(std::size_t count, std::size_t edges) {
+  std::vector<NodeDescription> nodes(count);
   for (std::size_t i = 0; i < count; ++i) {
     nodes[i].word_a = W(0x4000 + i);
     nodes[i].word_b = W(i * 3);
   }
   const std::size_t owners = count > 2 ? count - 2 : count;
   for (std::size_t e = 0; e < edges && owners > 0; ++e) {
-    NodeSpec& node = nodes[count > 2 ? 2 + e % owners : e % owners];
+    NodeDescription& node = nodes[count > 2 ? 2 + e % owners : e % owners];
     node.edges.push_back({W((e % 3 == 0 ? 0x8000 : 0) | (e % (count ? count : 1))), W(e)});
   }
   return nodes;
@@ -88,8 +88,8 @@ inline std::vector<NodeSpec> Nodes(std::size_t count, std::size_t edges) {
 
 // Every kind of record at least once: nodes with and without edges, stations,
 // routes with stops (one with none), strings and trailer words.
-inline NetworkSpec Tiny() {
-  NetworkSpec network;
+inline NetworkDescription Tiny() {
+  NetworkDescription network;
   network.stations = Stations(3);
   network.strings = {"Route zero", "AAA north", "AAA south", "BB loop"};
   network.routes = Routes(4, 6, 4, 3);
@@ -102,11 +102,11 @@ inline NetworkSpec Tiny() {
 }
 
 // All counts 0: the smallest valid file.
-inline NetworkSpec Empty() { return NetworkSpec{}; }
+inline NetworkDescription Empty() { return NetworkDescription{}; }
 
 // More than one chunk of string index (257 words) and of pool (over 512 bytes).
-inline NetworkSpec Chunked() {
-  NetworkSpec network;
+inline NetworkDescription Chunked() {
+  NetworkDescription network;
   network.stations = Stations(20);
   network.strings = CompanyNames(257, 7);
   network.routes = Routes(30, 40, 257, 20);
@@ -115,8 +115,8 @@ inline NetworkSpec Chunked() {
   return network;
 }
 
-inline NetworkSpec MostStations() {
-  NetworkSpec network;
+inline NetworkDescription MostStations() {
+  NetworkDescription network;
   network.stations = Stations(kMostStations);
   network.header.rstat_capacity = 8;  // twice 16383 would not fit, so Q is given
   network.strings = {"Only route"};
@@ -124,8 +124,8 @@ inline NetworkSpec MostStations() {
   return network;
 }
 
-inline NetworkSpec MostRoutes() {
-  NetworkSpec network;
+inline NetworkDescription MostRoutes() {
+  NetworkDescription network;
   network.stations = Stations(50);
   network.strings = CompanyNames(39, 39);
   network.routes = Routes(kMostRoutes, 100, 39, 50);
@@ -136,8 +136,8 @@ inline NetworkSpec MostRoutes() {
 }
 
 // Q = 16383, filled to the last slot.
-inline NetworkSpec FullRouteStations() {
-  NetworkSpec network;
+inline NetworkDescription FullRouteStations() {
+  NetworkDescription network;
   network.stations = Stations(100);
   network.header.rstat_capacity = kMostRStatCapacity;
   network.strings = {"R"};
@@ -145,29 +145,29 @@ inline NetworkSpec FullRouteStations() {
   return network;
 }
 
-inline NetworkSpec MostNodes() {
-  NetworkSpec network;
+inline NetworkDescription MostNodes() {
+  NetworkDescription network;
   network.nodes = Nodes(kMostNodes, 2000);
   return network;
 }
 
-inline NetworkSpec MostEdges() {
-  NetworkSpec network;
+inline NetworkDescription MostEdges() {
+  NetworkDescription network;
   network.header.edge_capacity = 0x7FFF;
   network.nodes = Nodes(40, kMostEdges);
   return network;
 }
 
 // Edge capacity 0 means 10000, and exactly that many edges load.
-inline NetworkSpec DefaultEdgeCapacityFull() {
-  NetworkSpec network;
+inline NetworkDescription DefaultEdgeCapacityFull() {
+  NetworkDescription network;
   network.nodes = Nodes(30, kDefaultEdgeCapacity);
   return network;
 }
 
 // A pool of 65535 bytes: many names, the last one padded to fill the pool.
-inline NetworkSpec LargestPool() {
-  NetworkSpec network;
+inline NetworkDescription LargestPool() {
+  NetworkDescription network;
   network.strings = CompanyNames(3000, 30);
   std::size_t pool = 0;
   for (const std::string& text : network.strings) pool += text.size() + 1;
@@ -179,23 +179,23 @@ inline NetworkSpec LargestPool() {
 }
 
 // 32767 index entries over a small pool (entries may share a string).
-inline NetworkSpec MostStrings() {
-  NetworkSpec network;
+inline NetworkDescription MostStrings() {
+  NetworkDescription network;
   network.raw_pool = std::string("A1 first\0B2 second\0C3 third", 28);
   std::vector<std::uint16_t> index(kMostStrings);
   for (std::size_t i = 0; i < index.size(); ++i) index[i] = W(i % 3 * 9 + i % 2);
   network.raw_string_index = index;
   network.routes = Routes(300, 10, kMostStrings, 0);
   network.header.rstat_capacity = 11;
-  for (RouteSpec& route : network.routes) route.name_index = W(route.name_index * 109 % kMostStrings);
+  for (RouteDescription& route : network.routes) route.name_index = W(route.name_index * 109 % kMostStrings);
   for (std::size_t r = 1; r < network.routes.size(); ++r)
     network.routes[r].company_length = static_cast<std::uint8_t>(r % 4);
   return network;
 }
 
 // Exactly 40 named companies and no unnamed route.
-inline NetworkSpec FortyCompanies() {
-  NetworkSpec network;
+inline NetworkDescription FortyCompanies() {
+  NetworkDescription network;
   network.strings = CompanyNames(kMostCompanies, kMostCompanies);
   network.routes = Routes(kMostCompanies * 2 + 1, 0, kMostCompanies, 0);
   network.header.rstat_capacity = 1;
@@ -207,8 +207,8 @@ inline NetworkSpec FortyCompanies() {
 }
 
 // Every table at once as large as the image allows: the largest valid input.
-inline NetworkSpec Largest() {
-  NetworkSpec network;
+inline NetworkDescription Largest() {
+  NetworkDescription network;
   network.stations = Stations(kMostStations);
   network.header.rstat_capacity = kMostRStatCapacity;
   network.header.edge_capacity = 0x7FFF;
@@ -227,8 +227,8 @@ inline NetworkSpec Largest() {
 }
 
 // A typical small network: a few hundred stations, dozens of routes.
-inline NetworkSpec Typical() {
-  NetworkSpec network;
+inline NetworkDescription Typical() {
+  NetworkDescription network;
   network.stations = Stations(400);
   network.strings = CompanyNames(60, 8);
   network.routes = Routes(60, 900, 60, 400);
@@ -240,7 +240,7 @@ inline NetworkSpec Typical() {
 
 struct Sample {
   const char* name;
-  NetworkSpec (*make)();
+  NetworkDescription (*make)();
 };
 
 inline const std::vector<Sample>& AllSamples() {
@@ -264,7 +264,7 @@ inline const std::vector<Sample>& AllSamples() {
 }
 
 // Writes the file `network` makes to `path`; returns its size in bytes.
-inline std::size_t WriteNetworkFile(const std::filesystem::path& path, const NetworkSpec& network) {
+inline std::size_t WriteNetworkFile(const std::filesystem::path& path, const NetworkDescription& network) {
   const std::vector<std::uint8_t> bytes = BuildNetworkFile(network);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "base/Fatal.h"
-#include "fileio/CurrentFile.h"
 #include "network/Companies.h"
 #include "network/Loader.h"
+#include "pdb/ImageReader.h"
 
 namespace fs = std::filesystem;
 
@@ -60,15 +60,7 @@ std::string FatalText(const std::function<void()>& action) {
 }
 
 Loaded LoadNetworkBytes(const Bytes& file) {
-  TempDir dir;
-  const std::string path = (dir / "network.dat").string();
-  WriteBytes(path, file);
-  CurrentFile input;
-  testing::internal::CaptureStdout();
-  const bool opened = input.Open(path.c_str(), "rb");
-  testing::internal::GetCapturedStdout();
-  if (!opened) throw std::runtime_error("cannot open " + path);
-  const NetworkInput bytes = NetworkInput::Read(input);
+  const NetworkInput bytes = NetworkInput::FromBytes(file);
   Loaded loaded;
   loaded.network = LoadBaseTables(bytes);
   AssignCompanies(loaded.network);
@@ -76,10 +68,10 @@ Loaded LoadNetworkBytes(const Bytes& file) {
   return loaded;
 }
 
-Loaded LoadNetwork(const NetworkSpec& network) { return LoadNetworkBytes(BuildNetworkFile(network)); }
+Loaded LoadNetwork(const NetworkDescription& network) { return LoadNetworkBytes(BuildNetworkFile(network)); }
 
-NetworkSpec SmallNetwork(std::size_t stations, std::size_t routes) {
-  NetworkSpec network;
+NetworkDescription SmallNetwork(std::size_t stations, std::size_t routes) {
+  NetworkDescription network;
   for (std::size_t i = 0; i < stations; ++i) {
     const auto n = static_cast<std::uint16_t>(i);
     network.stations.push_back({static_cast<std::uint16_t>(0x100 + n), static_cast<std::uint16_t>(0x200 + n), 0,
@@ -87,7 +79,7 @@ NetworkSpec SmallNetwork(std::size_t stations, std::size_t routes) {
   }
   network.strings = {"Route zero", "AAA line", "BBB line", "CCC line"};
   for (std::size_t r = 0; r < routes; ++r) {
-    RouteSpec route;
+    RouteDescription route;
     route.name_index = static_cast<std::uint16_t>(r % network.strings.size());
     route.company_length = r == 0 ? 0 : 3;
     route.word = static_cast<std::uint16_t>(0x1000 + r);
@@ -109,18 +101,17 @@ std::uint32_t BE32(const Bytes& bytes, std::size_t offset) {
 }
 
 Database ParseDatabase(const Bytes& file) {
+  MemorySource source(file);
+  const ImageReading image = ReadImage(source);
+  if (!image.has_database_header) throw std::runtime_error("database shorter than its header");
   Database db;
-  if (file.size() < 78) throw std::runtime_error("database shorter than its header");
-  db.header.assign(file.begin(), file.begin() + 78);
-  const std::size_t count = BE16(file, 76);
-  for (std::size_t i = 0; i < count; ++i) {
-    db.offsets.push_back(BE32(file, 78 + 8 * i));
-    db.attributes.push_back(file.at(78 + 8 * i + 4));
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t end = i + 1 < count ? db.offsets[i + 1] : file.size();
-    if (db.offsets[i] > end || end > file.size()) throw std::runtime_error("record offsets out of order");
-    db.records.emplace_back(file.begin() + db.offsets[i], file.begin() + static_cast<std::ptrdiff_t>(end));
+  db.header.assign(file.begin(), file.begin() + image::database::kSize);
+  for (const ImageRecordInfo& record : image.records) {
+    if (!record.length) throw std::runtime_error("record offsets out of order");
+    db.offsets.push_back(record.offset);
+    db.attributes.push_back(record.attributes);
+    const auto start = file.begin() + record.offset;
+    db.records.emplace_back(start, start + static_cast<std::ptrdiff_t>(*record.length));
   }
   return db;
 }

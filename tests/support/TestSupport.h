@@ -47,12 +47,12 @@ struct Loaded {
 
 // Builds `network`, writes it to a file and loads it in the converter's order
 // (base tables, companies, graph).
-Loaded LoadNetwork(const NetworkSpec& network);
+Loaded LoadNetwork(const NetworkDescription& network);
 // As LoadNetwork, for raw bytes.
 Loaded LoadNetworkBytes(const Bytes& file);
 
 // A small valid network: `stations` stations, routes of two stops each.
-NetworkSpec SmallNetwork(std::size_t stations = 4, std::size_t routes = 3);
+NetworkDescription SmallNetwork(std::size_t stations = 4, std::size_t routes = 3);
 
 std::uint16_t BE16(const Bytes& bytes, std::size_t offset);
 std::uint32_t BE32(const Bytes& bytes, std::size_t offset);

@@ -6,7 +6,9 @@
 #include <random>
 
 #include "tests/support/ToolRun.h"
-#include "tools/fenwadump/Dump.h"
+#include "toolkit/Inspect.h"
+#include "toolkit/JsonMapping.h"
+#include "toolkit/Views.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -140,10 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Fenwadump, EveryTruncationOfTheImageIsAProblem) {
   const Bytes& image = Sample().image;
   for (std::size_t size = 0; size < image.size(); ++size) {
-    const Dump dump = DumpBytes(Bytes(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size)));
-    EXPECT_FALSE(dump.problems.empty()) << "cut to " << size << " bytes";
+    const Document dump = InspectBytes(Bytes(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size)));
+    EXPECT_FALSE(ProblemsOf(dump).empty()) << "cut to " << size << " bytes";
     if (size >= 8) {
-      EXPECT_EQ(dump.kind, FileKind::kDatabase) << size;
+      EXPECT_EQ(dump.kind, DocumentKind::kDatabase) << size;
     }
   }
 }
@@ -151,9 +153,9 @@ TEST(Fenwadump, EveryTruncationOfTheImageIsAProblem) {
 TEST(Fenwadump, EveryTruncationOfTheIntermediateFileIsAProblem) {
   const Bytes& file = Sample().intermediate;
   for (std::size_t size = 4; size < file.size(); ++size) {
-    const Dump dump = DumpBytes(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)));
-    ASSERT_EQ(dump.kind, FileKind::kIntermediate);
-    EXPECT_FALSE(dump.problems.empty()) << "cut to " << size << " bytes";
+    const Document dump = InspectBytes(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)));
+    ASSERT_EQ(dump.kind, DocumentKind::kIntermediate);
+    EXPECT_FALSE(ProblemsOf(dump).empty()) << "cut to " << size << " bytes";
   }
 }
 
@@ -177,11 +179,10 @@ TEST(Fenwadump, RandomDamageNeverBreaksTheReader) {
           default: bytes.resize(at + (at < 4 ? 4 : 0)); break;
         }
       }
-      Dump dump;
-      ASSERT_NO_THROW(dump = DumpBytes(bytes)) << "round " << round;
-      std::string text;
-      ASSERT_NO_THROW(text = dump.document.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict)) << round;
-      EXPECT_EQ(dump.document["problems"].size(), dump.problems.size());
+      Document dump;
+      ASSERT_NO_THROW(dump = InspectBytes(bytes)) << "round " << round;
+      const ordered_json json = ordered_json::parse(WriteDocument(dump));  // valid JSON, valid UTF-8
+      EXPECT_EQ(json["problems"].size(), ProblemsOf(dump).size());
       ASSERT_NO_THROW(Summarize(dump));
     }
   }

@@ -7,6 +7,7 @@
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+namespace header = intermediate::header;
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST(Fenwamake, RawFieldsGiveTheBuildersBytes) {
                 "station_count": 4, "stops": [{"station": 65535, "companion": 1}]}],
     "nodes": [{"word_a": 1, "word_b": 2, "edge_count": 0, "edges": [{"to": 40000, "value": 3}]}, {}]
   })");
-  NetworkSpec network;
+  NetworkDescription network;
   network.header.magic = {'A', 'D', '4', 0};
   network.header.base_offset = 4096;
   network.header.trailer_offset = 12;
@@ -54,7 +55,7 @@ TEST(Fenwamake, RawFieldsGiveTheBuildersBytes) {
   network.raw_string_index = std::vector<std::uint16_t>{9, 0xFFFF};
   network.raw_pool = std::string("\0A\0B", 4);
   network.stations = {{1, 2, 3, 4, 5}};
-  RouteSpec route;
+  RouteDescription route;
   route.name_index = 300;
   route.company_length = 200;
   route.spare = 7;
@@ -79,13 +80,13 @@ TEST(Fenwamake, NamesAreInternedInShiftJis) {
   })");
   TempDir dir;
   const Bytes file = Make(dir, description);
-  ASSERT_GE(file.size(), kHeaderSize);
-  EXPECT_EQ(ReadLE16(&file[kHeaderStringCount]), 4);
-  const std::string pool(file.end() - ReadLE16(&file[kHeaderPoolSize]) - 6, file.end() - 6);  // the trailer is last
+  ASSERT_GE(file.size(), header::kSize);
+  EXPECT_EQ(intermediate::Word(file.data(), header::kStringCount), 4);
+  const std::string pool(file.end() - intermediate::Word(file.data(), header::kPoolSize) - 6, file.end() - 6);  // the trailer is last
   EXPECT_EQ(pool, std::string(
                       "\x93\x8c\x93\x73\x8b\x7d\x8d\x73\0\x96\x6b\x92\x43\0\xd0\xc5\xc4\0\xd0\xc5\xc4\x90\xfc\0", 24));
   // Station word A is its name's string index.
-  const std::uint32_t base = ReadLE32(&file[kHeaderBaseOffset]);
+  const std::uint32_t base = intermediate::Long(file.data(), header::kBaseOffset);
   EXPECT_EQ(ReadLE16(&file[base]), 1);
   EXPECT_EQ(ReadLE16(&file[base + 6]), 2);
 }
@@ -95,9 +96,9 @@ TEST(Fenwamake, NamesAreInternedInShiftJis) {
 TEST(Fenwamake, TwinsTakeTheirTwinsBytes) {
   TempDir dir;
   const Bytes file = Make(dir, {{"strings", {"〜‖−—¢£¬¥‾", "～∥－―￠￡￢\\~"}}});
-  ASSERT_GE(file.size(), kHeaderSize);
+  ASSERT_GE(file.size(), header::kSize);
   const std::string bytes = "\x81\x60\x81\x61\x81\x7c\x81\x5c\x81\x91\x81\x92\x81\xca\x5c\x7e";
-  const std::string pool(file.end() - ReadLE16(&file[kHeaderPoolSize]), file.end());
+  const std::string pool(file.end() - intermediate::Word(file.data(), header::kPoolSize), file.end());
   EXPECT_EQ(pool, bytes + '\0' + bytes + '\0');
   const DumpRun dump = DumpFile(dir.Path(), "network.dat");
   EXPECT_EQ(dump.json["strings"][0]["text"], "～∥－―￠￡￢\\~");
@@ -117,8 +118,8 @@ TEST_P(CompanyLength, IsThePrefixLengthInShiftJisBytes) {
   const CompanyCase& c = GetParam();
   TempDir dir;
   const Bytes file = Make(dir, {{"routes", {{{"name", c.name}, {"company", c.company}}}}});
-  ASSERT_GE(file.size(), kHeaderSize);
-  const std::uint32_t base = ReadLE32(&file[kHeaderBaseOffset]);
+  ASSERT_GE(file.size(), header::kSize);
+  const std::uint32_t base = intermediate::Long(file.data(), header::kBaseOffset);
   ASSERT_LT(base + 9, file.size());
   EXPECT_EQ(file[base + 9], c.length);
 }
@@ -137,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Names, CompanyLength,
 // string pool with bytes no string reads and strings inside other strings,
 // and edge targets with bit 15 set.
 TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
-  NetworkSpec network = SmallNetwork();
+  NetworkDescription network = SmallNetwork();
   network.header.unused_middle[3] = 0x42;
   network.header.unused_tail = {1, 2, 3, 4};
   network.header.rstat_capacity = 9;
@@ -147,7 +148,7 @@ TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
   // Strings at the starts of names, inside names, running to the end of the pool without a NUL and outside it.
   network.raw_pool = std::string("Route zero\0AAA line\0junk\0BBB line\0CCC", 37);
   network.raw_string_index = std::vector<std::uint16_t>{0, 11, 25, 29, 6, 34, 40};
-  std::vector<NetworkSpec> files(2, network);
+  std::vector<NetworkDescription> files(2, network);
   files[0].order = SectionOrder::kTrailerThenBase;
   files[1].placement = SectionPlacement{600, 200};
   TempDir dir;

@@ -9,7 +9,8 @@
 
 #include "tests/support/SampleNetworks.h"
 #include "tests/support/ToolRun.h"
-#include "tools/fenwadump/Dump.h"
+#include "toolkit/Inspect.h"
+#include "toolkit/Views.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -154,12 +155,16 @@ StopMove MoveOf(const json& routes) {
   return move;
 }
 
+// Moves the stop, and keeps the routes' stop counts (in a dump) saying how many they have.
 template <typename Json>
 void MoveStop(Json& routes, const StopMove& move) {
   if (!move.to) return;
   Json& from = routes[*move.from]["stops"];
   routes[*move.to]["stops"].push_back(from.back());
   from.erase(from.size() - 1);
+  for (std::size_t r : {*move.from, *move.to}) {
+    if (routes[r].contains("station_count")) routes[r]["station_count"] = routes[r]["stops"].size();
+  }
 }
 
 json EditedDescription(json d, const ordered_json& dump) {
@@ -533,10 +538,10 @@ TEST_F(LargestInput, DumpsOfItsFileAndImageMakeThemAgain) { ExpectDumpsMakeTheFi
 // (every company's number moves up by one). Made in either dump, the edits
 // give the file (and so the image) the same edits give the builder.
 TEST_F(LargestInput, EditsInEitherDumpMeanWhatTheySay) {
-  NetworkSpec network = samples::Largest();
+  NetworkDescription network = samples::Largest();
   network.stations[0].word_a = 5;  // the first string that reads so
   network.routes[2].stops[0].station = 7;
-  RouteSpec route = network.routes.back();
+  RouteDescription route = network.routes.back();
   network.routes.pop_back();
   route.name_index = 3;
   network.routes.insert(network.routes.begin() + 1, route);
@@ -553,7 +558,7 @@ TEST_F(LargestInput, EditsInEitherDumpMeanWhatTheySay) {
     dump["routes"][2]["stops"][0]["station"] = 7;
     ordered_json added = dump["routes"].back();
     dump["routes"].erase(dump["routes"].size() - 1);
-    added.erase("name_index");
+    for (const char* derived : {"name_index", "company", "company_name"}) added.erase(derived);
     added["name"] = dump["strings"][3]["text"];
     dump["routes"].insert(dump["routes"].begin() + 1, added);
     WriteText(dir_->Path() / "edited.json", dump.dump());
@@ -577,8 +582,8 @@ TEST_F(LargestInput, SummaryFitsInAScreenful) {
   const Database db = ParseDatabase(image);
   const std::size_t rose = db.offsets[8];
   for (std::size_t r = 1; r < samples::kMostRoutes; ++r) image[rose + 14 * r + 4] ^= 0x01;
-  const Dump damaged = DumpBytes(image);
-  ASSERT_EQ(damaged.problems.size(), samples::kMostRoutes - 1);
+  const Document damaged = InspectBytes(image);
+  ASSERT_EQ(ProblemsOf(damaged).size(), samples::kMostRoutes - 1);
   const std::vector<std::string> summaries = {summary.out, "fenwaimg.pdb: " + Summarize(damaged)};
   for (const std::string& text : summaries) {
     std::istringstream lines(text);

@@ -7,26 +7,26 @@
 
 namespace {
 
-std::string LoadFailure(const NetworkSpec& network) {
+std::string LoadFailure(const NetworkDescription& network) {
   return FatalText([&] { LoadNetwork(network); });
 }
 
-RouteSpec RouteWithStops(std::size_t stops, std::uint16_t first_station = 1) {
-  RouteSpec route;
+RouteDescription RouteWithStops(std::size_t stops, std::uint16_t first_station = 1) {
+  RouteDescription route;
   for (std::size_t j = 0; j < stops; ++j)
     route.stops.push_back({static_cast<std::uint16_t>(first_station + j), static_cast<std::uint16_t>(0x100 + j)});
   return route;
 }
 
-NetworkSpec WithStations(std::size_t count) {
-  NetworkSpec network;
+NetworkDescription WithStations(std::size_t count) {
+  NetworkDescription network;
   network.stations.resize(count);
   network.strings = {"route"};
   return network;
 }
 
 TEST(BaseLoader, CopiesStationAndSortWords) {
-  NetworkSpec network = SmallNetwork(5, 1);
+  NetworkDescription network = SmallNetwork(5, 1);
   network.stations[3] = {0xA1B2, 0xC3D4, 0xFFFF, 0x1234, 0x5678};
   const std::vector<Station> stations = LoadNetwork(network).network.stations;
   ASSERT_EQ(stations.size(), 5u);
@@ -37,7 +37,7 @@ TEST(BaseLoader, CopiesStationAndSortWords) {
 }
 
 TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
-  NetworkSpec network = WithStations(10);
+  NetworkDescription network = WithStations(10);
   network.strings = {"x"};
   network.routes = {RouteWithStops(2, 1), RouteWithStops(0), RouteWithStops(3, 7)};
   network.routes[2].word = 0xBEEF;
@@ -63,17 +63,17 @@ TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
 
 TEST(BaseLoader, CapacityNotGivenIsTwiceTheStationCount) {
   for (std::uint16_t given : {0, 0x8000, 0xFFFF}) {
-    NetworkSpec network = WithStations(100);
+    NetworkDescription network = WithStations(100);
     network.header.rstat_capacity = given;
     EXPECT_EQ(LoadNetwork(network).network.RStatCapacity(), 200) << given;
   }
-  NetworkSpec network = WithStations(100);
+  NetworkDescription network = WithStations(100);
   network.header.rstat_capacity = 7;
   EXPECT_EQ(LoadNetwork(network).network.RStatCapacity(), 7);
 }
 
 TEST(BaseLoader, ARouteStartingAtTheEndOfTheTableIsRefusedEvenWhenEmpty) {
-  NetworkSpec network = WithStations(100);  // 200 entries, 400 slots
+  NetworkDescription network = WithStations(100);  // 200 entries, 400 slots
   network.routes = {RouteWithStops(200), RouteWithStops(0)};
   EXPECT_EQ(LoadFailure(network).rfind("E011:Insufficient RSTAT", 0), 0u);
   network.routes.pop_back();
@@ -81,13 +81,13 @@ TEST(BaseLoader, ARouteStartingAtTheEndOfTheTableIsRefusedEvenWhenEmpty) {
 }
 
 TEST(BaseLoader, NoStationsAndNoCapacityRefusesTheFirstRoute) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.routes = {RouteWithStops(0)};
   EXPECT_EQ(LoadFailure(network).rfind("E011:Insufficient RSTAT", 0), 0u);
 }
 
 TEST(BaseLoader, ARouteBlockRunningPastTheTableIsRefused) {
-  NetworkSpec network = WithStations(3);  // 6 entries, 12 slots
+  NetworkDescription network = WithStations(3);  // 6 entries, 12 slots
   network.routes = {RouteWithStops(4), RouteWithStops(3)};
   const std::string text = LoadFailure(network);
   EXPECT_EQ(text.rfind("E011:Insufficient RSTAT", 0), 0u);
@@ -98,7 +98,7 @@ TEST(BaseLoader, ARouteBlockRunningPastTheTableIsRefused) {
 
 TEST(BaseLoader, StringIndexAndPoolAreReadWholeAtChunkBoundaries) {
   for (std::size_t count : {0u, 1u, 255u, 256u, 257u, 512u, 513u}) {
-    NetworkSpec network;
+    NetworkDescription network;
     for (std::size_t i = 0; i < count; ++i) network.strings.push_back("s" + std::to_string(i));
     const Network loaded = LoadNetwork(network).network;
     ASSERT_EQ(loaded.string_index.size(), count);
@@ -110,7 +110,7 @@ TEST(BaseLoader, StringIndexAndPoolAreReadWholeAtChunkBoundaries) {
 
 TEST(BaseLoader, PoolsOfEverySizeUpTo65535BytesLoadWhole) {
   for (std::size_t size : {0u, 1u, 511u, 512u, 513u, 1000u, 65535u}) {
-    NetworkSpec network;
+    NetworkDescription network;
     network.raw_pool = std::string(size, '\0');
     for (std::size_t i = 0; i < size; ++i) (*network.raw_pool)[i] = static_cast<char>(i % 251 + 1);
     const Network loaded = LoadNetwork(network).network;
@@ -120,21 +120,21 @@ TEST(BaseLoader, PoolsOfEverySizeUpTo65535BytesLoadWhole) {
 }
 
 TEST(BaseLoader, ASectionNeverReadFromMayLieBeyondTheEnd) {
-  NetworkSpec network;
+  NetworkDescription network;
   network.header.base_offset = 0x7FFFFFFF;
   network.header.trailer_offset = 0x7FFFFFFF;
   EXPECT_TRUE(LoadNetwork(network).network.routes.empty());
 }
 
 TEST(BaseLoader, AFileEndingInsideTheTrailerFails) {
-  NetworkSpec network = SmallNetwork(4, 3);
+  NetworkDescription network = SmallNetwork(4, 3);
   Bytes file = BuildNetworkFile(network);
   file.pop_back();
   EXPECT_EQ(FatalText([&] { LoadNetworkBytes(file); }).rfind("read failure 16/8", 0), 0u);
 }
 
 TEST(BaseLoader, EachTruncatedRecordNamesItsReadSite) {
-  NetworkSpec network = SmallNetwork(2, 2);
+  NetworkDescription network = SmallNetwork(2, 2);
   network.strings = {"a", "b"};
   network.order = SectionOrder::kTrailerThenBase;  // the base section runs to the end
   const Bytes file = BuildNetworkFile(network);
@@ -154,7 +154,7 @@ TEST(BaseLoader, EachTruncatedRecordNamesItsReadSite) {
 }
 
 TEST(BaseLoader, WrongMagicIsObsoleteData) {
-  NetworkSpec network = SmallNetwork();
+  NetworkDescription network = SmallNetwork();
   network.header.magic = {'A', 'D', '3', 0x1A};
   EXPECT_EQ(LoadFailure(network), "E005:Obsolete Data");
   network.header.magic = {'A', 'D', '4', 0x1B};
@@ -162,7 +162,7 @@ TEST(BaseLoader, WrongMagicIsObsoleteData) {
 }
 
 TEST(BaseLoader, UninterpretedHeaderBytesMayHoldAnything) {
-  NetworkSpec network = SmallNetwork();
+  NetworkDescription network = SmallNetwork();
   network.header.unused_middle.fill(0xFF);
   network.header.unused_tail.fill(0xEE);
   EXPECT_EQ(LoadNetwork(network).network.stations.size(), 4u);
@@ -170,7 +170,7 @@ TEST(BaseLoader, UninterpretedHeaderBytesMayHoldAnything) {
 
 struct HeaderRefusal {
   const char* name;
-  void (*change)(NetworkSpec&);
+  void (*change)(NetworkDescription&);
   const char* reason;
 };
 
@@ -179,7 +179,7 @@ void PrintTo(const HeaderRefusal& refusal, std::ostream* out) { *out << refusal.
 class HeaderRefusalTest : public testing::TestWithParam<HeaderRefusal> {};
 
 TEST_P(HeaderRefusalTest, IsRefusedWhenTheHeaderIsRead) {
-  NetworkSpec network = SmallNetwork();
+  NetworkDescription network = SmallNetwork();
   GetParam().change(network);
   const std::string text = LoadFailure(network);
   EXPECT_NE(text.find(GetParam().reason), std::string::npos) << text;
@@ -187,36 +187,36 @@ TEST_P(HeaderRefusalTest, IsRefusedWhenTheHeaderIsRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, HeaderRefusalTest,
-    testing::Values(HeaderRefusal{"NegativeStations", [](NetworkSpec& s) { s.header.station_count = 0xFFFF; },
+    testing::Values(HeaderRefusal{"NegativeStations", [](NetworkDescription& s) { s.header.station_count = 0xFFFF; },
                                   "station count -1 is negative"},
-                    HeaderRefusal{"NegativeRoutes", [](NetworkSpec& s) { s.header.route_count = 0x8000; },
+                    HeaderRefusal{"NegativeRoutes", [](NetworkDescription& s) { s.header.route_count = 0x8000; },
                                   "route count -32768 is negative"},
-                    HeaderRefusal{"NegativeStrings", [](NetworkSpec& s) { s.header.string_count = 0xFFFE; },
+                    HeaderRefusal{"NegativeStrings", [](NetworkDescription& s) { s.header.string_count = 0xFFFE; },
                                   "string count -2 is negative"},
                     HeaderRefusal{"Stations16384",
-                                  [](NetworkSpec& s) {
+                                  [](NetworkDescription& s) {
                                     s.header.station_count = 16384;
                                     s.header.rstat_capacity = 10;
                                   },
                                   "station count 16384 is more than 16383"},
-                    HeaderRefusal{"Routes4682", [](NetworkSpec& s) { s.header.route_count = 4682; },
+                    HeaderRefusal{"Routes4682", [](NetworkDescription& s) { s.header.route_count = 4682; },
                                   "route count 4682 is more than 4681"},
-                    HeaderRefusal{"CapacityGiven16384", [](NetworkSpec& s) { s.header.rstat_capacity = 16384; },
+                    HeaderRefusal{"CapacityGiven16384", [](NetworkDescription& s) { s.header.rstat_capacity = 16384; },
                                   "route-station capacity 16384"},
-                    HeaderRefusal{"CapacityFromStations", [](NetworkSpec& s) { s.header.station_count = 8192; },
+                    HeaderRefusal{"CapacityFromStations", [](NetworkDescription& s) { s.header.station_count = 8192; },
                                   "route-station capacity 16384"},
-                    HeaderRefusal{"Nodes6534", [](NetworkSpec& s) { s.header.node_count = 6534; },
+                    HeaderRefusal{"Nodes6534", [](NetworkDescription& s) { s.header.node_count = 6534; },
                                   "node count 6534 is more than 6533"},
-                    HeaderRefusal{"NodesWrapping", [](NetworkSpec& s) { s.header.node_count = 0xFFEC; },
+                    HeaderRefusal{"NodesWrapping", [](NetworkDescription& s) { s.header.node_count = 0xFFEC; },
                                   "node count 65516"},
-                    HeaderRefusal{"BaseOffset2To31", [](NetworkSpec& s) { s.header.base_offset = 0x80000000u; },
+                    HeaderRefusal{"BaseOffset2To31", [](NetworkDescription& s) { s.header.base_offset = 0x80000000u; },
                                   "base offset 2147483648 is 2^31 or more"},
-                    HeaderRefusal{"TrailerOffsetHuge", [](NetworkSpec& s) { s.header.trailer_offset = 0xFFFFFFFFu; },
+                    HeaderRefusal{"TrailerOffsetHuge", [](NetworkDescription& s) { s.header.trailer_offset = 0xFFFFFFFFu; },
                                   "trailer offset 4294967295"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(BaseLoader, TheLargestTablesAnImageCanHoldStillLoad) {
-  NetworkSpec network = WithStations(16383);
+  NetworkDescription network = WithStations(16383);
   network.header.rstat_capacity = 16383;
   network.routes.resize(4681);
   network.routes[4680] = RouteWithStops(16383 / 2);
@@ -229,7 +229,7 @@ TEST(BaseLoader, TheLargestTablesAnImageCanHoldStillLoad) {
 // Each conversion starts from empty tables: nothing of one input shows in the next.
 TEST(NetworkTables, ALoadKeepsNothingOfTheOneBefore) {
   const Loaded first = LoadNetwork(SmallNetwork(5, 3));
-  const Loaded second = LoadNetwork(NetworkSpec{});
+  const Loaded second = LoadNetwork(NetworkDescription{});
   EXPECT_EQ(first.network.stations.size(), 5u);
   EXPECT_TRUE(second.network.stations.empty());
   EXPECT_TRUE(second.network.routes.empty());

@@ -12,14 +12,14 @@ struct NamedRoute {
 };
 
 // Route 0 first (never grouped), then the given routes, each naming its own string.
-NetworkSpec Routes(const std::vector<NamedRoute>& routes) {
-  NetworkSpec network;
+NetworkDescription Routes(const std::vector<NamedRoute>& routes) {
+  NetworkDescription network;
   network.header.rstat_capacity = 1;  // routes without stops still need a table to start in
   network.strings.push_back("route zero");
-  network.routes.push_back(RouteSpec{});
+  network.routes.push_back(RouteDescription{});
   network.routes[0].company_length = 2;
   for (const NamedRoute& named : routes) {
-    RouteSpec route;
+    RouteDescription route;
     route.name_index = static_cast<std::uint16_t>(network.strings.size());
     route.company_length = named.company_length;
     network.strings.push_back(named.name);
@@ -39,21 +39,12 @@ struct Grouped {
   std::vector<std::uint16_t> numbers;
   std::size_t companies;
 };
-Grouped Group(const NetworkSpec& description) {
+Grouped Group(const NetworkDescription& description) {
   const Network network = LoadNetwork(description).network;
   return {Companies(network), network.companies.size()};
 }
 
 constexpr std::uint16_t kNone = kNoIndex;
-
-TEST(CompareBytes, ComparesUnsignedBytesIncludingNuls) {
-  const std::uint8_t a[] = {1, 0, 0x80};
-  const std::uint8_t b[] = {1, 0, 0x7F};
-  EXPECT_EQ(CompareBytes(a, b, 0), 0);
-  EXPECT_EQ(CompareBytes(a, b, 2), 0);
-  EXPECT_EQ(CompareBytes(a, b, 3), 1);
-  EXPECT_EQ(CompareBytes(b, a, 3), -1);
-}
 
 TEST(AssignCompanies, NumbersCompaniesInOrderOfFirstAppearance) {
   const Grouped grouped = Group(Routes({{"A1", 1}, {"A2", 1}, {"B1", 1}, {"A3", 1}}));
@@ -83,7 +74,7 @@ TEST(AssignCompanies, WithNoRouteBeyondRouteZeroNothingIsAssigned) {
   const Grouped grouped = Group(Routes({}));
   EXPECT_EQ(grouped.numbers, (std::vector<std::uint16_t>{kNone}));
   EXPECT_EQ(grouped.companies, 0u);
-  EXPECT_EQ(Group(NetworkSpec{}).companies, 0u);
+  EXPECT_EQ(Group(NetworkDescription{}).companies, 0u);
 }
 
 TEST(AssignCompanies, ALengthBeyondTheNameCountsTheRestAsNul) {
@@ -93,7 +84,7 @@ TEST(AssignCompanies, ALengthBeyondTheNameCountsTheRestAsNul) {
 }
 
 TEST(AssignCompanies, ALastStringWithoutItsNulEndsAtThePool) {
-  NetworkSpec network = Routes({{"XY", 4}});
+  NetworkDescription network = Routes({{"XY", 4}});
   network.strings.clear();
   network.raw_string_index = std::vector<std::uint16_t>{0, 0, 2};
   network.raw_pool = std::string("XYXY", 4);  // route 1 names "XY" from offset 2 up to the end, no NUL
@@ -136,7 +127,7 @@ TEST(AssignCompanies, FortyCompaniesLeaveNoRoomForTheUnnamedGroup) {
 }
 
 TEST(AssignCompanies, RouteNamesOutsideTheStringTableAreRefused) {
-  NetworkSpec network = Routes({{"A1", 1}});
+  NetworkDescription network = Routes({{"A1", 1}});
   network.routes[1].name_index = 2;  // two strings: 0 and 1
   EXPECT_NE(FatalText([&] { LoadNetwork(network); }).find("route 1 names string 2, but there are only 2 strings"),
             std::string::npos);

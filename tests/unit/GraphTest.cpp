@@ -8,14 +8,14 @@ namespace {
 
 constexpr std::uint16_t kNoNode = 0xFFFF;
 
-NetworkSpec WithNodes(std::vector<NodeSpec> nodes) {
-  NetworkSpec network;
+NetworkDescription WithNodes(std::vector<NodeDescription> nodes) {
+  NetworkDescription network;
   network.nodes = std::move(nodes);
   return network;
 }
 
-NodeSpec NodeWithEdges(std::size_t count, std::uint16_t first_target = 0) {
-  NodeSpec node;
+NodeDescription NodeWithEdges(std::size_t count, std::uint16_t first_target = 0) {
+  NodeDescription node;
   for (std::size_t j = 0; j < count; ++j) node.edges.push_back({static_cast<std::uint16_t>(first_target + j), 7});
   return node;
 }
@@ -37,7 +37,7 @@ TEST(LoadGraph, NodesOwnContiguousRunsOfEdges) {
 }
 
 TEST(LoadGraph, CopiesNodeWordsAndClearsBit15OfTargets) {
-  NodeSpec node{0xABCD, 0x1234, {{0x8005, 0xFFFF}, {0x7FFF, 1}}};
+  NodeDescription node{0xABCD, 0x1234, {{0x8005, 0xFFFF}, {0x7FFF, 1}}};
   const Graph graph = LoadNetwork(WithNodes({node})).graph;
   EXPECT_EQ(graph.nodes[0].word_a, 0xABCD);
   EXPECT_EQ(graph.nodes[0].word_b, 0x1234);
@@ -47,7 +47,7 @@ TEST(LoadGraph, CopiesNodeWordsAndClearsBit15OfTargets) {
 }
 
 TEST(LoadGraph, NoNodesLeavesOnlyEmptyReserveNodes) {
-  const Graph graph = LoadNetwork(NetworkSpec{}).graph;
+  const Graph graph = LoadNetwork(NetworkDescription{}).graph;
   EXPECT_EQ(graph.NodeTotal(), 20);
   EXPECT_EQ(graph.file_node_count, 0);
   EXPECT_TRUE(graph.edges.empty());
@@ -61,7 +61,7 @@ TEST(LoadGraph, NoNodesLeavesOnlyEmptyReserveNodes) {
 
 TEST(LoadGraph, EdgeCapacityNotGivenIsTenThousand) {
   for (std::uint16_t given : {0, 0x8000, 0xFFFF}) {
-    NetworkSpec network = WithNodes({NodeWithEdges(10000)});
+    NetworkDescription network = WithNodes({NodeWithEdges(10000)});
     network.header.edge_capacity = given;
     const Graph graph = LoadNetwork(network).graph;
     EXPECT_EQ(graph.edge_capacity, 10000) << given;
@@ -72,7 +72,7 @@ TEST(LoadGraph, EdgeCapacityNotGivenIsTenThousand) {
 }
 
 TEST(LoadGraph, AGivenEdgeCapacityIsTheLimit) {
-  NetworkSpec network = WithNodes({NodeWithEdges(3)});
+  NetworkDescription network = WithNodes({NodeWithEdges(3)});
   network.header.edge_capacity = 3;
   LoadNetwork(network);
   network.nodes.push_back(NodeWithEdges(1));
@@ -82,7 +82,7 @@ TEST(LoadGraph, AGivenEdgeCapacityIsTheLimit) {
 }
 
 TEST(LoadGraph, AFullEdgeTableIsFoundBeforeAShortReadFurtherOn) {
-  NetworkSpec network = WithNodes({NodeWithEdges(2)});
+  NetworkDescription network = WithNodes({NodeWithEdges(2)});
   network.nodes[0].edge_count = 3;  // the file holds only two of its three edges
   network.header.edge_capacity = 1;
   EXPECT_EQ(FatalText([&] { LoadNetwork(network); }).rfind("E009:Insufficient nodes", 0), 0u);
@@ -91,7 +91,7 @@ TEST(LoadGraph, AFullEdgeTableIsFoundBeforeAShortReadFurtherOn) {
 }
 
 TEST(LoadGraph, MoreEdgesThanAnImageRecordHoldsAreRefused) {
-  NetworkSpec network = WithNodes({NodeWithEdges(16383)});
+  NetworkDescription network = WithNodes({NodeWithEdges(16383)});
   network.header.edge_capacity = 0x7FFF;
   EXPECT_EQ(LoadNetwork(network).graph.edges.size(), 16383u);
   network.nodes.push_back(NodeWithEdges(1));
@@ -99,7 +99,7 @@ TEST(LoadGraph, MoreEdgesThanAnImageRecordHoldsAreRefused) {
 }
 
 TEST(LoadGraph, TheMostNodesAnImageHolds) {
-  NetworkSpec network = WithNodes(std::vector<NodeSpec>(6533));
+  NetworkDescription network = WithNodes(std::vector<NodeDescription>(6533));
   EXPECT_EQ(LoadNetwork(network).graph.NodeTotal(), 6553);
 }
 

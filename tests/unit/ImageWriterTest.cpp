@@ -22,7 +22,7 @@ TEST(ByteOrder, ReadsAndStoresEitherOrderWhateverTheHost) {
 
 // The route table record 8, written from one route in memory.
 Bytes RouteRecord(const Route& route) {
-  Loaded loaded = LoadNetwork(NetworkSpec{});
+  Loaded loaded = LoadNetwork(NetworkDescription{});
   loaded.network.routes = {route, route};
   ByteWriter out;
   WriteImage(loaded.network, loaded.graph, "0.25", out);
@@ -48,17 +48,17 @@ TEST(WriteImage, TurnsARouteRecordBigEndianLeavingItsTwoBytes) {
 }
 
 TEST(RecordOffsets, FollowTheTableSizes) {
-  const Loaded empty_network = LoadNetwork(NetworkSpec{});
-  const std::array<std::uint32_t, kRecordCount> empty = {232, 362, 366, 366, 370, 370, 374, 374, 378, 378,
+  const Loaded empty_network = LoadNetwork(NetworkDescription{});
+  const std::array<std::uint32_t, image::kRecordCount> empty = {232, 362, 366, 366, 370, 370, 374, 374, 378, 378,
                                                          382, 382, 386, 386, 390, 390, 394, 594, 598};
-  EXPECT_EQ(RecordOffsets(CountsOf(empty_network.network, empty_network.graph)), empty);
-  NetworkSpec network;
+  EXPECT_EQ(image::RecordOffsets(CountsOf(empty_network.network, empty_network.graph)), empty);
+  NetworkDescription network;
   network.stations.resize(3);
   network.strings = {"ab", "c"};
   network.routes.resize(2);
   network.nodes = {{0, 0, {{1, 1}, {2, 2}}}};
   const Loaded loaded = LoadNetwork(network);
-  const auto offsets = RecordOffsets(CountsOf(loaded.network, loaded.graph));
+  const auto offsets = image::RecordOffsets(CountsOf(loaded.network, loaded.graph));
   EXPECT_EQ(offsets[3], 366u + 12);
   EXPECT_EQ(offsets[5], 370u + 18);
   EXPECT_EQ(offsets[7], 374u + 24);

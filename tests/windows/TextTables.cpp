@@ -45,6 +45,6 @@ int main() {
     }
   }
   out += "refused " + std::to_string(refused) + " code points\n";
-  WriteStandardOutput(out);
-  return 0;
+  std::string error;
+  return WriteStandardOutput(out, error) ? 0 : 1;
 }

@@ -335,13 +335,13 @@ std::string Crlf(const std::string& text) {
 }
 
 std::string SmallNetworkFile() {
-  NetworkSpec network;
+  NetworkDescription network;
   for (std::uint16_t i = 0; i < 4; ++i) {
     network.stations.push_back({static_cast<std::uint16_t>(0x100 + i), 0x200, 0, static_cast<std::uint16_t>(3 - i), i});
   }
   network.strings = {"\x93\x8c\x93\x73\x90\xfc", "AAA line", "BBB line"};
   for (std::uint16_t r = 0; r < 3; ++r) {
-    RouteSpec route;
+    RouteDescription route;
     route.name_index = r;
     route.company_length = r == 0 ? 0 : 3;
     route.stops = {{r, 1}, {static_cast<std::uint16_t>(r + 1), 2}};

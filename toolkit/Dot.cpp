@@ -7,7 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tools/fenwadump/Dump.h"
+#include "network/IntermediateFormat.h"
+#include "text/Terminal.h"
+#include "toolkit/Views.h"
 
 namespace {
 
@@ -49,21 +51,6 @@ std::string Html(const std::string& text) {
   return escaped;
 }
 
-std::optional<std::uint64_t> Number(const OrderedJson& object, const char* key) {
-  if (!object.is_object() || !object.contains(key) || !object.at(key).is_number_unsigned()) return std::nullopt;
-  return object.at(key).get<std::uint64_t>();
-}
-
-std::optional<std::string> String(const OrderedJson& object, const char* key) {
-  if (!object.is_object() || !object.contains(key) || !object.at(key).is_string()) return std::nullopt;
-  return object.at(key).get<std::string>();
-}
-
-const OrderedJson& List(const OrderedJson& doc, const char* key) {
-  static const OrderedJson kEmpty = OrderedJson::array();
-  return doc.contains(key) && doc.at(key).is_array() ? doc.at(key) : kEmpty;
-}
-
 // What the pictures need of a dump.
 struct Model {
   struct Route {
@@ -85,24 +72,26 @@ struct Model {
   }
 };
 
-Model ModelOf(const OrderedJson& doc) {
+Model ModelOf(const Document& doc) {
   Model model;
-  for (const OrderedJson& station : List(doc, "stations"))
-    model.stations.push_back(String(station, "name").value_or("station " + std::to_string(model.stations.size())));
-  for (const OrderedJson& item : List(doc, "routes")) {
+  for (const StationEntry& station : doc.stations.value_or(std::vector<StationEntry>())) {
+    model.stations.push_back(station.name ? Escaped(*station.name)
+                                          : "station " + std::to_string(model.stations.size()));
+  }
+  for (const RouteEntry& item : doc.routes.value_or(std::vector<RouteEntry>())) {
     Model::Route route;
-    route.name = String(item, "name").value_or("route " + std::to_string(model.routes.size()));
-    route.company = Number(item, "company");
-    for (const OrderedJson& stop : List(item, "stops")) route.stops.push_back(Number(stop, "station").value_or(0));
+    route.name = item.name && *item.name ? Escaped(**item.name) : "route " + std::to_string(model.routes.size());
+    if (item.company && *item.company) route.company = **item.company;
+    for (const StopEntry& stop : item.stops.value_or(std::vector<StopEntry>()))
+      route.stops.push_back(stop.station && stop.station->number ? *stop.station->number : 0);
     model.routes.push_back(route);
   }
   std::size_t named = 0;
-  for (const OrderedJson& item : List(doc, "companies")) {
-    const std::optional<std::uint64_t> number = Number(item, "number");
-    if (!number) continue;
-    const std::optional<std::string> name = String(item, "name");
-    model.companies[*number] = {name.value_or("(no company)"),
-                                name ? kPalette[named++ % std::size(kPalette)] : kNoCompany};
+  for (const CompanyEntry& item : doc.companies.value_or(std::vector<CompanyEntry>())) {
+    if (!item.number) continue;
+    const bool has_name = item.name && *item.name;
+    model.companies[*item.number] = {has_name ? Escaped(**item.name) : "(no company)",
+                                     has_name ? kPalette[named++ % std::size(kPalette)] : kNoCompany};
   }
   return model;
 }
@@ -126,8 +115,8 @@ std::vector<bool> Chosen(const Model& model, const DotOptions& options) {
     for (std::size_t r = 0; r < chosen.size(); ++r) chosen[r] = matches(r, by_number);
     return chosen;
   }
-  throw std::invalid_argument(std::string("no ") + (by_company ? "company" : "route") + " is named \"" + options.name +
-                              "\"");
+  throw std::invalid_argument(std::string("no ") + (by_company ? "company" : "route") + " is named " +
+                              Quoted(options.name));
 }
 
 std::string StationId(std::uint64_t station, const Model& model) {
@@ -146,7 +135,7 @@ void Legend(std::ostringstream& out, const Model& model, const std::set<std::uin
   out << "</table>>];\n";
 }
 
-std::string DrawNetwork(const OrderedJson& doc, const DotOptions& options) {
+std::string DrawNetwork(const Document& doc, const DotOptions& options) {
   const Model model = ModelOf(doc);
   const std::vector<bool> chosen = Chosen(model, options);
   const bool all = options.only == DotOptions::Only::kAll;
@@ -208,28 +197,32 @@ std::string DrawNetwork(const OrderedJson& doc, const DotOptions& options) {
   return out.str();
 }
 
-std::string DrawGraph(const OrderedJson& doc, const DotOptions& options) {
+std::string DrawGraph(const Document& doc, const DotOptions& options) {
   const Model model = ModelOf(doc);
   const std::vector<bool> chosen = Chosen(model, options);
   const bool all = options.only == DotOptions::Only::kAll;
-  const OrderedJson& nodes = List(doc, "nodes");
+  const std::vector<NodeEntry> none;
+  const std::vector<NodeEntry>& nodes = doc.nodes ? *doc.nodes : none;
   struct Arc {
     std::optional<std::uint64_t> from;  // none: owned by no node
     std::uint64_t to;
     std::uint64_t value;
   };
+  const auto to_arc = [](std::optional<std::uint64_t> from, const EdgeEntry& edge) {
+    return Arc{from, std::uint64_t{edge.target.value_or(0)} & intermediate::kEdgeTargetMask, edge.value.value_or(0)};
+  };
   std::vector<Arc> arcs;
   std::vector<bool> empty(nodes.size(), true);
   std::vector<bool> picked(nodes.size(), all);  // the nodes of the chosen routes
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    const std::optional<std::uint64_t> b = Number(nodes[i], "word_b");
-    empty[i] = Number(nodes[i], "word_a").value_or(0) == 0 && b.value_or(0) == 0 && List(nodes[i], "edges").empty();
-    if (!all && b && *b < chosen.size() && chosen[*b]) picked[i] = true;
-    for (const OrderedJson& edge : List(nodes[i], "edges"))
-      arcs.push_back({i, Number(edge, "target").value_or(0) & 0x7FFF, Number(edge, "value").value_or(0)});
+    const std::vector<EdgeEntry> edges = nodes[i].edges.value_or(std::vector<EdgeEntry>());
+    const std::uint16_t b = nodes[i].word_b.value_or(0);
+    empty[i] = nodes[i].word_a.value_or(0) == 0 && b == 0 && edges.empty();
+    if (!all && nodes[i].word_b && b < chosen.size() && chosen[b]) picked[i] = true;
+    for (const EdgeEntry& edge : edges) arcs.push_back(to_arc(i, edge));
   }
-  for (const OrderedJson& edge : List(doc, "unowned_edges"))
-    arcs.push_back({std::nullopt, Number(edge, "target").value_or(0) & 0x7FFF, Number(edge, "value").value_or(0)});
+  for (const EdgeEntry& edge : doc.unowned_edges.value_or(std::vector<EdgeEntry>()))
+    arcs.push_back(to_arc(std::nullopt, edge));
   // The arcs drawn: all, or those from or to a node of the chosen routes; the nodes at their ends.
   std::set<std::uint64_t> drawn;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -258,10 +251,10 @@ std::string DrawGraph(const OrderedJson& doc, const DotOptions& options) {
           << kMissing << "\", fontcolor=\"" << kMissing << "\", style=dashed];\n";
       continue;
     }
-    const OrderedJson& node = nodes[i];
-    const std::uint64_t a = Number(node, "word_a").value_or(0), b = Number(node, "word_b").value_or(0);
+    const NodeEntry& node = nodes[i];
+    const std::uint64_t a = node.word_a.value_or(0), b = node.word_b.value_or(0);
     std::string label = "node " + std::to_string(i);
-    if (const std::optional<std::string> role = String(node, "role")) label += " (" + *role + ")";
+    if (node.role) label += " (" + Escaped(*node.role) + ")";
     label += "\n" + (a < model.stations.size() ? model.stations[a] : "A " + std::to_string(a));
     label += "\n" + (b < model.routes.size() ? model.routes[b].name : "B " + std::to_string(b));
     std::string colour = "black";
@@ -287,7 +280,6 @@ std::string DrawGraph(const OrderedJson& doc, const DotOptions& options) {
 
 }  // namespace
 
-std::string DrawDot(const Dump& dump, const DotOptions& options) {
-  return options.view == DotOptions::View::kGraph ? DrawGraph(dump.document, options)
-                                                  : DrawNetwork(dump.document, options);
+std::string DrawDot(const Document& document, const DotOptions& options) {
+  return options.view == DotOptions::View::kGraph ? DrawGraph(document, options) : DrawNetwork(document, options);
 }

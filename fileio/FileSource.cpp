@@ -1,0 +1,60 @@
+#include "fileio/FileSource.h"
+
+#include "fileio/CurrentFile.h"
+
+std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::string& error) {
+  const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kRead, Disposition::kOpenExisting);
+  if (handle == kInvalidHandle) {
+    error = PlatformLastError();
+    return nullptr;
+  }
+  const std::int64_t size = PlatformSeek(handle, 0, true);
+  if (size < 0) {
+    error = PlatformLastError();
+    PlatformClose(handle);
+    return nullptr;
+  }
+  return std::unique_ptr<FileSource>(new FileSource(handle, static_cast<std::uint64_t>(size)));
+}
+
+FileSource::~FileSource() { PlatformClose(handle_); }
+
+std::size_t FileSource::ReadInto(void* buffer, std::uint64_t offset, std::size_t length) {
+  if (PlatformSeek(handle_, static_cast<std::int64_t>(offset), false) != static_cast<std::int64_t>(offset))
+    throw ReadError(PlatformLastError());
+  std::size_t done = 0;
+  while (done < length) {
+    const std::int64_t got = PlatformRead(handle_, static_cast<char*>(buffer) + done, length - done);
+    if (got < 0) throw ReadError(PlatformLastError());
+    if (got == 0) break;  // the file became shorter
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::function<std::size_t(char*, std::size_t)> FileSource::Pieces() {
+  return [this, offset = std::uint64_t{0}](char* buffer, std::size_t room) mutable {
+    const std::size_t got =
+        offset < size_ ? ReadInto(buffer, offset, std::min<std::uint64_t>(room, size_ - offset)) : 0;
+    offset += got;
+    return got;
+  };
+}
+
+std::vector<std::uint8_t> FileSource::Read(std::uint64_t offset, std::uint64_t length) {
+  if (offset >= size_) return {};
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(length, size_ - offset)));
+  bytes.resize(ReadInto(bytes.data(), offset, bytes.size()));
+  return bytes;
+}
+
+bool ReplaceFileWith(const std::string& name, const std::string& bytes, std::string& error) {
+  CurrentFile file;
+  bool ok = file.OpenReplacement(name.c_str());
+  if (ok) {
+    ok = file.Write(bytes.data(), static_cast<std::int32_t>(bytes.size())) == static_cast<int>(bytes.size()) &&
+         file.CommitReplacement();
+  }
+  if (!ok) error = file.Error();
+  return ok;
+}

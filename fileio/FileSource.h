@@ -1,0 +1,40 @@
+// A file the companion tools read: its bytes a run at a time, through the
+// platform layer, so that a reader fetches only what it needs of a file of
+// any size. A folder is refused like a missing file, with the system's reason.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/ByteSource.h"
+#include "fileio/Platform.h"
+
+class FileSource : public ByteSource {
+ public:
+  // The file `name`, or nullptr with the system's reason in `error`.
+  static std::unique_ptr<FileSource> Open(const std::string& name, std::string& error);
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  std::uint64_t Size() const override { return size_; }
+  std::vector<std::uint8_t> Read(std::uint64_t offset, std::uint64_t length) override;
+  // The file from its start, a piece at a time: each call puts up to `room`
+  // bytes into `buffer` and returns how many (0 at the end).
+  std::function<std::size_t(char* buffer, std::size_t room)> Pieces();
+  // Up to `length` bytes from `offset` into `buffer`; returns how many there were.
+  std::size_t ReadInto(void* buffer, std::uint64_t offset, std::size_t length);
+
+ private:
+  FileSource(PlatformHandle handle, std::uint64_t size) : handle_(handle), size_(size) {}
+
+  PlatformHandle handle_;
+  std::uint64_t size_;
+};
+
+// Writes `bytes` in place of the file `name`, as the converter writes its
+// image: a temporary file beside it, synced, renamed over it, the folder
+// synced; the old file's permissions kept; nothing left behind on failure.
+// False with the system's reason in `error`.
+bool ReplaceFileWith(const std::string& name, const std::string& bytes, std::string& error);

@@ -1,0 +1,221 @@
+#include "network/IntermediateReader.h"
+
+#include <algorithm>
+#include <string>
+
+#include "base/ByteCursor.h"
+
+using namespace intermediate;
+
+namespace {
+
+// One section of the file: the bytes of its window that the file holds.
+class Section {
+ public:
+  Section(ByteSource& source, const FileWindow& window, Findings& findings)
+      : bytes_(window.offset < source.Size() ? source.Read(window.offset, window.length) : std::vector<std::uint8_t>()),
+        cursor_(bytes_, window.offset),
+        window_end_(window.offset + window.length),
+        file_size_(source.Size()),
+        findings_(findings) {}
+
+  // The next `count` bytes, for `what`; nullptr (and a problem) when the file
+  // ends first or they lie beyond what the converter reads.
+  const std::uint8_t* Take(std::uint64_t count, const std::string& what) {
+    const std::uint64_t at = cursor_.Offset();
+    const std::uint8_t* bytes = cursor_.Take(count);
+    if (bytes != nullptr) return bytes;
+    if (at + count > window_end_ && window_end_ < file_size_) {
+      findings_.Problem(what + " (at offset " + std::to_string(at) +
+                        ") lies beyond what the converter reads of its section: the header's counts and capacities "
+                        "make that end at offset " +
+                        std::to_string(window_end_));
+    } else {
+      findings_.Problem("the file ends inside " + what + " (at offset " + std::to_string(at) + ")");
+    }
+    return nullptr;
+  }
+  std::uint64_t Offset() const { return cursor_.Offset(); }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  ByteCursor cursor_;
+  std::uint64_t window_end_;
+  std::uint64_t file_size_;
+  Findings& findings_;
+};
+
+class Reader {
+ public:
+  Reader(ByteSource& source, IntermediateReading& reading) : source_(source), reading_(reading) {}
+
+  void Read() {
+    reading_.size = source_.Size();
+    const std::vector<std::uint8_t> header = source_.Read(0, header::kSize);
+    if (header.size() < header::kSize) {
+      reading_.findings.Problem("the file is " + std::to_string(reading_.size) + " bytes, shorter than the " +
+                                std::to_string(header::kSize) + "-byte header");
+      return;
+    }
+    reading_.has_header = true;
+    ReadHeader(header.data());
+    const SectionWindows windows = WindowsOf(reading_.header);
+    std::uint64_t end = header::kSize;
+    bool whole = ReadNodes(windows.nodes, end);
+    whole = ReadBase(windows.base, end) && whole;
+    whole = ReadTrailer(windows.trailer, end) && whole;
+    if (whole && end < reading_.size)
+      reading_.findings.Warning("the " + std::to_string(reading_.size - end) +
+                                " bytes behind the last section (from offset " + std::to_string(end) +
+                                ") are not read by the converter");
+  }
+
+ private:
+  Findings& Report() { return reading_.findings; }
+
+  void ReadHeader(const std::uint8_t* bytes) {
+    const FileHeader fields = DecodeHeader(bytes);
+    reading_.header = fields;
+    HeaderDescription& h = reading_.file.header;
+    std::copy_n(bytes + header::kMagic.offset, h.magic.size(), h.magic.begin());
+    std::copy_n(bytes + header::kUnusedMiddle.offset, h.unused_middle.size(), h.unused_middle.begin());
+    std::copy_n(bytes + header::kUnusedTail.offset, h.unused_tail.size(), h.unused_tail.begin());
+    h.base_offset = fields.base_offset;
+    h.trailer_offset = fields.trailer_offset;
+    h.rstat_capacity = Word(bytes, header::kRStatCapacity);
+    h.node_count = Word(bytes, header::kNodeCount);
+    h.station_count = Word(bytes, header::kStationCount);
+    h.route_count = Word(bytes, header::kRouteCount);
+    h.string_count = Word(bytes, header::kStringCount);
+    h.pool_size = Word(bytes, header::kPoolSize);
+    h.edge_capacity = Word(bytes, header::kEdgeCapacity);
+    for (auto [what, count] :
+         {std::pair{"station count", fields.station_count}, std::pair{"route count", fields.route_count},
+          std::pair{"string count", fields.string_count}}) {
+      if (count < 0)
+        Report().Problem(std::string("the header's ") + what + " " + std::to_string(count) + " is negative");
+    }
+    for (auto [what, offset] : {std::pair{"base", fields.base_offset}, std::pair{"trailer", fields.trailer_offset}}) {
+      if (offset > kMaxSectionOffset)
+        Report().Problem(std::string("the ") + what + " offset " + std::to_string(offset) + " is 2^31 or more");
+    }
+  }
+
+  // Each node and its edges; true when the section was read whole.
+  bool ReadNodes(const FileWindow& window, std::uint64_t& end) {
+    Section section(source_, window, Report());
+    std::vector<NodeDescription>& nodes = reading_.file.nodes;
+    for (std::uint32_t i = 0; i < reading_.header.node_count; ++i) {
+      const std::uint8_t* record = section.Take(node::kSize, "node " + std::to_string(i));
+      if (record == nullptr) return false;
+      NodeDescription& entry = nodes.emplace_back();
+      entry.word_a = Word(record, node::kWordA);
+      entry.word_b = Word(record, node::kWordB);
+      entry.edge_count = Word(record, node::kEdgeCount);
+      for (std::uint32_t j = 0; j < *entry.edge_count; ++j) {
+        const std::uint8_t* at =
+            section.Take(edge::kSize, "edge " + std::to_string(j) + " of node " + std::to_string(i));
+        if (at == nullptr) return false;
+        entry.edges.push_back({Word(at, edge::kTarget), Word(at, edge::kValue)});
+      }
+      reading_.edge_total += *entry.edge_count;
+    }
+    reading_.node_section_end = section.Offset();
+    end = std::max(end, section.Offset());
+    return true;
+  }
+
+  bool ReadStations(Section& section) {
+    const auto count = static_cast<std::size_t>(std::max(reading_.header.station_count, 0));
+    std::vector<StationDescription>& stations = reading_.file.stations;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint8_t* record = section.Take(station::kSize, "station " + std::to_string(i));
+      if (record == nullptr) return false;
+      stations.push_back({Word(record, station::kWordA), Word(record, station::kWordB), Word(record, station::kSpare)});
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint8_t* record = section.Take(sort::kSize, "the sort record of station " + std::to_string(i));
+      if (record == nullptr) return false;
+      stations[i].sort = Word(record, sort::kSort);
+      stations[i].kana_sort = Word(record, sort::kKanaSort);
+      reading_.sorted_stations = i + 1;
+    }
+    return true;
+  }
+
+  bool ReadRoutes(Section& section) {
+    const auto count = static_cast<std::size_t>(std::max(reading_.header.route_count, 0));
+    for (std::size_t r = 0; r < count; ++r) {
+      const std::uint8_t* record = section.Take(route::kSize, "route " + std::to_string(r));
+      if (record == nullptr) return false;
+      RouteDescription& entry = reading_.file.routes.emplace_back();
+      entry.name_index = Word(record, route::kNameIndex);
+      entry.spare = Word(record, route::kSpare);
+      entry.station_count = Word(record, route::kStationCount);
+      entry.word = Word(record, route::kWord);
+      entry.byte = Byte(record, route::kByte);
+      entry.company_length = Byte(record, route::kCompanyLength);
+      for (std::uint32_t j = 0; j < *entry.station_count; ++j) {
+        const std::uint8_t* at =
+            section.Take(stop::kSize, "stop " + std::to_string(j) + " of route " + std::to_string(r));
+        if (at == nullptr) return false;
+        entry.stops.push_back({Word(at, stop::kStation), Word(at, stop::kCompanion)});
+      }
+    }
+    return true;
+  }
+
+  bool ReadStrings(Section& section) {
+    const auto count = static_cast<std::size_t>(std::max(reading_.header.string_count, 0));
+    std::vector<std::uint16_t> index;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint8_t* entry =
+          section.Take(kStringIndexEntrySize, "the string index (entry " + std::to_string(i) + ")");
+      if (entry == nullptr) return false;
+      index.push_back(ReadLE16(entry));
+    }
+    const std::uint8_t* pool = section.Take(reading_.header.pool_size, "the string pool");
+    if (pool == nullptr) return false;
+    reading_.file.raw_string_index = std::move(index);
+    reading_.file.raw_pool = std::string(reinterpret_cast<const char*>(pool), reading_.header.pool_size);
+    reading_.strings_read = true;
+    return true;
+  }
+
+  bool ReadBase(const FileWindow& window, std::uint64_t& end) {
+    Section section(source_, window, Report());
+    const bool whole = ReadStations(section) && ReadRoutes(section) && ReadStrings(section);
+    if (!reading_.strings_read) {
+      reading_.file.raw_string_index.emplace();
+      reading_.file.raw_pool.emplace();
+    }
+    if (whole && section.Offset() > window.offset) end = std::max(end, section.Offset());
+    return whole;
+  }
+
+  bool ReadTrailer(const FileWindow& window, std::uint64_t& end) {
+    Section section(source_, window, Report());
+    const auto count = static_cast<std::size_t>(std::max(reading_.header.route_count, 0));
+    for (std::size_t r = 0; r < count; ++r) {
+      const std::uint8_t* word = section.Take(kTrailerWordSize, "the trailer word of route " + std::to_string(r));
+      if (word == nullptr) return false;
+      if (r < reading_.file.routes.size()) {
+        reading_.file.routes[r].trailer = ReadLE16(word);
+        reading_.routes_with_trailer = r + 1;
+      }
+    }
+    if (section.Offset() > window.offset) end = std::max(end, section.Offset());
+    return true;
+  }
+
+  ByteSource& source_;
+  IntermediateReading& reading_;
+};
+
+}  // namespace
+
+IntermediateReading ReadIntermediate(ByteSource& source) {
+  IntermediateReading reading;
+  Reader(source, reading).Read();
+  return reading;
+}

@@ -1,0 +1,403 @@
+#include "toolkit/Inspect.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <new>
+
+#include "base/ByteWriter.h"
+#include "base/Fatal.h"
+#include "driver/Convert.h"
+#include "network/Companies.h"
+#include "network/IntermediateReader.h"
+#include "network/Loader.h"
+#include "pdb/ImageReader.h"
+#include "text/ShiftJis.h"
+
+namespace {
+
+// The string table of either file: an index of offsets into a pool.
+class Strings {
+ public:
+  Strings(const std::vector<std::uint16_t>& index, const std::string& pool) : index_(index), pool_(pool) {}
+  bool Valid(std::size_t i) const { return i < index_.size() && index_[i] < pool_.size(); }
+  bool Terminated(std::size_t i) const { return Valid(i) && pool_.find('\0', index_[i]) != std::string::npos; }
+  // String i's bytes up to its NUL or the end of the pool; empty when outside.
+  std::string At(std::size_t i) const {
+    if (!Valid(i)) return {};
+    const std::size_t end = pool_.find('\0', index_[i]);
+    return pool_.substr(index_[i], end == std::string::npos ? std::string::npos : end - index_[i]);
+  }
+
+  std::vector<StringEntry> Entries(Findings& findings) const {
+    std::vector<StringEntry> entries;
+    entries.reserve(index_.size());
+    for (std::size_t i = 0; i < index_.size(); ++i) {
+      StringEntry& entry = entries.emplace_back();
+      entry.index = i;
+      entry.offset = index_[i];
+      if (!Valid(i)) {
+        entry.text.emplace(std::nullopt);
+        findings.Warning("string " + std::to_string(i) + " starts at offset " + std::to_string(index_[i]) +
+                         ", outside the " + std::to_string(pool_.size()) + "-byte pool");
+        continue;
+      }
+      SetText(At(i), entry.text, entry.text_bytes);
+      if (!Terminated(i)) {
+        entry.terminated = false;
+        findings.Warning("string " + std::to_string(i) + " runs to the end of the pool without a NUL");
+      }
+    }
+    return entries;
+  }
+
+  // Shift_JIS bytes as a text, and the raw bytes as well when some do not decode.
+  template <typename Text>
+  static void SetText(const std::string& bytes, Text& text, Maybe<std::string>& raw) {
+    DecodedText decoded = ShiftJisToUtf8(bytes);
+    text = std::move(decoded.utf8);
+    if (!decoded.complete) raw = bytes;
+  }
+
+ private:
+  const std::vector<std::uint16_t>& index_;
+  const std::string& pool_;
+};
+
+// The companies by number, each with its name (null for the group of routes
+// that name none) and its routes.
+std::vector<CompanyEntry> CompanyList(const std::vector<Route>& routes, const std::vector<std::uint16_t>& numbers,
+                                      const Strings& strings) {
+  std::map<std::uint16_t, CompanyEntry> companies;
+  for (std::size_t r = 1; r < numbers.size(); ++r) {
+    if (numbers[r] == kNoIndex) continue;
+    CompanyEntry& company = companies[numbers[r]];
+    if (!company.number) {
+      company.number = numbers[r];
+      if (routes[r].company_length == 0) {
+        company.name.emplace(std::nullopt);
+      } else {
+        Strings::SetText(strings.At(routes[r].name).substr(0, routes[r].company_length), company.name,
+                         company.name_bytes);
+      }
+      company.routes.emplace();
+    }
+    company.routes->push_back(r);
+  }
+  std::vector<CompanyEntry> list;
+  for (auto& [number, company] : companies) list.push_back(std::move(company));
+  return list;
+}
+
+// A route's name, and its company's name when it names one.
+void NameRoute(RouteEntry& entry, const Route& route, const Strings& strings) {
+  entry.name_index = route.name;
+  entry.company_length = route.company_length;
+  if (!strings.Valid(route.name)) {
+    entry.name.emplace(std::nullopt);
+    return;
+  }
+  const std::string name = strings.At(route.name);
+  Strings::SetText(name, entry.name, entry.name_bytes);
+  if (route.company_length > 0)
+    Strings::SetText(name.substr(0, route.company_length), entry.company_name, entry.company_name_bytes);
+}
+
+std::vector<StopEntry> StopEntries(const std::vector<StopDescription>& stops) {
+  std::vector<StopEntry> entries(stops.size());
+  for (std::size_t j = 0; j < stops.size(); ++j) {
+    entries[j].station = Reference{stops[j].station, {}};
+    entries[j].companion = stops[j].companion;
+  }
+  return entries;
+}
+
+std::vector<EdgeEntry> EdgeEntries(const std::vector<EdgeDescription>& edges) {
+  std::vector<EdgeEntry> entries(edges.size());
+  for (std::size_t j = 0; j < edges.size(); ++j) {
+    entries[j].target = edges[j].target;
+    entries[j].value = edges[j].value;
+  }
+  return entries;
+}
+
+std::string Ascii(const std::string& bytes) {
+  std::string text;
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      text += escaped;
+    }
+  }
+  return text;
+}
+
+MaybeNull<std::uint16_t> NumberOrNull(std::uint16_t value) {
+  return value == kNoIndex ? MaybeNull<std::uint16_t>(std::optional<std::uint16_t>()) : MaybeNull<std::uint16_t>(value);
+}
+
+// ---------------------------------------------------------------------------
+// An intermediate data file.
+
+HeaderEntry HeaderOf(const IntermediateReading& reading) {
+  const HeaderDescription& h = reading.file.header;
+  const intermediate::FileHeader& f = reading.header;
+  HeaderEntry entry;
+  entry.magic = std::string(h.magic.begin(), h.magic.end());
+  entry.base_offset = f.base_offset;
+  entry.trailer_offset = f.trailer_offset;
+  entry.unused_middle = std::string(h.unused_middle.begin(), h.unused_middle.end());
+  entry.rstat_capacity = f.rstat_capacity;
+  entry.node_count = f.node_count;
+  entry.station_count = f.station_count;
+  entry.route_count = f.route_count;
+  entry.string_count = f.string_count;
+  entry.pool_size = f.pool_size;
+  entry.edge_capacity = f.edge_capacity;
+  entry.unused_tail = std::string(h.unused_tail.begin(), h.unused_tail.end());
+  entry.effective_rstat_capacity = std::max(intermediate::EffectiveRStatCapacity(f), 0);
+  entry.effective_edge_capacity = intermediate::EffectiveEdgeCapacity(f);
+  return entry;
+}
+
+void DescribeIntermediate(IntermediateReading& reading, Document& document) {
+  Findings& findings = reading.findings;
+  if (!reading.has_header) return;
+  document.header = HeaderOf(reading);
+  if (reading.node_section_end) {
+    document.node_section_end = *reading.node_section_end;
+    document.edge_total = reading.edge_total;
+  }
+  const NetworkDescription& file = reading.file;
+  const Strings strings(*file.raw_string_index, *file.raw_pool);
+  std::vector<StationEntry>& stations = document.stations.emplace();
+  for (std::size_t i = 0; i < file.stations.size(); ++i) {
+    const StationDescription& s = file.stations[i];
+    StationEntry& entry = stations.emplace_back();
+    entry.index = i;
+    if (strings.Valid(s.word_a)) Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
+    entry.word_a = s.word_a;
+    entry.word_b = s.word_b;
+    entry.spare = s.spare;
+    if (i < reading.sorted_stations) {
+      entry.sort = s.sort;
+      entry.kana_sort = s.kana_sort;
+    }
+  }
+  Network network;  // what grouping needs: the routes' names and company-name lengths
+  network.string_index = *file.raw_string_index;
+  network.string_pool.assign(file.raw_pool->begin(), file.raw_pool->end());
+  for (const RouteDescription& r : file.routes) {
+    Route route;
+    route.name = r.name_index;
+    route.company_length = r.company_length;
+    network.routes.push_back(route);
+  }
+  const std::vector<std::uint16_t> numbers = CompanyNumbers(network);
+  std::vector<RouteEntry>& routes = document.routes.emplace();
+  for (std::size_t r = 0; r < file.routes.size(); ++r) {
+    const RouteDescription& route = file.routes[r];
+    RouteEntry& entry = routes.emplace_back();
+    entry.index = r;
+    NameRoute(entry, network.routes[r], strings);
+    entry.company = NumberOrNull(numbers[r]);
+    entry.spare = route.spare;
+    entry.station_count = route.station_count;
+    entry.word = route.word;
+    entry.byte = route.byte;
+    if (r < reading.routes_with_trailer) entry.trailer = route.trailer;
+    entry.stops = StopEntries(route.stops);
+  }
+  document.companies = CompanyList(network.routes, numbers, strings);
+  document.strings = strings.Entries(findings);
+  document.string_pool = *file.raw_pool;
+  std::vector<NodeEntry>& nodes = document.nodes.emplace();
+  for (std::size_t i = 0; i < file.nodes.size(); ++i) {
+    NodeEntry& entry = nodes.emplace_back();
+    entry.index = i;
+    entry.word_a = file.nodes[i].word_a;
+    entry.word_b = file.nodes[i].word_b;
+    entry.edge_count = file.nodes[i].edge_count;
+    entry.edges = EdgeEntries(file.nodes[i].edges);
+  }
+}
+
+// The converter's own loading of the file: what it would refuse is a problem in its words.
+void TryConversion(ByteSource& source, Findings& findings) {
+  try {
+    ByteWriter image;
+    BuildImage(NetworkInput::Read(source), image);
+  } catch (const FatalErrorException& refusal) {
+    std::string reason = refusal.what();
+    if (!reason.empty() && reason.back() == '\n') reason.pop_back();
+    findings.Problem("the converter refuses the file: " + reason);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// An image.
+
+DatabaseEntry DatabaseOf(const DatabaseHeaderFields& d) {
+  DatabaseEntry entry;
+  entry.name = Ascii(d.name.substr(0, d.name.find('\0')));
+  entry.attributes = d.attributes;
+  entry.version = d.version;
+  entry.creation_date = d.creation_date;
+  entry.modification_date = d.modification_date;
+  entry.backup_date = d.backup_date;
+  entry.modification_number = d.modification_number;
+  entry.app_info_offset = d.app_info_offset;
+  entry.sort_info_offset = d.sort_info_offset;
+  entry.type = Ascii(d.type);
+  entry.creator = Ascii(d.creator);
+  entry.unique_id_seed = d.unique_id_seed;
+  entry.next_record_list = d.next_record_list;
+  entry.record_count = d.record_count;
+  return entry;
+}
+
+std::string RecordContent(std::size_t i) {
+  if (i == 0) return "image header";
+  if (i >= image::kRecordCount) return "unexpected";
+  return std::string(i % 2 == 1 ? "tag " : "table ") + image::kTableTags[(i - 1) / 2];
+}
+
+ImageHeaderEntry ImageHeaderOf(const ImageHeaderFields& fields) {
+  const image::ImageCounts& c = fields.counts;
+  ImageHeaderEntry entry;
+  entry.magic = Ascii(fields.magic);
+  entry.version = Ascii(fields.version);
+  entry.station_count = c.stations;
+  entry.route_count = c.routes;
+  entry.string_count = c.strings;
+  entry.pool_size = c.pool_size;
+  entry.rstat_capacity = static_cast<std::uint16_t>(c.rstat_capacity);
+  entry.node_total = c.node_total;
+  entry.file_node_count = c.file_nodes;
+  entry.edge_count = c.edges;
+  entry.value_entry_count = c.value_entries;
+  return entry;
+}
+
+void DescribeTables(ImageReading& reading, Document& document) {
+  const Strings strings(reading.string_index, reading.string_pool);
+  std::vector<StationEntry>& stations = document.stations.emplace();
+  for (std::size_t i = 0; i < reading.stations.size(); ++i) {
+    const ImageStation& s = reading.stations[i];
+    StationEntry& entry = stations.emplace_back();
+    entry.index = i;
+    if (strings.Valid(s.word_a)) Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
+    entry.word_a = s.word_a;
+    entry.word_b = s.word_b;
+    entry.sort = s.sort;
+    entry.kana_sort = s.kana_sort;
+  }
+  const std::uint32_t capacity = reading.image_header->counts.rstat_capacity;
+  RouteStationsEntry& table = document.route_stations.emplace();
+  table.capacity = static_cast<std::uint16_t>(capacity);
+  table.slots = 2ull * capacity;
+  table.slots_used = reading.slots_used;
+  std::vector<RouteEntry>& routes = document.routes.emplace();
+  std::vector<Route> records;
+  std::vector<std::uint16_t> numbers;
+  for (std::size_t r = 0; r < reading.routes.size(); ++r) {
+    const Route& route = reading.routes[r].record;
+    RouteEntry& entry = routes.emplace_back();
+    entry.index = r;
+    NameRoute(entry, route, strings);
+    entry.company = NumberOrNull(route.company);
+    entry.first_slot = route.first_slot;
+    entry.station_count = route.station_count;
+    entry.word = route.word;
+    entry.byte = route.byte;
+    entry.trailer = route.trailer;
+    entry.stops = StopEntries(reading.routes[r].stops);
+    records.push_back(route);
+    numbers.push_back(route.company);
+  }
+  document.companies = CompanyList(records, numbers, strings);
+  document.strings = strings.Entries(reading.findings);
+  document.string_pool = reading.string_pool;
+  std::vector<NodeEntry>& nodes = document.nodes.emplace();
+  for (std::size_t i = 0; i < reading.nodes.size(); ++i) {
+    const Node& n = reading.nodes[i].record;
+    NodeEntry& entry = nodes.emplace_back();
+    entry.index = i;
+    entry.word_a = n.word_a;
+    entry.word_b = n.word_b;
+    entry.mark = NumberOrNull(n.mark);
+    entry.first_edge = NumberOrNull(n.first_edge);
+    entry.edge_count = n.edge_count;
+    entry.edges = EdgeEntries(reading.nodes[i].edges);
+    if (reading.nodes[i].role != nullptr) entry.role = reading.nodes[i].role;
+  }
+  std::vector<EdgeEntry>& unowned = document.unowned_edges.emplace();
+  for (const UnownedEdge& edge : reading.unowned_edges) {
+    EdgeEntry& entry = unowned.emplace_back();
+    entry.index = edge.index;
+    entry.target = edge.edge.target;
+    entry.value = edge.edge.value;
+  }
+  document.edge_count = reading.edge_count;
+}
+
+void DescribeImage(ImageReading& reading, Document& document) {
+  if (!reading.has_database_header) return;
+  document.database = DatabaseOf(reading.database);
+  std::vector<RecordEntry>& records = document.records.emplace();
+  for (std::size_t i = 0; i < reading.records.size(); ++i) {
+    const ImageRecordInfo& info = reading.records[i];
+    RecordEntry& entry = records.emplace_back();
+    entry.index = i;
+    entry.content = RecordContent(i);
+    entry.offset = info.offset;
+    entry.attributes = info.attributes;
+    entry.unique_id = info.unique_id;
+    entry.length = info.length;
+  }
+  if (reading.image_header) document.image_header = ImageHeaderOf(*reading.image_header);
+  if (reading.has_tables) DescribeTables(reading, document);
+}
+
+void SetFindings(Findings& findings, Document& document) {
+  document.problems = std::move(findings.problems);
+  document.warnings = std::move(findings.warnings);
+}
+
+}  // namespace
+
+DocumentKind DetectKind(const std::vector<std::uint8_t>& head) {
+  if (head.size() >= sizeof intermediate::header::kMagicBytes && intermediate::HasMagic(head.data()))
+    return DocumentKind::kIntermediate;
+  if (LooksLikeImage(head)) return DocumentKind::kDatabase;
+  return DocumentKind::kUnknown;
+}
+
+Document Inspect(ByteSource& source) {
+  Document document;
+  document.kind = DetectKind(source.Read(0, image::database::kSize));
+  document.size = source.Size();
+  if (document.kind == DocumentKind::kIntermediate) {
+    document.kind_text = "intermediate";
+    IntermediateReading reading = ReadIntermediate(source);
+    DescribeIntermediate(reading, document);
+    // What the converter refuses beyond the damage found already is news.
+    if (reading.has_header && reading.findings.problems.empty()) TryConversion(source, reading.findings);
+    SetFindings(reading.findings, document);
+  } else if (document.kind == DocumentKind::kDatabase) {
+    document.kind_text = "database";
+    ImageReading reading = ReadImage(source);
+    DescribeImage(reading, document);
+    SetFindings(reading.findings, document);
+  } else {
+    document.kind_text = "unknown";
+    Findings findings;
+    findings.Problem("neither an intermediate data file (\"AD4\" and 0x1A) nor a fenwaimg.pdb");
+    SetFindings(findings, document);
+  }
+  return document;
+}

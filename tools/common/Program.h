@@ -1,0 +1,72 @@
+// What fenwamake and fenwadump share as programs: their options, help and
+// version, reading their inputs, writing what the library made of them, and
+// the one road every failure takes (a message on standard error and the
+// documented exit status, never an abort).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fileio/FileSource.h"
+#include "toolkit/Tools.h"
+
+struct ProgramText {
+  const char* name;    // "fenwadump"
+  const char* usage;   // the usage lines, each ending with a line feed
+  const char* help;    // what --help adds: the options and the exit statuses
+  int failure_status;  // when a file cannot be read or written, or memory runs out
+};
+
+struct OptionRule {
+  const char* name;  // "--summary"; an option that takes a value is given as --name=VALUE
+  bool takes_value;
+};
+
+struct Arguments {
+  std::vector<std::string> operands;
+  std::map<std::string, std::string> options;  // by name; a flag's value is empty
+};
+
+// Reads the command line. --help and --version (anywhere) print to standard
+// output and end the program with status 0; an unknown option, an option given
+// twice or a value where none belongs is named on standard error with the usage,
+// status 2. Returns the status to end with, or -1 to go on.
+int ReadArguments(const ProgramText& program, const std::vector<std::string>& args,
+                  const std::vector<OptionRule>& rules, Arguments& arguments);
+
+// Names a wrong argument (or a wrong number of them) with the usage; returns status 2.
+int Misused(const ProgramText& program, const std::string& what);
+
+// Opens the file `name` for reading, at most `most` bytes of it; on failure
+// says why on standard error and returns nullptr.
+std::unique_ptr<FileSource> OpenInput(const ProgramText& program, const std::string& name,
+                                      std::uint64_t most = UINT64_MAX);
+
+// All of standard input, at most kMostJsonBytes; on failure says why on
+// standard error and returns false.
+bool ReadAllStandardInput(const ProgramText& program, std::string& bytes);
+
+// Standard output written in pieces as a tool makes them (DumpRequest::drain);
+// after the first failure the rest is dropped and the failure kept for Finish.
+class StreamedOutput {
+ public:
+  void Take(std::string& text);
+  const std::string& Failure() const { return failure_; }
+
+ private:
+  std::string failure_;
+};
+
+// Writes a tool's output and messages; a failure to write standard output (now
+// or while it was streamed) is one more failure (the program's failure status).
+// Returns the exit status.
+int Finish(const ProgramText& program, const ToolOutput& output, const StreamedOutput& streamed = {});
+
+// Runs `body`, the whole program, on the one road: running out of memory or
+// any other failure ends with one message on standard error and the program's
+// failure status.
+int RunProgram(const ProgramText& program, int argc, char** argv,
+               const std::function<int(const std::vector<std::string>&)>& body);
