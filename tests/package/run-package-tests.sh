@@ -159,13 +159,14 @@ echo "the zip's programs gave the same intermediate file, image and JSON as the 
   "console bytes with CR LF"
 
 echo "== Both packages again, byte for byte"
-# CPack once more from the same builds, where the clock has moved on, with a
+# CPack once more from the same build, where the clock has moved on, with a
 # umask that would keep folders from others and a time zone far from UTC.
-for build in "$linux_build:$deb" "$win_build:$zip"; do
-  again="$scratch/again/$(basename "${build#*:}")"
-  mkdir -p "$(dirname "$again")"
-  (cd "${build%%:*}" && umask 077 && TZ=Asia/Tokyo cpack -B "$scratch/again" >/dev/null) || fail "cpack failed in ${build%%:*}"
-  cmp "${build#*:}" "$again" || fail "$(basename "$again") made again differs from the first"
-  echo "$(basename "$again"): the same bytes again, sha256 $(sha256sum <"$again" | cut -d ' ' -f 1)"
-done
+package_again() {
+  local build=$1 first=$2 again="$scratch/again/$(basename "$2")"
+  (cd "$build" && umask 077 && TZ=Asia/Tokyo cpack -B "$scratch/again" >/dev/null) || fail "cpack failed in $build"
+  cmp "$first" "$again" || fail "$(basename "$first") made again differs from the first"
+  echo "$(basename "$first"): the same bytes again, sha256 $(sha256sum <"$again" | cut -d ' ' -f 1)"
+}
+package_again "$linux_build" "$deb"
+package_again "$win_build" "$zip"
 echo "package-test: passed in $((SECONDS - started)) s"
