@@ -79,10 +79,10 @@ package-test: package
 # The tree follows .clang-format; `make format` applies it.
 CLANG_FORMAT ?= clang-format
 format:
-	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) -i
+	git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) -i
 
 format-check:
-	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror
+	git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror
 
 test: format-check quick-test sanitize-test fuzz-smoke windows-test package-test
 

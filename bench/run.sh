@@ -5,7 +5,8 @@
 #             input to a new file, and against a durable atomic copy (the same
 #             bytes written to a temporary file, flushed, renamed over the
 #             target, the folder flushed: what the converter does to its
-#             output), median of RUNS runs each, and the ratios;
+#             output; bench/DurableCopy.c, plain C linked statically, the
+#             fastest such program), median of RUNS runs each, and the ratios;
 #   memory:   peak resident set size (/usr/bin/time -v) against a C++ program
 #             that does nothing (`int main`, which links no C++ runtime), and
 #             against one that does nothing with the C++ runtime loaded;
@@ -39,6 +40,10 @@ durable_copy="$build/bench/fenwa_bench_durable_copy"
 mkdir -p "$work"
 inputs="$work/inputs"
 "$build/bench/fenwa_bench_inputs" "$inputs" >/dev/null
+# The durable copy must really copy, or its time is no floor.
+(cd "$work" && rm -f copy.dat copy.dat.tmp && "$durable_copy" "$inputs/largest.dat" copy.dat &&
+  cmp -s "$inputs/largest.dat" copy.dat && [ ! -e copy.dat.tmp ]) ||
+  { echo "bench: $durable_copy did not copy $inputs/largest.dat" >&2; exit 2; }
 
 # Median wall time in milliseconds of one command run in $work, through hyperfine.
 median_ms() {
@@ -102,7 +107,7 @@ for name in largest typical; do
   bytes="$(stat -c %s "$input")"
   convert_ms="$(median_ms "rm -f fenwaimg.pdb" "$converter $input")"
   copy_ms="$(median_ms "rm -f copy.dat" "cp $input copy.dat")"
-  durable_ms="$(median_ms "rm -f copy.dat" "$durable_copy $input copy.dat")"
+  durable_ms="$(median_ms "rm -f copy.dat copy.dat.tmp" "$durable_copy $input copy.dat")"
   ratio="$(python3 -c "print('%.2f' % ($convert_ms / $copy_ms))")"
   durable_ratio="$(python3 -c "print('%.2f' % ($convert_ms / $durable_ms))")"
   kib="$(peak_kib "$converter" "$input")"

@@ -3,7 +3,8 @@
 #   fenwaimg_<version>_amd64.deb   from the Linux Release build (build/);
 #   fenwaimg-<version>-win64.zip   from the MinGW-w64 Release build (build-win/).
 # Either build is configured and brought up to date first (nothing to do when
-# `make build` and `make windows-test` ran before).
+# `make build` and `make windows-test` ran before). The same sources give the
+# same bytes: every file is dated the last commit (cmake/Packaging.cmake).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,7 +13,7 @@ win_build=$(realpath -m "${WIN_BUILD:-build-win}")
 packages=$(realpath -m "${PACKAGE_DIR:-$linux_build/packages}")
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-for tool in cpack dpkg-deb dpkg-shlibdeps x86_64-w64-mingw32-g++; do
+for tool in cpack dpkg-deb dpkg-shlibdeps x86_64-w64-mingw32-g++ python3; do
   command -v "$tool" >/dev/null || { echo "package: $tool is missing; run 'make deps'" >&2; exit 1; }
 done
 mkdir -p "$packages"
@@ -29,5 +30,5 @@ cmake --build "$win_build" -j "$jobs"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
 for file in "fenwaimg_${version}_amd64.deb" "fenwaimg-${version}-win64.zip"; do
   [ -f "$packages/$file" ] || { echo "package: $file was not made" >&2; exit 1; }
-  echo "package: $packages/$file, $(stat -c %s "$packages/$file") bytes"
+  echo "package: $packages/$file, $(stat -c %s "$packages/$file") bytes, sha256 $(sha256sum <"$packages/$file" | cut -d ' ' -f 1)"
 done

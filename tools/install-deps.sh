@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev jq         # the companion tools fenwamake and fenwadump, and their tests
   python3-jsonschema            # the check of the tools' JSON against tools/network.schema.json
   graphviz                      # the sample network drawn by make run, and the test of fenwadump --dot
+  fonts-ipafont-gothic          # Japanese names in those pictures: a Japanese sans-serif, 3.5 MB (Noto CJK: 56 MB)
   clang libclang-rt-dev         # the fuzzer (libFuzzer and the sanitizers' runtimes)
   g++-mingw-w64-x86-64          # the Windows build
   wine wine64 wine64-preloader  # the emulator its tests run under

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Proves the packages `make package` made, as people install them:
 #   1. the Debian package unpacked into a scratch root (dpkg-deb -x): its files,
-#      its stated dependencies, and its programs run from there on the sample
-#      network it carries (the image's dump must be the committed one);
-#   2. its three manual pages rendered by man -l with no warning;
+#      its stated dependencies and recommendations, its files dated the last
+#      commit, and its programs run from there on the sample network it carries
+#      (the image's dump must be the committed one);
+#   2. its three manual pages rendered by man -l with no warning, each dated
+#      the changelog's latest entry;
 #   3. lintian on it, when installed: no error and no warning;
 #   4. the Windows zip unpacked, its files, and its three programs run under
 #      Wine on the same sample, giving the same files, JSON and console bytes
-#      (with CR LF) as the Debian package's programs.
+#      (with CR LF) as the Debian package's programs;
+#   5. both packages made again by CPack from the same builds, with another
+#      umask and time zone: the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -42,6 +46,7 @@ diff -u - "$scratch/deb-files" <<'LIST' || fail "the Debian package holds other 
 ./usr/share/doc/fenwaimg/README.md
 ./usr/share/doc/fenwaimg/changelog.gz
 ./usr/share/doc/fenwaimg/copyright
+./usr/share/doc/fenwaimg/network.schema.json
 ./usr/share/doc/fenwaimg/sample-network.json
 ./usr/share/lintian/overrides/fenwaimg
 ./usr/share/man/man1/fenwadump.1.gz
@@ -53,6 +58,18 @@ for library in libc6 libstdc++6; do
   grep -q "\<$library (>= " <<<"$depends" || fail "Depends does not name $library: $depends"
 done
 echo "Depends: $depends"
+# fenwadump --dot | dot: Graphviz, and a font for the Japanese names.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for package in graphviz fonts-ipafont-gothic; do
+  grep -q "\<$package\>" <<<"$recommends" || fail "Recommends does not name $package: $recommends"
+done
+echo "Recommends: $recommends"
+# Dated as packaging/source-date.cmake dates them: the last commit, when there is one.
+commit_time=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || true)}
+if [ -n "$commit_time" ]; then
+  [ "$(stat -c %Y "$scratch/deb/usr/bin/fenwaimg")" = "$commit_time" ] ||
+    fail "the package's files are not dated $(date -u -d "@$commit_time"), the last commit"
+fi
 bin="$scratch/deb/usr/bin"
 doc="$scratch/deb/usr/share/doc/fenwaimg"
 for tool in fenwamake fenwadump; do
@@ -68,13 +85,21 @@ cmp "$scratch/linux/fenwaimg.json" tests/tools/expected/sample-dump.json ||
 echo "the package's programs made, converted and dumped the sample; the dump is the committed one"
 
 echo "== Manual pages, man -l"
+# The date of the changelog's latest entry as written ("Tue, 08 Dec 2026 ..."), as an ISO date.
+written=$(sed -n 's/^ -- .*>  [A-Z][a-z][a-z], \([0-9]\{1,2\} [A-Z][a-z][a-z] [0-9]\{4\}\) .*/\1/p' packaging/changelog |
+  head -n 1)
+release=$(date -d "$written" +%F) || fail "packaging/changelog: no date in the latest entry's signature line"
 for page in "$scratch/deb/usr/share/man/man1/"*.1.gz; do
   name=$(basename "$page" .1.gz)
+  dated=$(zcat "$page" | sed -n 's/^\.TH [^ ]* [^ ]* "\([^"]*\)".*/\1/p')
+  [[ $dated =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}$ ]] && [ "$(date -d "$dated" +%F 2>/dev/null)" = "$dated" ] ||
+    fail "$name(1) is dated '$dated', not a date YYYY-MM-DD"
+  [ "$dated" = "$release" ] || fail "$name(1) is dated $dated, the changelog's latest entry $release"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$scratch/$name.txt") || fail "man -l $name failed"
   [ -z "$warnings" ] || fail "man -l $name warns: $warnings"
   grep -q "^NAME" "$scratch/$name.txt" && grep -q "fenwaimg $version" "$scratch/$name.txt" ||
     fail "$name(1) renders without its NAME section or the version $version"
-  echo "$name(1): $(wc -l <"$scratch/$name.txt") lines, no warnings"
+  echo "$name(1): $(wc -l <"$scratch/$name.txt") lines, no warnings, dated $dated"
 done
 
 echo "== lintian"
@@ -100,6 +125,7 @@ diff -u - "$scratch/zip-files" <<'LIST' || fail "the zip holds other files than 
 ./fenwadump.exe
 ./fenwaimg.exe
 ./fenwamake.exe
+./network.schema.json
 ./sample-network.json
 LIST
 [ -s "$folder/WINDOWS.txt" ] && ! grep -qv $'\r$' "$folder/WINDOWS.txt" || fail "WINDOWS.txt has a line without CR LF"
@@ -131,4 +157,16 @@ done
 expected_console | sed 's/$/\r/' | cmp - "$scratch/windows/stdout" || fail "fenwaimg.exe printed other bytes"
 echo "the zip's programs gave the same intermediate file, image and JSON as the Debian package's, and the same" \
   "console bytes with CR LF"
+
+echo "== Both packages again, byte for byte"
+# CPack once more from the same build, where the clock has moved on, with a
+# umask that would keep folders from others and a time zone far from UTC.
+package_again() {
+  local build=$1 first=$2 again="$scratch/again/$(basename "$2")"
+  (cd "$build" && umask 077 && TZ=Asia/Tokyo cpack -B "$scratch/again" >/dev/null) || fail "cpack failed in $build"
+  cmp "$first" "$again" || fail "$(basename "$first") made again differs from the first"
+  echo "$(basename "$first"): the same bytes again, sha256 $(sha256sum <"$again" | cut -d ' ' -f 1)"
+}
+package_again "$linux_build" "$deb"
+package_again "$win_build" "$zip"
 echo "package-test: passed in $((SECONDS - started)) s"
