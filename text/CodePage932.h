@@ -1,7 +1,9 @@
 // One character of code page 932 through the platform: iconv's "CP932" on
 // POSIX (CodePage932Iconv.cpp), MultiByteToWideChar and WideCharToMultiByte on
-// Windows (CodePage932Win32.cpp). CMake builds one of the two. The rules that
-// make both platforms agree are in ShiftJis.cpp; this is only the table.
+// Windows (CodePage932Win32.cpp); or, where the platform has no converter for
+// it (Emscripten) or FENWA_CODE_PAGE_TABLE asks for it, the table kept in the
+// repository (CodePage932Table.cpp). CMake builds one of the three. The rules
+// that make all of them agree are in ShiftJis.cpp; this is only the table.
 #pragma once
 
 #include <cstddef>

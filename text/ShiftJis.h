@@ -2,11 +2,17 @@
 // bytes the intermediate data file and the image hold.
 //
 // The conversion of each character goes through the platform (iconv on POSIX,
-// the Win32 code page functions on Windows, text/CodePage932.h); the rules
-// around it are shared, so that both platforms give the same bytes and the
-// same text:
+// the Win32 code page functions on Windows, or where there is neither the table
+// kept in text/; text/CodePage932.h); the rules around it are shared, so that
+// every platform gives the same bytes and the same text:
 //   - a single byte is a character only in 0x00-0x7F and 0xA1-0xDF, and a
-//     character of two bytes starts with 0x81-0x9F or 0xE0-0xFC;
+//     character of two bytes starts with 0x81-0x9F or 0xE0-0xFC; so 0x80,
+//     0xA0 and 0xFD-0xFF, which the published mapping of code page 932 leaves
+//     undefined but some converters decode (Windows' takes 0x80 for U+0080),
+//     are never characters;
+//   - the user-defined area, F040 to F9FC (lead bytes 0xF0-0xF9), stays the
+//     private use area U+E000 to U+E757 both ways, as code page 932 maps it
+//     and every converter here (iconv, Windows, the table) converts it;
 //   - a few characters that have a near twin in code page 932 take the twin's
 //     bytes: U+301C WAVE DASH as U+FF5E, U+2016 DOUBLE VERTICAL LINE as U+2225,
 //     U+2212 MINUS SIGN as U+FF0D, U+2014 EM DASH as U+2015, U+00A2, U+00A3
