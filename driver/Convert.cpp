@@ -107,7 +107,7 @@ Conversion ConvertInMemory(std::span<const std::uint8_t> input, const std::strin
   run.console = "fn=" + name + "P\n";
   try {
     ByteWriter image;
-    BuildImage(NetworkInput::FromBytes(input), image);
+    BuildImage(NetworkInput::FromBytes(input, name), image);
     run.image = image.ToVector();
   } catch (const FatalErrorException& failure) {
     run.error = failure.what();

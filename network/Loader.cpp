@@ -53,9 +53,10 @@ NetworkInput::Region NetworkInput::ReadRegion(CurrentFile& file, std::uint64_t o
   return region;
 }
 
-void NetworkInput::TakeHeader(std::span<const std::uint8_t> header) {
+void NetworkInput::TakeHeader(std::span<const std::uint8_t> header, const std::string& name) {
   if (header.size() < header::kSize) ShortRead(kSiteHeader, 0);
-  if (!HasMagic(header.data())) DataError(kErrorObsoleteData);
+  if (!HasMagic(header.data()))
+    DataError(kErrorObsoleteData, name + " is not an intermediate data file: it does not start with \"AD4\" and the byte 0x1A");
   header_ = DecodeHeader(header.data());
   CheckHeaderLimits(header_);
   windows_ = WindowsOf(header_);
@@ -64,13 +65,13 @@ void NetworkInput::TakeHeader(std::span<const std::uint8_t> header) {
 NetworkInput NetworkInput::Read(CurrentFile& file) {
   NetworkInput input;
   const Region header = ReadRegion(file, 0, header::kSize);
-  input.TakeHeader(header.bytes);
+  input.TakeHeader(header.bytes, file.Name());
   for (const FileWindow& window : MergeWindows(input.windows_, kMergeGap))
     input.regions_.push_back(ReadRegion(file, window.offset, window.length));
   return input;
 }
 
-NetworkInput NetworkInput::Read(ByteSource& source) {
+NetworkInput NetworkInput::Read(ByteSource& source, const std::string& name) {
   NetworkInput input;
   const auto read = [&source](std::uint64_t offset, std::uint64_t length) {
     Region region{offset, nullptr, {}};
@@ -81,15 +82,15 @@ NetworkInput NetworkInput::Read(ByteSource& source) {
     return region;
   };
   const Region header = read(0, header::kSize);
-  input.TakeHeader(header.bytes);
+  input.TakeHeader(header.bytes, name);
   for (const FileWindow& window : MergeWindows(input.windows_, kMergeGap))
     input.regions_.push_back(read(window.offset, window.length));
   return input;
 }
 
-NetworkInput NetworkInput::FromBytes(std::span<const std::uint8_t> file) {
+NetworkInput NetworkInput::FromBytes(std::span<const std::uint8_t> file, const std::string& name) {
   NetworkInput input;
-  input.TakeHeader(file.first(std::min<std::size_t>(file.size(), header::kSize)));
+  input.TakeHeader(file.first(std::min<std::size_t>(file.size(), header::kSize)), name);
   input.regions_.push_back(Region{0, nullptr, file});
   return input;
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "base/ByteCursor.h"
@@ -43,10 +44,10 @@ class NetworkInput {
   // Reads the header of the open file and refuses a header that is short, has
   // no magic or asks for too much; then reads the sections the header names.
   static NetworkInput Read(CurrentFile& file);
-  // The same, of a file's bytes held in memory (which must outlive the input).
-  static NetworkInput FromBytes(std::span<const std::uint8_t> file);
-  // The same, from a source of the file's bytes (a failed read is a fatal error).
-  static NetworkInput Read(ByteSource& source);
+  // The same, of the bytes of the file `name` held in memory (which must outlive the input).
+  static NetworkInput FromBytes(std::span<const std::uint8_t> file, const std::string& name);
+  // The same, from a source of the bytes of the file `name` (a failed read is a fatal error).
+  static NetworkInput Read(ByteSource& source, const std::string& name);
 
   const intermediate::FileHeader& Header() const { return header_; }
   ByteCursor NodeSection() const { return Section(windows_.nodes); }
@@ -63,8 +64,8 @@ class NetworkInput {
 
   // Reads up to `length` bytes at `offset` of the file; fewer at its end.
   static Region ReadRegion(CurrentFile& file, std::uint64_t offset, std::uint64_t length);
-  // Checks the 64 header bytes (fewer when the file is shorter) and works out the windows.
-  void TakeHeader(std::span<const std::uint8_t> header);
+  // Checks the 64 header bytes of the file `name` (fewer when it is shorter) and works out the windows.
+  void TakeHeader(std::span<const std::uint8_t> header, const std::string& name);
   ByteCursor Section(const intermediate::FileWindow& window) const;
 
   intermediate::FileHeader header_;

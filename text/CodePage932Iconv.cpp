@@ -1,7 +1,9 @@
 // Code page 932 through the C library's iconv ("CP932"), one character at a time.
 #include <iconv.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <new>
 #include <stdexcept>
 
 #include "text/CodePage932.h"
@@ -14,6 +16,7 @@ constexpr const char* kUtf32 = "UTF-32LE";
 class Converter {
  public:
   Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {
+    if (handle_ == reinterpret_cast<iconv_t>(-1) && errno == ENOMEM) throw std::bad_alloc();
     if (handle_ == reinterpret_cast<iconv_t>(-1))
       throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
   }

@@ -397,6 +397,7 @@ bool JsonReader::NextKey(std::string& key) {
   }
   first_.back() = false;
   if (Next() != '"') Fail("expected the name of a member, a string in double quotes");
+  key_offset_ = Absolute(at_);
   key = String();
   Expect(':', "':' after the name of a member");
   return true;

@@ -110,6 +110,8 @@ class JsonReader {
   // brace), reading each member's value in between. Arrays likewise with NextItem.
   void BeginObject();
   bool NextKey(std::string& key);
+  // Where the key NextKey read last starts.
+  std::size_t KeyOffset() const { return key_offset_; }
   void BeginArray();
   bool NextItem();
   // Passes over the next value, whatever it is.
@@ -147,6 +149,7 @@ class JsonReader {
   // counted from there, so that a document on one long line costs no more.
   mutable std::size_t counted_to_ = 0;
   mutable std::uint32_t counted_column_ = 1;
+  std::size_t key_offset_ = 0;
   std::size_t depth_ = 0;
   std::vector<bool> first_;  // per open container: no member or item read yet
 };

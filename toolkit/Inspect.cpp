@@ -230,7 +230,7 @@ void DescribeIntermediate(IntermediateReading& reading, Document& document) {
 void TryConversion(ByteSource& source, Findings& findings) {
   try {
     ByteWriter image;
-    BuildImage(NetworkInput::Read(source), image);
+    BuildImage(NetworkInput::Read(source, "the file"), image);
   } catch (const FatalErrorException& refusal) {
     std::string reason = refusal.what();
     if (!reason.empty() && reason.back() == '\n') reason.pop_back();

@@ -70,7 +70,8 @@ void ReadObject(Input& in, Record& record, const Rule<Record> (&rules)[N]) {
   in.json.BeginObject();
   std::uint32_t seen = 0;
   std::string key;
-  for (std::size_t key_at = in.json.Offset(); in.json.NextKey(key); key_at = in.json.Offset()) {
+  while (in.json.NextKey(key)) {
+    const std::size_t key_at = in.json.KeyOffset();
     in.path.push_back(key);
     std::size_t found = N;
     for (std::size_t i = 0; i < N && found == N; ++i) {
@@ -571,8 +572,9 @@ Document Read(Input& kind, Input& in) {
   Document document;
   try {
     document.kind = KindOf(kind);
-  } catch (const JsonError& error) {
-    Refuse(kind, error);
+  } catch (const JsonError&) {
+    // Not JSON before any "kind": reading it as a description meets the same fault, and names its field.
+    document.kind = DocumentKind::kDescription;
   }
   try {
     switch (document.kind) {

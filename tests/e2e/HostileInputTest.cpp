@@ -144,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
     BadMagic, Hostile,
     testing::Values(HostileCase{"LastByteWrong",
                                 Changed(samples::Tiny, [](NetworkDescription& s) { s.header.magic[3] = 0x1B; }),
-                                "E005:Obsolete Data"},
+                                "E005:Obsolete Data (network.dat is not an intermediate data file: it does not start "
+                                "with \"AD4\" and the byte 0x1A)"},
                     HostileCase{"LowerCase",
                                 Changed(samples::Tiny,
                                         [](NetworkDescription& s) {

@@ -60,7 +60,7 @@ std::string FatalText(const std::function<void()>& action) {
 }
 
 Loaded LoadNetworkBytes(const Bytes& file) {
-  const NetworkInput bytes = NetworkInput::FromBytes(file);
+  const NetworkInput bytes = NetworkInput::FromBytes(file, "network.dat");
   Loaded loaded;
   loaded.network = LoadBaseTables(bytes);
   AssignCompanies(loaded.network);

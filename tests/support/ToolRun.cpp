@@ -20,6 +20,10 @@ std::string ToolCommand(const char* variable, const char* built) {
 std::string FenwadumpCommand() { return ToolCommand("FENWA_FENWADUMP", FENWADUMP_PATH); }
 std::string FenwamakeCommand() { return ToolCommand("FENWA_FENWAMAKE", FENWAMAKE_PATH); }
 
+bool ToolsReplaced() {
+  return FenwadumpCommand() != ShellQuote(FENWADUMP_PATH) || FenwamakeCommand() != ShellQuote(FENWAMAKE_PATH);
+}
+
 RunResult RunFenwamake(const fs::path& folder, const std::vector<std::string>& args) {
   return RunCommand(folder, FenwamakeCommand(), args);
 }

@@ -20,6 +20,9 @@ RunResult RunFenwadump(const std::filesystem::path& folder, const std::vector<st
 // The shell commands that run fenwadump and fenwamake.
 std::string FenwadumpCommand();
 std::string FenwamakeCommand();
+// True when the environment replaces the tools built beside the tests (for
+// example with the Windows build under an emulator).
+bool ToolsReplaced();
 
 // fenwadump's JSON for `file`; the test fails when the output is not JSON.
 struct DumpRun {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <random>
 
+#include "base/ByteWriter.h"
+#include "pdb/Image.h"
 #include "tests/support/ToolRun.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
@@ -325,12 +327,118 @@ TEST(Fenwadump, RefusesFilesItDoesNotKnow) {
   EXPECT_EQ(dump.run.status, 1);
   EXPECT_EQ(dump.json["kind"], "unknown");
   EXPECT_NE(dump.run.err.find("neither an intermediate data file"), std::string::npos);
-  const RunResult missing = RunFenwadump(dir.Path(), {"missing.pdb"});
-  EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.err, "fenwadump: missing.pdb: cannot open it\n");
-  const RunResult usage = RunFenwadump(dir.Path(), {});
-  EXPECT_EQ(usage.status, 2);
-  EXPECT_EQ(usage.err.rfind("usage: fenwadump [--summary | --dot", 0), 0u);
+}
+
+// Files made to cost much: each is read and shown in work and output that
+// stay in proportion to its size, within 200 MB of memory and a few seconds.
+struct Costly {
+  const char* label;
+  std::function<void(const fs::path&)> make;  // writes the file "costly"
+  const char* problem;                        // a part of the problem that must be reported
+};
+
+// An image whose routes (or nodes) all claim the whole route-station (or edge) table.
+Bytes ClaimingImage(bool routes) {
+  Network network;
+  network.string_index = {0};
+  network.string_pool = {'A', 0};
+  network.route_stations.assign(2 * 16383, 0);
+  Graph graph;
+  graph.edges.assign(16383, Edge{2, 1});
+  const std::size_t claimants = routes ? 4681 : 6533;
+  for (std::size_t i = 0; i < claimants; ++i) {
+    if (routes) network.routes.push_back({0, 0, kNoIndex, 16383, 0, 0, 0, 0});
+    if (!routes) graph.nodes.push_back({0, 0, kNoIndex, 0, 16383});
+  }
+  graph.file_node_count = static_cast<std::uint16_t>(graph.nodes.size());
+  graph.nodes.resize(graph.nodes.size() + intermediate::kReserveNodes);
+  ByteWriter image;
+  WriteImage(network, graph, image::image_header::kVersionText, image);
+  return image.ToVector();
+}
+
+// A file of 2 GiB that holds next to nothing: the first bytes given, the rest a hole.
+void Sparse(const fs::path& path, const Bytes& head) {
+  WriteBytes(path, head);
+  fs::resize_file(path, std::uint64_t{2} << 30);
+}
+
+class CostlyFile : public testing::TestWithParam<Costly> {};
+
+TEST_P(CostlyFile, IsShownInProportionToItsSize) {
+  TempDir dir;
+  GetParam().make(dir.Path());
+  const std::uint64_t size = std::min<std::uint64_t>(fs::file_size(dir / "costly"), 1u << 20);
+#ifdef FENWA_SANITIZED
+  const bool limited = false;  // the sanitizers reserve more address space than any limit allows
+#else
+  const bool limited = !ToolsReplaced();  // an emulator needs room of its own
+#endif
+  const std::string limits = limited ? "ulimit -v 204800; " : "";
+  for (const char* output : {"", "--summary", "--dot"}) {
+    const RunResult run = RunCommand(
+        dir.Path(), "/bin/sh", {"-c", limits + "exec timeout 20 " + FenwadumpCommand() + " " + output + " costly"});
+    EXPECT_EQ(run.status, 1) << output << ": " << run.err.substr(0, 500);
+    EXPECT_LE(run.out.size(), 64 * size + 65536) << output;
+    if (*output == '\0') {
+      EXPECT_NE(run.out.find(GetParam().problem), std::string::npos) << run.err.substr(0, 500);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CostlyFile,
+    testing::Values(Costly{"RoutesClaimingTheWholeRouteStationTable",
+                           [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(true)); },
+                           "4680 routes (the first route 1) claim route-station slots that routes before them have"},
+                    Costly{"NodesClaimingTheWholeEdgeTable",
+                           [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(false)); },
+                           "6532 nodes (the first node 1) claim edges that nodes before them have"},
+                    Costly{"TwoGibibytesOfNothing", [](const fs::path& dir) { Sparse(dir / "costly", {}); },
+                           "neither an intermediate data file"},
+                    Costly{"AnImageOfTwoGibibytes",
+                           [](const fs::path& dir) {
+                             Bytes image = Sample().image;
+                             image.resize(image.size() - 4);  // the last edge's place, then the hole
+                             Sparse(dir / "costly", image);
+                           },
+                           "the FNOD table is 2147482"},
+                    Costly{"SectionsNearTheEndOfTwoGibibytes",
+                           [](const fs::path& dir) {
+                             NetworkDescription network = SmallNetwork();
+                             network.header.base_offset = 0x7FFFFF00;
+                             network.header.trailer_offset = 0x7FFFFFFE;  // room for one of the three trailer words
+                             Sparse(dir / "costly", BuildNetworkFile(network));
+                           },
+                           "the file ends inside"}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
+
+// Names from a file reach the terminal with their control characters escaped:
+// a crafted name cannot move the cursor, set a window's title or colours.
+TEST(Fenwadump, NamesAreShownWithTheirControlCharactersEscaped) {
+  TempDir dir;
+  const std::string crafted = "\x1b]0;owned\x07\x1b[2J中央";
+  MakeAndConvert(
+      dir.Path(),
+      {{"stations", {{{"name", crafted}}}},
+       {"routes",
+        {{{"name", "r"}}, {{"name", crafted + "線"}, {"company", crafted}, {"stops", {{{"station", crafted}}}}}}}});
+  // Each shows the name; the graph has no nodes to show it on.
+  const std::vector<std::vector<std::string>> runs = {{"--summary", "fenwaimg.pdb"},
+                                                      {"--dot", "fenwaimg.pdb"},
+                                                      {"--dot", "--only=route:" + crafted + "線", "fenwaimg.pdb"},
+                                                      {"--dot", "--only=route:" + crafted, "fenwaimg.pdb"}};
+  for (const std::vector<std::string>& args : runs) {
+    const RunResult run = RunFenwadump(dir.Path(), args);
+    for (const std::string& text : {run.out, run.err}) {
+      EXPECT_EQ(std::count_if(text.begin(), text.end(),
+                              [](char c) { return c != '\n' && static_cast<unsigned char>(c) < 0x20; }),
+                0)
+          << args[0] << ": " << text;
+    }
+    EXPECT_NE((run.out + run.err).find("\\x1B]0;owned\\x07\\x1B[2J中央"), std::string::npos)
+        << args[0] << run.out << run.err;
+  }
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ TEST(Fenwamake, NamesAreInternedInShiftJis) {
   const Bytes file = Make(dir, description);
   ASSERT_GE(file.size(), header::kSize);
   EXPECT_EQ(intermediate::Word(file.data(), header::kStringCount), 4);
-  const std::string pool(file.end() - intermediate::Word(file.data(), header::kPoolSize) - 6, file.end() - 6);  // the trailer is last
+  const std::string pool(file.end() - intermediate::Word(file.data(), header::kPoolSize) - 6,
+                         file.end() - 6);  // the trailer is last
   EXPECT_EQ(pool, std::string(
                       "\x93\x8c\x93\x73\x8b\x7d\x8d\x73\0\x96\x6b\x92\x43\0\xd0\xc5\xc4\0\xd0\xc5\xc4\x90\xfc\0", 24));
   // Station word A is its name's string index.
@@ -166,7 +167,7 @@ TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
 
 struct Refusal {
   const char* label;
-  const char* description;
+  std::string description;
   const char* message;  // what stderr must say
 };
 
@@ -190,7 +191,21 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CompanyLongerThanName", R"({"routes": [{"name": "東都", "company": "東都急行"}]})",
                 "routes[0].company: is not the beginning"},
         Refusal{"EmptyCompany", R"({"routes": [{"name": "東都", "company": ""}]})", "routes[0].company: is empty"},
-        Refusal{"NotJson", R"({"routes": [}])", "not valid JSON"},
+        Refusal{"NotJson", R"({"routes": [}])", "line 1, column 13: routes[0]: not valid JSON: expected a JSON value"},
+        Refusal{"BytesAfterTheJson", "{} {}", "line 1, column 4: not valid JSON: more text after the JSON document"},
+        Refusal{"BytesAfterANul", std::string("{}\0{\"stations\": 7}", 19), "a NUL byte after the JSON document"},
+        Refusal{"KeyGivenTwice", "{\"stations\": [{\"sort\": 1,\n  \"sort\": 70000}]}",
+                "line 2, column 3: stations[0].sort: is given twice"},
+        Refusal{"NulInAName", R"({"stations": [{"name": "東\u0000西"}]})", "stations[0].name: holds a NUL"},
+        Refusal{"NulInAString", R"({"strings": [{"hex": "41004200"}]})", "strings[0]: holds a NUL"},
+        Refusal{"NulInADumpsName", R"({"kind": "intermediate", "stations": [{"name": "A\u0000"}]})",
+                "stations[0].name: holds a NUL"},
+        Refusal{"ReserveNodeBeforeAFileNode",
+                R"({"kind": "database", "nodes": [{"word_a": 1}, {"role": "reserve"}, {"word_a": 2}]})",
+                "nodes[2]: follows the reserve node 1"},
+        Refusal{"DumpOfADamagedFile", R"({"kind": "database", "problems": ["the FNOD table is 3 bytes", "x"]})",
+                "problems: the dump lists 2 problems of the file it was made from, so that file was damaged (the "
+                "FNOD table is 3 bytes; x); fenwamake --accept-damage makes it anyway"},
         Refusal{"NotAnObject", R"([1, 2])", "must be a JSON object"},
         Refusal{"UnknownField", R"({"stations": [{"nmae": "東都"}]})", "stations[0].nmae: unknown field"},
         Refusal{"UnknownStation",
@@ -205,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"NoShiftJisForm", R"({"strings": ["電車🚃"]})",
                 "strings[0]: \"電車🚃\" has a character that Shift_JIS cannot hold"},
         // Code page 932 on Windows has these, the shared rules refuse them on every platform.
-        Refusal{"C1Control", R"({"strings": ["A\u0080"]})", "strings[0]: \"A\u0080\" has a character"},
+        Refusal{"C1Control", R"({"strings": ["A\u0080"]})", R"(strings[0]: "A\u0080" has a character)"},
         Refusal{"PrivateUseForSingleBytes", R"({"stations": [{"name": "\uf8f0"}]})", "stations[0].name: \""},
         // A language tag has no form at all; it is refused, not dropped.
         Refusal{"LanguageTag", R"({"routes": [{"name": "東都\udb40\udc41"}]})", "routes[0].name: \"東都"},
@@ -251,33 +266,183 @@ TEST(Tools, VersionAndHelp) {
   EXPECT_TRUE(FolderEntries(dir.Path()).empty());
 }
 
-TEST(Fenwamake, WrongArgumentsPrintTheUsage) {
+// What fenwamake warns about and still makes: what the converter will refuse,
+// words the file may hold on purpose, and derived fields edited in vain.
+struct Warning {
+  const char* label;
+  std::string description;
+  const char* warning;  // what stderr must say after "warning: "
+};
+
+class Warned : public testing::TestWithParam<Warning> {};
+
+TEST_P(Warned, MakesTheFileAndSaysWhy) {
   TempDir dir;
-  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"only-one.json"}, {"a", "b", "c"}}) {
-    const RunResult run = RunFenwamake(dir.Path(), args);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err.rfind("usage: fenwamake NETWORK.json OUT", 0), 0u) << run.err;
+  WriteText(dir / "network.json", GetParam().description);
+  const RunResult run = RunFenwamake(dir.Path(), {"network.json", "network.dat"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find(std::string("fenwamake: network.json: warning: ") + GetParam().warning), std::string::npos)
+      << run.err;
+  EXPECT_TRUE(fs::exists(dir / "network.dat"));
+}
+
+// Routes 1 to 41 each of a company of their own.
+std::string FortyOneCompanies() {
+  json routes = json::array({{{"name", "r"}}});
+  for (int c = 0; c < 41; ++c)
+    routes.push_back({{"name", "C" + std::to_string(c) + "線"}, {"company", "C" + std::to_string(c)}});
+  return json{{"routes", routes}}.dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptions, Warned,
+    testing::Values(
+        Warning{"FortyOneCompanies", FortyOneCompanies(),
+                "the routes name 41 companies (the routes that name none count as one); the converter refuses more "
+                "than 40"},
+        Warning{"StopAtNoStation", R"({"stations": [{}], "routes": [{"name": "r", "stops": [{"station": 3}]}]})",
+                "routes[0].stops[0].station: station 3 does not exist: there are 1 stations"},
+        Warning{"EdgeToNoNode", R"({"nodes": [{"edges": [{"to": 32789}]}]})",
+                "nodes[0].edges[0].to: node 21 does not exist: there are 21 nodes (1 and 20 reserve nodes)"},
+        Warning{"StopCountEditedInVain",
+                R"({"kind": "intermediate", "stations": [{"word_a": 0}],
+                    "routes": [{"name_index": 0, "station_count": 2, "stops": [{"station": 0}]}]})",
+                "routes[0].station_count is 2, but there are 1 stops: fenwamake counts them, and does not read this "
+                "field"},
+        Warning{"CompanyNameEditedInVain",
+                R"({"kind": "intermediate", "strings": [{"text": "東都急行線"}],
+                    "routes": [{"name_index": 0}, {"name_index": 0, "company_length": 4, "company_name": "北辰"}]})",
+                "routes[1].company_name is \"北辰\", but the route's name begins with \"東都\""},
+        Warning{"CompanyListEditedInVain",
+                R"({"kind": "intermediate", "strings": [{"text": "東都急行線"}],
+                    "routes": [{"name_index": 0}, {"name_index": 0, "company_length": 4}],
+                    "companies": [{"number": 0, "name": "北辰", "routes": [1]}]})",
+                "companies[0].name is \"北辰\", but no route's name begins with it"}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
+
+// A dump whose file was damaged is made only when asked for.
+TEST(Fenwamake, AcceptsDamageWhenAskedTo) {
+  TempDir dir;
+  WriteText(dir / "dump.json", R"({"kind": "database", "problems": ["damaged"], "routes": [{"name": "r"}]})");
+  const RunResult run = RunFenwamake(dir.Path(), {"--accept-damage", "dump.json", "network.dat"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(dir / "network.dat"));
+}
+
+// The one road of the tools: a wrong argument, a file that cannot be read or
+// written, output that cannot be written, memory running out: one message on
+// standard error that says why, the documented status, no file left behind.
+struct Failure {
+  const char* label;
+  std::string command;  // for /bin/sh, in a folder with sample.json, sample.pdb and a folder "folder"
+  int status;
+  const char* message;  // what stderr must say
+  bool native = false;  // needs the native programs (their system's reasons, limits, devices)
+};
+
+class Failing : public testing::TestWithParam<Failure> {};
+
+// Writes big.json, a description of 9000 stations: more than a tool holds in 8.5 MB.
+const std::string kStations =
+    "awk 'BEGIN { printf \"{\\\"stations\\\": [\"; for (i = 0; i < 9000; i++) printf \"{\\\"name\\\": \\\"s%d\\\"},\", "
+    "i; "
+    "print \"{}]}\" }' >big.json";
+
+TEST_P(Failing, EndsWithOneMessageAndTheDocumentedStatus) {
+  const Failure& f = GetParam();
+#ifdef FENWA_SANITIZED
+  if (f.command.find("ulimit") != std::string::npos) GTEST_SKIP() << "the sanitizers reserve more than any limit";
+#endif
+  if (f.native && ToolsReplaced()) GTEST_SKIP() << "needs the native programs";
+  TempDir dir;
+  WriteText(dir / "sample.json", ReadText(FENWA_SAMPLE_NETWORK));
+  MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
+  fs::rename(dir / "fenwaimg.pdb", dir / "sample.pdb");
+  fs::remove(dir / "network.json");
+  fs::remove(dir / "network.dat");
+  fs::create_directory(dir / "folder");
+  const std::vector<std::string> before = FolderEntries(dir.Path());
+  std::string command = f.command;
+  for (auto [name, program] :
+       {std::pair{"$FENWAMAKE", FenwamakeCommand()}, std::pair{"$FENWADUMP", FenwadumpCommand()}}) {
+    for (std::size_t at; (at = command.find(name)) != std::string::npos;) command.replace(at, 10, program);
   }
+  const RunResult run = RunCommand(dir.Path(), "/bin/sh", {"-c", command});
+  EXPECT_EQ(run.status, f.status) << run.err;
+  EXPECT_NE(run.err.find(f.message), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("terminate called"), std::string::npos) << run.err;
+  EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
 
-TEST(Fenwamake, MissingDescriptionIsReported) {
-  TempDir dir;
-  const RunResult run = RunFenwamake(dir.Path(), {"missing.json", "out.dat"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "fenwamake: missing.json: cannot open it\n");
-  EXPECT_TRUE(FolderEntries(dir.Path()).empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Tools, Failing,
+    testing::Values(
+        Failure{"DumpOfAFolder", "$FENWADUMP folder", 2, "fenwadump: folder: cannot open it: "},
+        Failure{"DumpOfAMissingFile", "$FENWADUMP missing.pdb", 2,
+                "fenwadump: missing.pdb: cannot open it: No such file or directory", true},
+        Failure{"DumpToAFullDisk", "$FENWADUMP sample.pdb >/dev/full", 2,
+                "fenwadump: cannot write to standard output: No space left on device", true},
+        Failure{"PictureWithStandardOutputClosed", "$FENWADUMP --dot sample.pdb >&-", 2,
+                "fenwadump: cannot write to standard output: Bad file descriptor", true},
+        Failure{"DumpWithoutMemory",
+                kStations + " && $FENWAMAKE big.json big.dat && (ulimit -v 8500; exec $FENWADUMP big.dat >/dev/null); "
+                            "status=$?; rm -f big.json big.dat; exit $status",
+                2, "fenwadump: out of memory", true},
+        Failure{"MisspeltOption", "$FENWADUMP --sumary sample.pdb", 2,
+                "fenwadump: unknown option \"--sumary\" (did you mean --summary)\nusage: fenwadump"},
+        Failure{"NoFile", "$FENWADUMP", 2, "fenwadump: no FILE given\nusage: fenwadump"},
+        Failure{"TwoFiles", "$FENWADUMP sample.pdb other.pdb", 2,
+                "fenwadump: one FILE only, but also given \"other.pdb\""},
+        Failure{"OnlyWithoutDot", "$FENWADUMP --only=route:x sample.pdb", 2, "fenwadump: --only needs --dot"},
+        Failure{"MakeFromAFolder", "$FENWAMAKE folder out.dat", 1, "fenwamake: folder: cannot open it: "},
+        Failure{"MakeFromAMissingFile", "$FENWAMAKE missing.json out.dat", 1,
+                "fenwamake: missing.json: cannot open it: No such file or directory", true},
+        Failure{"MakeIntoAMissingFolder", "$FENWAMAKE sample.json no/out.dat", 1,
+                "fenwamake: no/out.dat: cannot write it: No such file or directory", true},
+        Failure{"MakeOntoAFolder", "$FENWAMAKE sample.json folder", 1, "fenwamake: folder: cannot write it: "},
+        Failure{"MakeOverItsInput", "$FENWAMAKE sample.json sample.json", 2,
+                "fenwamake: \"sample.json\" is the input \"sample.json\" itself: writing it would destroy it"},
+        Failure{"MakeOverItsInputThroughALink",
+                "ln -s sample.json link.json && $FENWAMAKE sample.json link.json; "
+                "status=$?; rm link.json; exit $status",
+                2, "is the input \"sample.json\" itself", true},
+        Failure{"MakeFromEndlessZeros", "$FENWAMAKE /dev/zero out.dat", 1,
+                "fenwamake: /dev/zero: line 1, column 1: not valid JSON", true},
+        Failure{"MakeFromMoreThanItReads",
+                "truncate -s 65M big.json && $FENWAMAKE big.json out.dat; status=$?; "
+                "rm big.json; exit $status",
+                1, "fenwamake: big.json: cannot open it: it is 68157440 bytes, more than the 67108864"},
+        Failure{"MakeFromAStreamLongerThanItReads", "head -c 68000000 /dev/zero | $FENWAMAKE - out.dat", 1,
+                "fenwamake: standard input: cannot read it: it holds more than the 67108864 bytes the tools read",
+                true},
+        Failure{"MakeWithoutMemory",
+                kStations +
+                    " && (ulimit -v 8500; exec $FENWAMAKE big.json out.dat); status=$?; rm -f big.json; exit $status",
+                1, "fenwamake: out of memory", true},
+        Failure{"WrongArgumentCount", "$FENWAMAKE only.json", 2,
+                "fenwamake: give NETWORK.json and OUT (1 argument given)\nusage: fenwamake"},
+        Failure{"FlagGivenAValue", "$FENWAMAKE --accept-damage=yes sample.json out.dat", 2,
+                "fenwamake: the option --accept-damage takes no value, but was given \"--accept-damage=yes\""}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
 
-TEST(Fenwamake, UnwritableOutputIsReported) {
+// fenwamake writes OUT as the converter writes its image: beside it under a
+// name of its own, keeping its permissions, following nothing planted, leaving nothing.
+TEST(Fenwamake, ReplacesItsOutputAsTheConverterDoes) {
+  if (ToolsReplaced()) GTEST_SKIP() << "permission bits and links of the native file system";
   TempDir dir;
-  WriteText(dir / "network.json", "{}");
-  fs::create_directory(dir / "sub");
-  const RunResult run = RunFenwamake(dir.Path(), {"network.json", "no-such-folder/out.dat"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "fenwamake: no-such-folder/out.dat: cannot write it\n");
-  const RunResult onto_folder = RunFenwamake(dir.Path(), {"network.json", "sub"});
-  EXPECT_EQ(onto_folder.status, 1);
-  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"network.json", "sub"}));
+  WriteText(dir / "network.json", ReadText(FENWA_SAMPLE_NETWORK));
+  WriteText(dir / "out.dat", "old");
+  fs::permissions(dir / "out.dat", fs::perms::owner_read | fs::perms::owner_write);
+  WriteText(dir / "victim", "keep");
+  fs::create_symlink("victim", dir / "out.dat.part");
+  fs::create_directory(dir / "out.dat.tmp");
+  const RunResult run = RunFenwamake(dir.Path(), {"network.json", "out.dat"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(fs::status(dir / "out.dat").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(ReadText(dir / "victim"), "keep");
+  EXPECT_EQ(FolderEntries(dir.Path()),
+            (std::vector<std::string>{"network.json", "out.dat", "out.dat.part", "out.dat.tmp", "victim"}));
+  EXPECT_NE(ReadText(dir / "out.dat"), "old");
 }
 
 }  // namespace

@@ -82,10 +82,11 @@ TEST(SampleNetwork, FilesNamedInJapanese) {
   const RunResult refused = RunFenwamake(dir.Path(), {"絵文字入り.json", "絵文字入り.dat"});
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err,
-            "fenwamake: 絵文字入り.json: strings[0]: \"電車🚃\" has a character that Shift_JIS cannot hold\n");
+            "fenwamake: 絵文字入り.json: line 1, column 14: strings[0]: \"電車🚃\" has a character that Shift_JIS "
+            "cannot hold\n");
   const RunResult missing = RunFenwadump(dir.Path(), {"無い.pdb"});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.err, "fenwadump: 無い.pdb: cannot open it\n");
+  EXPECT_EQ(missing.err.rfind("fenwadump: 無い.pdb: cannot open it: ", 0), 0u) << missing.err;
 }
 
 TEST(SampleNetwork, OutputIsAcceptedByJq) {
@@ -108,12 +109,25 @@ ordered_json DumpTo(const fs::path& dir, const std::string& file, const std::str
   return ordered_json::parse(dump.out);
 }
 
+// fenwamake's messages but for its warnings of edges to nodes and stops at
+// stations that do not exist: generated networks hold such words on purpose.
+std::string WithoutMissingReferences(const std::string& err) {
+  std::istringstream lines(err);
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    const bool missing = line.find(" does not exist: there are ") != std::string::npos ||
+                         line.find("more stops or edges at stations or nodes that do not exist") != std::string::npos;
+    if (!missing) kept += line + "\n";
+  }
+  return kept;
+}
+
 // The image fenwamake and fenwaimg make of the JSON in `json_name`, in a folder of its own.
 Bytes ImageOf(const fs::path& dir, const std::string& json_name, const std::string& expected_err = "") {
   const std::string made = json_name + ".dat";
   const RunResult make = RunFenwamake(dir, {json_name, made});
   EXPECT_EQ(make.status, 0) << make.err;
-  EXPECT_EQ(make.err, expected_err);
+  EXPECT_EQ(WithoutMissingReferences(make.err), expected_err);
   const fs::path folder = dir / (json_name + ".image");
   fs::create_directories(folder);
   const RunResult convert = RunFenwaimg(folder, {"../" + made});

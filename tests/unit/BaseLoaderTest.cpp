@@ -155,10 +155,13 @@ TEST(BaseLoader, EachTruncatedRecordNamesItsReadSite) {
 
 TEST(BaseLoader, WrongMagicIsObsoleteData) {
   NetworkDescription network = SmallNetwork();
+  const std::string refusal =
+      "E005:Obsolete Data (network.dat is not an intermediate data file: it does not start with \"AD4\" and the byte "
+      "0x1A)";
   network.header.magic = {'A', 'D', '3', 0x1A};
-  EXPECT_EQ(LoadFailure(network), "E005:Obsolete Data");
+  EXPECT_EQ(LoadFailure(network), refusal);
   network.header.magic = {'A', 'D', '4', 0x1B};
-  EXPECT_EQ(LoadFailure(network), "E005:Obsolete Data");
+  EXPECT_EQ(LoadFailure(network), refusal);
 }
 
 TEST(BaseLoader, UninterpretedHeaderBytesMayHoldAnything) {
