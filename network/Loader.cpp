@@ -56,7 +56,8 @@ NetworkInput::Region NetworkInput::ReadRegion(CurrentFile& file, std::uint64_t o
 void NetworkInput::TakeHeader(std::span<const std::uint8_t> header, const std::string& name) {
   if (header.size() < header::kSize) ShortRead(kSiteHeader, 0);
   if (!HasMagic(header.data()))
-    DataError(kErrorObsoleteData, name + " is not an intermediate data file: it does not start with \"AD4\" and the byte 0x1A");
+    DataError(kErrorObsoleteData,
+              name + " is not an intermediate data file: it does not start with \"AD4\" and the byte 0x1A");
   header_ = DecodeHeader(header.data());
   CheckHeaderLimits(header_);
   windows_ = WindowsOf(header_);

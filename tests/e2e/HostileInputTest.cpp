@@ -152,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                                           s.header.magic = {'a', 'd', '4', 0x1A};
                                         }),
                                 "E005:Obsolete Data"},
-                    HostileCase{"OlderFormat", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.magic[2] = '3'; }),
+                    HostileCase{"OlderFormat",
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.magic[2] = '3'; }),
                                 "E005:Obsolete Data"},
                     HostileCase{"AllZero",
                                 Changed(samples::Empty,
@@ -172,10 +173,12 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     SizeLimits, Hostile,
     testing::Values(
-        HostileCase{"Stations16384", Changed(samples::MostStations, [](NetworkDescription& s) { s.stations.push_back({}); }),
+        HostileCase{"Stations16384",
+                    Changed(samples::MostStations, [](NetworkDescription& s) { s.stations.push_back({}); }),
                     "station count 16384 is more than 16383"},
         HostileCase{"Stations16383WithCapacityGiven", samples::MostStations, ""},
-        HostileCase{"Routes4682", Changed(samples::MostRoutes, [](NetworkDescription& s) { s.routes.push_back(s.routes[1]); }),
+        HostileCase{"Routes4682",
+                    Changed(samples::MostRoutes, [](NetworkDescription& s) { s.routes.push_back(s.routes[1]); }),
                     "route count 4682 is more than 4681"},
         HostileCase{"Routes4681", samples::MostRoutes, ""},
         HostileCase{"CapacityGiven16384",
@@ -189,7 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Changed(samples::Tiny, [](NetworkDescription& s) { s.header.rstat_capacity = 0x8000; }), ""},
         HostileCase{"Nodes6534", Changed(samples::MostNodes, [](NetworkDescription& s) { s.nodes.push_back({}); }),
                     "node count 6534 is more than 6533"},
-        HostileCase{"Nodes65535Given", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.node_count = 0xFFFF; }),
+        HostileCase{"Nodes65535Given",
+                    Changed(samples::Tiny, [](NetworkDescription& s) { s.header.node_count = 0xFFFF; }),
                     "node count 65535 is more than 6533"},
         HostileCase{"Nodes6533", samples::MostNodes, ""},
         HostileCase{"Edges16384WithCapacity7FFF",
@@ -203,49 +207,53 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     NegativeCounts, Hostile,
-    testing::Values(
-        HostileCase{"StationsMinus1", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.station_count = 0xFFFF; }),
-                    "station count -1 is negative"},
-        HostileCase{"StationsMinus32768",
-                    Changed(samples::Tiny, [](NetworkDescription& s) { s.header.station_count = 0x8000; }),
-                    "station count -32768 is negative"},
-        HostileCase{"RoutesMinus1", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.route_count = 0xFFFF; }),
-                    "route count -1 is negative"},
-        HostileCase{"RoutesMinus32768", Changed(samples::Empty, [](NetworkDescription& s) { s.header.route_count = 0x8000; }),
-                    "route count -32768 is negative"},
-        HostileCase{"StringsMinus1", Changed(samples::Tiny, [](NetworkDescription& s) { s.header.string_count = 0xFFFF; }),
-                    "string count -1 is negative"},
-        HostileCase{"StringsMinus32768",
-                    Changed(samples::Empty, [](NetworkDescription& s) { s.header.string_count = 0x8000; }),
-                    "string count -32768 is negative"},
-        HostileCase{"Strings32767", samples::MostStrings, ""}),
+    testing::Values(HostileCase{"StationsMinus1",
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.station_count = 0xFFFF; }),
+                                "station count -1 is negative"},
+                    HostileCase{"StationsMinus32768",
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.station_count = 0x8000; }),
+                                "station count -32768 is negative"},
+                    HostileCase{"RoutesMinus1",
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.route_count = 0xFFFF; }),
+                                "route count -1 is negative"},
+                    HostileCase{"RoutesMinus32768",
+                                Changed(samples::Empty, [](NetworkDescription& s) { s.header.route_count = 0x8000; }),
+                                "route count -32768 is negative"},
+                    HostileCase{"StringsMinus1",
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.string_count = 0xFFFF; }),
+                                "string count -1 is negative"},
+                    HostileCase{"StringsMinus32768",
+                                Changed(samples::Empty, [](NetworkDescription& s) { s.header.string_count = 0x8000; }),
+                                "string count -32768 is negative"},
+                    HostileCase{"Strings32767", samples::MostStrings, ""}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     HugeOffsets, Hostile,
-    testing::Values(HostileCase{"Base2To31",
-                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.base_offset = 0x80000000u; }),
-                                "base offset 2147483648 is 2^31 or more"},
-                    HostileCase{"BaseAllOnes",
-                                Changed(samples::Empty, [](NetworkDescription& s) { s.header.base_offset = 0xFFFFFFFFu; }),
-                                "base offset 4294967295 is 2^31 or more"},
-                    HostileCase{"Trailer2To31",
-                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.trailer_offset = 0x80000000u; }),
-                                "trailer offset 2147483648 is 2^31 or more"},
-                    HostileCase{"TrailerAllOnes",
-                                Changed(samples::Empty, [](NetworkDescription& s) { s.header.trailer_offset = 0xFFFFFFFFu; }),
-                                "trailer offset 4294967295 is 2^31 or more"},
-                    // Nothing is read from either section, so offsets just below 2^31 far past the end still load.
-                    HostileCase{"Below2To31NeverReadFrom",
-                                Changed(samples::Empty,
-                                        [](NetworkDescription& s) {
-                                          s.header.base_offset = 0x7FFFFFFFu;
-                                          s.header.trailer_offset = 0x7FFFFFFFu;
-                                        }),
-                                ""},
-                    HostileCase{"BaseFarPastTheEndWithStations",
-                                Changed(samples::Tiny, [](NetworkDescription& s) { s.header.base_offset = 0x7FFFFFFFu; }),
-                                "read failure 10/8"}),
+    testing::Values(
+        HostileCase{"Base2To31",
+                    Changed(samples::Tiny, [](NetworkDescription& s) { s.header.base_offset = 0x80000000u; }),
+                    "base offset 2147483648 is 2^31 or more"},
+        HostileCase{"BaseAllOnes",
+                    Changed(samples::Empty, [](NetworkDescription& s) { s.header.base_offset = 0xFFFFFFFFu; }),
+                    "base offset 4294967295 is 2^31 or more"},
+        HostileCase{"Trailer2To31",
+                    Changed(samples::Tiny, [](NetworkDescription& s) { s.header.trailer_offset = 0x80000000u; }),
+                    "trailer offset 2147483648 is 2^31 or more"},
+        HostileCase{"TrailerAllOnes",
+                    Changed(samples::Empty, [](NetworkDescription& s) { s.header.trailer_offset = 0xFFFFFFFFu; }),
+                    "trailer offset 4294967295 is 2^31 or more"},
+        // Nothing is read from either section, so offsets just below 2^31 far past the end still load.
+        HostileCase{"Below2To31NeverReadFrom",
+                    Changed(samples::Empty,
+                            [](NetworkDescription& s) {
+                              s.header.base_offset = 0x7FFFFFFFu;
+                              s.header.trailer_offset = 0x7FFFFFFFu;
+                            }),
+                    ""},
+        HostileCase{"BaseFarPastTheEndWithStations",
+                    Changed(samples::Tiny, [](NetworkDescription& s) { s.header.base_offset = 0x7FFFFFFFu; }),
+                    "read failure 10/8"}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -256,7 +264,8 @@ INSTANTIATE_TEST_SUITE_P(
                     HostileCase{"IndexFFFFOnALaterRoute",
                                 Changed(samples::Tiny, [](NetworkDescription& s) { s.routes[3].name_index = 0xFFFF; }),
                                 "route 3 names string 65535, but there are only 4 strings"},
-                    HostileCase{"NoStringsAtAll", Changed(samples::Tiny, [](NetworkDescription& s) { s.strings.clear(); }),
+                    HostileCase{"NoStringsAtAll",
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.strings.clear(); }),
                                 "route 1 names string 1, but there are only 0 strings"},
                     HostileCase{"OffsetEqualsPoolSize",
                                 Changed(samples::Tiny,
@@ -281,7 +290,8 @@ INSTANTIATE_TEST_SUITE_P(
                                         }),
                                 ""},
                     HostileCase{"RouteZeroIsNeverLookedUp",
-                                Changed(samples::Tiny, [](NetworkDescription& s) { s.routes[0].name_index = 0xFFFF; }), ""}),
+                                Changed(samples::Tiny, [](NetworkDescription& s) { s.routes[0].name_index = 0xFFFF; }),
+                                ""}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(

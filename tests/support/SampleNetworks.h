@@ -43,7 +43,7 @@ inline std::vector<StationDescription> Stations(std::size_t count) {
 // evenly as possible; route i names string i % strings, and every route from
 // 1 on whose company length is not 0 names one of `companies` companies.
 inline std::vector<RouteDescription> Routes(std::size_t count, std::size_t total_stops, std::size_t strings,
-                                     std::size_t stations) {
+                                            std::size_t stations) {
   std::vector<RouteDescription> routes;
   routes.reserve(count);
   for (std::size_t r = 0; r < count; ++r) {

@@ -190,32 +190,32 @@ TEST_P(HeaderRefusalTest, IsRefusedWhenTheHeaderIsRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, HeaderRefusalTest,
-    testing::Values(HeaderRefusal{"NegativeStations", [](NetworkDescription& s) { s.header.station_count = 0xFFFF; },
-                                  "station count -1 is negative"},
-                    HeaderRefusal{"NegativeRoutes", [](NetworkDescription& s) { s.header.route_count = 0x8000; },
-                                  "route count -32768 is negative"},
-                    HeaderRefusal{"NegativeStrings", [](NetworkDescription& s) { s.header.string_count = 0xFFFE; },
-                                  "string count -2 is negative"},
-                    HeaderRefusal{"Stations16384",
-                                  [](NetworkDescription& s) {
-                                    s.header.station_count = 16384;
-                                    s.header.rstat_capacity = 10;
-                                  },
-                                  "station count 16384 is more than 16383"},
-                    HeaderRefusal{"Routes4682", [](NetworkDescription& s) { s.header.route_count = 4682; },
-                                  "route count 4682 is more than 4681"},
-                    HeaderRefusal{"CapacityGiven16384", [](NetworkDescription& s) { s.header.rstat_capacity = 16384; },
-                                  "route-station capacity 16384"},
-                    HeaderRefusal{"CapacityFromStations", [](NetworkDescription& s) { s.header.station_count = 8192; },
-                                  "route-station capacity 16384"},
-                    HeaderRefusal{"Nodes6534", [](NetworkDescription& s) { s.header.node_count = 6534; },
-                                  "node count 6534 is more than 6533"},
-                    HeaderRefusal{"NodesWrapping", [](NetworkDescription& s) { s.header.node_count = 0xFFEC; },
-                                  "node count 65516"},
-                    HeaderRefusal{"BaseOffset2To31", [](NetworkDescription& s) { s.header.base_offset = 0x80000000u; },
-                                  "base offset 2147483648 is 2^31 or more"},
-                    HeaderRefusal{"TrailerOffsetHuge", [](NetworkDescription& s) { s.header.trailer_offset = 0xFFFFFFFFu; },
-                                  "trailer offset 4294967295"}),
+    testing::Values(
+        HeaderRefusal{"NegativeStations", [](NetworkDescription& s) { s.header.station_count = 0xFFFF; },
+                      "station count -1 is negative"},
+        HeaderRefusal{"NegativeRoutes", [](NetworkDescription& s) { s.header.route_count = 0x8000; },
+                      "route count -32768 is negative"},
+        HeaderRefusal{"NegativeStrings", [](NetworkDescription& s) { s.header.string_count = 0xFFFE; },
+                      "string count -2 is negative"},
+        HeaderRefusal{"Stations16384",
+                      [](NetworkDescription& s) {
+                        s.header.station_count = 16384;
+                        s.header.rstat_capacity = 10;
+                      },
+                      "station count 16384 is more than 16383"},
+        HeaderRefusal{"Routes4682", [](NetworkDescription& s) { s.header.route_count = 4682; },
+                      "route count 4682 is more than 4681"},
+        HeaderRefusal{"CapacityGiven16384", [](NetworkDescription& s) { s.header.rstat_capacity = 16384; },
+                      "route-station capacity 16384"},
+        HeaderRefusal{"CapacityFromStations", [](NetworkDescription& s) { s.header.station_count = 8192; },
+                      "route-station capacity 16384"},
+        HeaderRefusal{"Nodes6534", [](NetworkDescription& s) { s.header.node_count = 6534; },
+                      "node count 6534 is more than 6533"},
+        HeaderRefusal{"NodesWrapping", [](NetworkDescription& s) { s.header.node_count = 0xFFEC; }, "node count 65516"},
+        HeaderRefusal{"BaseOffset2To31", [](NetworkDescription& s) { s.header.base_offset = 0x80000000u; },
+                      "base offset 2147483648 is 2^31 or more"},
+        HeaderRefusal{"TrailerOffsetHuge", [](NetworkDescription& s) { s.header.trailer_offset = 0xFFFFFFFFu; },
+                      "trailer offset 4294967295"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(BaseLoader, TheLargestTablesAnImageCanHoldStillLoad) {

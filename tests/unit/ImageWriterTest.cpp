@@ -50,7 +50,7 @@ TEST(WriteImage, TurnsARouteRecordBigEndianLeavingItsTwoBytes) {
 TEST(RecordOffsets, FollowTheTableSizes) {
   const Loaded empty_network = LoadNetwork(NetworkDescription{});
   const std::array<std::uint32_t, image::kRecordCount> empty = {232, 362, 366, 366, 370, 370, 374, 374, 378, 378,
-                                                         382, 382, 386, 386, 390, 390, 394, 594, 598};
+                                                                382, 382, 386, 386, 390, 390, 394, 594, 598};
   EXPECT_EQ(image::RecordOffsets(CountsOf(empty_network.network, empty_network.graph)), empty);
   NetworkDescription network;
   network.stations.resize(3);
