@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 30
 WIN_BUILD ?= build-win
 WIN_HOST_BUILD ?= $(BUILD)
 PACKAGE_DIR ?= $(BUILD)/packages
@@ -47,19 +47,24 @@ sanitize-test:
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# The fuzzer (clang++, libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer)
-# and its seed corpus, made by the builder at every limit the converter accepts.
+# The fuzzers (clang++, libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer)
+# and their seed corpora, made by the builder at every limit the converter accepts.
 fuzz-build:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DFENWA_FUZZ=ON -DFENWA_TESTS=OFF
+	  -DFENWA_FUZZ=ON -DFENWA_TESTS=OFF -DFENWA_TOOLS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	$(FUZZ_BUILD)/tests/fuzz/fenwa_make_seeds $(FUZZ_BUILD)/seeds
 
-# A bounded fuzzing run (FUZZ_SECONDS, a minute by default); new inputs collect in $(FUZZ_BUILD)/corpus.
+# A bounded run of each fuzzer (FUZZ_SECONDS each, 30 by default): the whole
+# conversion, fenwadump's readers, fenwamake's reading of JSON. New inputs
+# collect in $(FUZZ_BUILD)/corpus/NAME.
 fuzz-smoke: fuzz-build
-	mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/tests/fuzz/fenwa_convert_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
-	  -print_final_stats=1 $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+	set -e; for fuzzer in convert dump make; do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$fuzzer; \
+	  dictionary=; [ $$fuzzer = make ] && dictionary=-dict=$(FUZZ_BUILD)/seeds/make.dict; \
+	  $(FUZZ_BUILD)/tests/fuzz/fenwa_$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=1024 \
+	    -print_final_stats=1 $$dictionary $(FUZZ_BUILD)/corpus/$$fuzzer $(FUZZ_BUILD)/seeds/$$fuzzer; \
+	done
 
 # The Windows build (MinGW-w64) under Wine: its own file checks, the end-to-end
 # and tool suites (the native test binaries of $(WIN_HOST_BUILD) running the

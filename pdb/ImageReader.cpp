@@ -371,6 +371,9 @@ class Reader {
       Expect(n.mark == kNoIndex,
              "node " + std::to_string(i) + " carries the mark " + std::to_string(n.mark) + ", not none");
       const std::uint64_t first = n.first_edge, count = n.edge_count;
+      Expect(
+          count > 0 || n.first_edge == kNoIndex,
+          "node " + std::to_string(i) + " has no edges, but its first edge is " + std::to_string(first) + ", not none");
       if (count > 0 && (n.first_edge == kNoIndex || first + count > edges)) {
         Report().Problem("node " + std::to_string(i) + "'s " + std::to_string(count) + " edges from edge " +
                          Number(n.first_edge) + " run past the " + std::to_string(edges) + " stored edges");

@@ -497,7 +497,7 @@ constexpr Rule<Document> kImageDocument[] = {
     kSize,
     Field<ObjectValue<DatabaseEntry, kDatabase>, &Document::database>("database", kDerived),
     Field<ObjectListValue<RecordEntry, kRecord>, &Document::records>("records", kDerived),
-    Field<ObjectValue<ImageHeaderEntry, kImageHeader>, &Document::image_header>("image_header", kReadBack),
+    Field<ObjectValue<ImageHeaderEntry, kImageHeader>, &Document::image_header>("image_header", kDerived),
     Field<ObjectListValue<StationEntry, kImageStation>, &Document::stations>("stations", kReadBack),
     Field<ObjectValue<RouteStationsEntry, kRouteStations>, &Document::route_stations>("route_stations", kDerived),
     Field<ObjectListValue<RouteEntry, kImageRoute>, &Document::routes>("routes", kReadBack),

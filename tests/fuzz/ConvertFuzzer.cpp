@@ -1,9 +1,9 @@
 // Runs the whole conversion in-process on arbitrary bytes and checks what a
 // user relies on, whatever the input:
-//   - a conversion either succeeds, and then the image's record list agrees
-//     with its records and its counts agree with the input's header, or it
-//     fails through FatalErrorException with a one-line reason, before the
-//     output was touched;
+//   - a conversion either succeeds, and then the image reads back without a
+//     problem, its counts agree with the input's header and converting in
+//     memory gives the same image, or it fails through FatalErrorException
+//     with a one-line reason, before the output was touched;
 //   - no file is left behind but the image, and no file descriptor stays open.
 // Crashes, sanitizer reports and leaks are found by the sanitizers themselves.
 //
@@ -22,8 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteSource.h"
 #include "base/Fatal.h"
 #include "driver/Convert.h"
+#include "network/IntermediateFormat.h"
+#include "pdb/ImageReader.h"
 
 namespace {
 
@@ -100,83 +103,35 @@ std::vector<int> OpenDescriptors() {
   return fds;
 }
 
-std::uint16_t LE16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t LE32(const std::uint8_t* p) { return LE16(p) | static_cast<std::uint32_t>(LE16(p + 2)) << 16; }
-std::uint16_t BE16(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] << 8 | b[at + 1]);
-}
-std::uint32_t BE32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint32_t>(BE16(b, at)) << 16 | BE16(b, at + 2);
-}
-
-// The input's header, decoded here independently of the converter.
-struct InputCounts {
-  std::int32_t stations, routes, strings, rstat;
-  std::uint16_t pool, nodes;
-};
-
-InputCounts DecodeInput(const std::uint8_t* data) {
-  InputCounts counts{};
-  counts.stations = static_cast<std::int16_t>(LE16(data + 50));
-  counts.routes = static_cast<std::int16_t>(LE16(data + 52));
-  counts.strings = static_cast<std::int16_t>(LE16(data + 54));
-  counts.pool = LE16(data + 56);
-  counts.nodes = LE16(data + 48);
-  const std::int32_t given = static_cast<std::int16_t>(LE16(data + 46));
-  counts.rstat = given > 0 ? given : 2 * counts.stations;
-  return counts;
-}
-
+// What a user relies on of an image the converter wrote: the tolerant reader
+// finds nothing wrong with it, its counts are the input's, and converting the
+// same bytes in memory gives the same image.
 void CheckImage(const std::vector<std::uint8_t>& image, const std::uint8_t* input, std::size_t input_size) {
-  Check(input_size >= 64 && std::memcmp(input, "AD4\x1a", 4) == 0, "an input without header and magic was accepted");
-  Check(LE32(input + 4) < 0x80000000u && LE32(input + 8) < 0x80000000u,
+  namespace header = intermediate::header;
+  Check(input_size >= header::kSize && intermediate::HasMagic(input), "an input without header and magic was accepted");
+  const intermediate::FileHeader in = intermediate::DecodeHeader(input);
+  Check(in.base_offset <= intermediate::kMaxSectionOffset && in.trailer_offset <= intermediate::kMaxSectionOffset,
         "a section offset of 2^31 or more was accepted");
-  Check(image.size() >= 232 + 130, "image shorter than its header, record list and image header");
-  Check(std::memcmp(image.data(), "fenwaimg\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 32) == 0,
-        "database name");
-  Check(std::memcmp(image.data() + 60, "DataFNWA", 8) == 0, "type and creator");
-  Check(BE16(image, 76) == 19, "record count in the database header");
-  Check(image[230] == 0 && image[231] == 0, "filler bytes");
+  Check(in.station_count >= 0 && in.route_count >= 0 && in.string_count >= 0, "a negative count was accepted");
 
-  const std::size_t image_header = BE32(image, 78);
-  Check(image_header == 232, "first record not at 232");
-  Check(std::memcmp(image.data() + 232, "IMG0", 4) == 0, "image header magic");
-  std::uint16_t counts[9];
-  for (int i = 0; i < 9; ++i) counts[i] = BE16(image, 232 + 8 + 2 * static_cast<std::size_t>(i));
-  const std::uint32_t s = counts[0], r = counts[1], c = counts[2], p = counts[3], q = counts[4], t = counts[5],
-                      n = counts[6], f = counts[7];
-  Check(counts[8] == 0, "value-entry count not 0");
-  Check(t == n + 20, "node total is not the file nodes plus 20");
+  MemorySource source(image);
+  const ImageReading reading = ReadImage(source);
+  Check(reading.findings.problems.empty(),
+        "the image reads back with problems: " +
+            (reading.findings.problems.empty() ? std::string() : reading.findings.problems.front()));
+  Check(reading.image_header.has_value(), "the image has no image header");
+  const image::ImageCounts& c = reading.image_header->counts;
+  Check(c.stations == static_cast<std::uint32_t>(in.station_count), "station count differs from the input's");
+  Check(c.routes == static_cast<std::uint32_t>(in.route_count), "route count differs from the input's");
+  Check(c.strings == static_cast<std::uint32_t>(in.string_count), "string count differs from the input's");
+  Check(c.pool_size == in.pool_size, "pool size differs from the input's");
+  Check(c.rstat_capacity == static_cast<std::uint32_t>(intermediate::EffectiveRStatCapacity(in)),
+        "route-station capacity differs from the input's");
+  Check(c.file_nodes == in.node_count, "node count differs from the input's");
+  for (std::uint32_t length : image::RecordLengths(c)) Check(length < 65536, "a record of 65536 bytes or more");
 
-  const InputCounts in = DecodeInput(input);
-  Check(in.stations >= 0 && in.routes >= 0 && in.strings >= 0, "a negative count was accepted");
-  Check(static_cast<std::uint32_t>(in.stations) == s, "station count differs from the input's");
-  Check(static_cast<std::uint32_t>(in.routes) == r, "route count differs from the input's");
-  Check(static_cast<std::uint32_t>(in.strings) == c, "string count differs from the input's");
-  Check(in.pool == p, "pool size differs from the input's");
-  Check(in.rstat >= 0 && static_cast<std::uint32_t>(in.rstat) == q, "route-station capacity differs from the input's");
-  Check(in.nodes == n, "node count differs from the input's");
-
-  const std::uint32_t lengths[19] = {130,   4, 4 * s, 4, 2 * s, 4, 2 * s,  4, 14 * r, 4,
-                                     2 * c, 4, p,     4, 4 * q, 4, 10 * t, 4, 4 * f};
-  static const char* const kTags[9] = {"STAT", "SORT", "KSOR", "ROSE", "STRI", "STRP", "RSTA", "ADJL", "FNOD"};
-  std::uint32_t expected = 232;
-  for (std::size_t i = 0; i < 19; ++i) {
-    const std::size_t entry = 78 + 8 * i;
-    const std::uint32_t offset = BE32(image, entry);
-    Check(offset == expected,
-          "record " + std::to_string(i) + " at " + std::to_string(offset) + ", expected " + std::to_string(expected));
-    Check(image[entry + 4] == 0x40 && image[entry + 5] == 0 && image[entry + 6] == 0 && image[entry + 7] == 0,
-          "record " + std::to_string(i) + " attributes or unique ID");
-    Check(lengths[i] < 65536, "record " + std::to_string(i) + " is 65536 bytes or longer");
-    if (i % 2 == 1) {
-      Check(offset + 4 <= image.size() && std::memcmp(image.data() + offset, kTags[i / 2], 4) == 0,
-            std::string("tag ") + kTags[i / 2] + " missing");
-    }
-    expected += lengths[i];
-  }
-  Check(image.size() == expected,
-        "file size " + std::to_string(image.size()) + ", the record list says " + std::to_string(expected));
+  const Conversion in_memory = ConvertInMemory({input, input_size}, kInputName);
+  Check(in_memory.status == 0 && in_memory.image == image, "converting in memory gives another result");
 }
 
 // The process works inside the scratch folder, so the paths on the command
@@ -279,6 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     Check(output == std::vector<std::uint8_t>(kPreviousImage.begin(), kPreviousImage.end()),
           "a failed conversion changed the existing image");
+    Check(ConvertInMemory({data, size}, kInputName).status == kExitFailure, "converting in memory succeeds");
   }
   return 0;
 }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <random>
+#include <set>
 
 #include "base/ByteWriter.h"
 #include "pdb/Image.h"
@@ -135,6 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"EdgeFlagLeft", [](Bytes& b) { b.at(RecordOffset(b, 18)) |= 0x80; }, "keeps bit 15 of its target set"},
         Damage{"EdgesOutOfTurn", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 3 + 6, 0); },
                "node 3's edges start at edge 0, not at edge 3 behind those of the nodes before it"},
+        Damage{"FirstEdgeOfANodeWithoutEdges", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 24 + 8, 0); },
+               "node 24 has no edges, but its first edge is 49, not none"},
         Damage{"EdgesPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 24 + 8, 40); },
                "node 24's 40 edges"},
         Damage{"StopsPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 8) + 14 * 6 + 2, 60); },
@@ -438,6 +442,98 @@ TEST(Fenwadump, NamesAreShownWithTheirControlCharactersEscaped) {
     }
     EXPECT_NE((run.out + run.err).find("\\x1B]0;owned\\x07\\x1B[2J中央"), std::string::npos)
         << args[0] << run.out << run.err;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// tools/network.schema.json against the tools' mapping of records to JSON:
+// every record's fields are the schema's properties, and where the schema
+// says what a field is to fenwamake (READ BACK, DERIVED, NAME), the mapping agrees.
+class SchemaOf {
+ public:
+  SchemaOf() : root_(json::parse(ReadText(FENWA_SCHEMA))) {}
+
+  // The object schema at `path` from the definition `start`: "stations[]" is
+  // the items of the property stations, "header" the property itself.
+  const json& At(const std::string& start, const std::vector<std::string>& path) const {
+    const json* node = &Resolve(root_["$defs"][start]);
+    for (const std::string& step : path) {
+      const bool items = step.ends_with("[]");
+      node = &Resolve((*node)["properties"][items ? step.substr(0, step.size() - 2) : step]);
+      if (items) node = &Resolve((*node)["items"]);
+    }
+    return *node;
+  }
+
+ private:
+  // Follows "$ref": "#/$defs/a/b" to what it names.
+  const json& Resolve(const json& node) const {
+    if (!node.is_object() || !node.contains("$ref")) return node;
+    const std::string ref = node["$ref"].get<std::string>().substr(2);
+    return Resolve(root_.at(json::json_pointer("/" + ref)));
+  }
+
+  json root_;
+};
+
+TEST(Schema, ListsEveryFieldOfEveryRecordAsTheToolsReadAndWriteIt) {
+  const SchemaOf schema;
+  const std::map<std::string, std::pair<std::string, std::vector<std::string>>> places = {
+      {"description", {"description", {}}},
+      {"description station", {"description", {"stations[]"}}},
+      {"description route", {"description", {"routes[]"}}},
+      {"description stop", {"description", {"routes[]", "stops[]"}}},
+      {"description node", {"description", {"nodes[]"}}},
+      {"description edge", {"description", {"nodes[]", "edges[]"}}},
+      {"description header", {"description", {"header"}}},
+      {"intermediate", {"intermediateDump", {}}},
+      {"intermediate header", {"intermediateDump", {"header"}}},
+      {"intermediate station", {"intermediateDump", {"stations[]"}}},
+      {"intermediate route", {"intermediateDump", {"routes[]"}}},
+      {"intermediate stop", {"intermediateDump", {"routes[]", "stops[]"}}},
+      {"intermediate company", {"intermediateDump", {"companies[]"}}},
+      {"intermediate string", {"intermediateDump", {"strings[]"}}},
+      {"intermediate node", {"intermediateDump", {"nodes[]"}}},
+      {"intermediate edge", {"intermediateDump", {"nodes[]", "edges[]"}}},
+      {"database", {"databaseDump", {}}},
+      {"database database", {"databaseDump", {"database"}}},
+      {"database record", {"databaseDump", {"records[]"}}},
+      {"database image_header", {"databaseDump", {"image_header"}}},
+      {"database station", {"databaseDump", {"stations[]"}}},
+      {"database route_stations", {"databaseDump", {"route_stations"}}},
+      {"database route", {"databaseDump", {"routes[]"}}},
+      {"database stop", {"databaseDump", {"routes[]", "stops[]"}}},
+      {"database company", {"databaseDump", {"companies[]"}}},
+      {"database string", {"databaseDump", {"strings[]"}}},
+      {"database node", {"databaseDump", {"nodes[]"}}},
+      {"database edge", {"databaseDump", {"nodes[]", "edges[]"}}},
+      {"database unowned edge", {"databaseDump", {"unowned_edges[]"}}},
+      {"unknown", {"unknownDump", {}}}};
+  const std::map<std::string, FieldRole> roles = {
+      {"READ BACK", FieldRole::kReadBack}, {"DERIVED", FieldRole::kDerived}, {"NAME", FieldRole::kName}};
+  for (const FieldListing& listing : ListFields()) {
+    SCOPED_TRACE(listing.record);
+    ASSERT_EQ(places.count(listing.record), 1u);
+    const auto& [start, path] = places.at(listing.record);
+    const json& properties = schema.At(start, path)["properties"];
+    std::set<std::string> in_schema, in_mapping;
+    for (const auto& item : properties.items()) {
+      if (item.key() != "note") in_schema.insert(item.key());
+    }
+    for (const auto& [key, role] : listing.fields) {
+      in_mapping.insert(key);
+      const json& field = properties.contains(key) ? properties[key] : json::object();
+      const std::string about = field.value("description", "");
+      for (const auto& [word, meant] : roles) {
+        if (about.rfind(word, 0) == 0) {
+          EXPECT_EQ(static_cast<int>(role), static_cast<int>(meant)) << key << ": " << about;
+        }
+      }
+    }
+    EXPECT_EQ(in_mapping, in_schema);
   }
 }
 
