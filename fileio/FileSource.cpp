@@ -1,25 +1,49 @@
 #include "fileio/FileSource.h"
 
+#include <algorithm>
+
 #include "fileio/CurrentFile.h"
 
-std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::string& error) {
+std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::string& error, std::uint64_t most_streamed) {
   const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kRead, Disposition::kOpenExisting);
   if (handle == kInvalidHandle) {
     error = PlatformLastError();
     return nullptr;
   }
   const std::int64_t size = PlatformSeek(handle, 0, true);
-  if (size < 0) {
-    error = PlatformLastError();
-    PlatformClose(handle);
-    return nullptr;
+  std::unique_ptr<FileSource> file(new FileSource(handle, size < 0 ? 0 : static_cast<std::uint64_t>(size)));
+  if (size < 0 && !file->ReadStream(most_streamed, error)) return nullptr;
+  return file;
+}
+
+bool FileSource::ReadStream(std::uint64_t most, std::string& error) {
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t chunk[64 * 1024];
+  for (std::int64_t got; (got = PlatformRead(handle_, chunk, sizeof chunk)) != 0;) {
+    if (got < 0) {
+      error = PlatformLastError();
+      return false;
+    }
+    if (bytes.size() + static_cast<std::uint64_t>(got) > most) {
+      error = "it holds more than the " + std::to_string(most) + " bytes read of a stream";
+      return false;
+    }
+    bytes.insert(bytes.end(), chunk, chunk + got);
   }
-  return std::unique_ptr<FileSource>(new FileSource(handle, static_cast<std::uint64_t>(size)));
+  size_ = bytes.size();
+  streamed_ = std::move(bytes);
+  return true;
 }
 
 FileSource::~FileSource() { PlatformClose(handle_); }
 
 std::size_t FileSource::ReadInto(void* buffer, std::uint64_t offset, std::size_t length) {
+  if (streamed_) {
+    const std::size_t count =
+        offset < size_ ? static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset)) : 0;
+    std::copy_n(streamed_->begin() + static_cast<std::ptrdiff_t>(offset), count, static_cast<std::uint8_t*>(buffer));
+    return count;
+  }
   if (PlatformSeek(handle_, static_cast<std::int64_t>(offset), false) != static_cast<std::int64_t>(offset))
     throw ReadError(PlatformLastError());
   std::size_t done = 0;

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/ByteSource.h"
@@ -12,8 +13,11 @@
 
 class FileSource : public ByteSource {
  public:
-  // The file `name`, or nullptr with the system's reason in `error`.
-  static std::unique_ptr<FileSource> Open(const std::string& name, std::string& error);
+  // The file `name`, or nullptr with the system's reason in `error`. A file
+  // that cannot be read at will (a pipe, a terminal) is read whole first, at
+  // most `most_streamed` bytes of it.
+  static std::unique_ptr<FileSource> Open(const std::string& name, std::string& error,
+                                          std::uint64_t most_streamed = 64u << 20);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -28,9 +32,12 @@ class FileSource : public ByteSource {
 
  private:
   FileSource(PlatformHandle handle, std::uint64_t size) : handle_(handle), size_(size) {}
+  // Reads a stream to its end into streamed_; false with the reason when it cannot, or holds more.
+  bool ReadStream(std::uint64_t most, std::string& error);
 
   PlatformHandle handle_;
   std::uint64_t size_;
+  std::optional<std::vector<std::uint8_t>> streamed_;  // the whole of a file read as a stream
 };
 
 // Writes `bytes` in place of the file `name`, as the converter writes its

@@ -9,6 +9,7 @@
 
 #include "base/ByteWriter.h"
 #include "pdb/Image.h"
+#include "pdb/ImageFormat.h"
 #include "tests/support/ToolRun.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
@@ -45,8 +46,22 @@ void PutBE32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
   PutBE16(bytes, offset + 2, static_cast<std::uint16_t>(value));
 }
 
-std::size_t EntryOffset(std::size_t record) { return 78 + 8 * record; }
-std::uint32_t RecordOffset(const Bytes& image, std::size_t record) { return BE32(image, EntryOffset(record)); }
+namespace img = image;
+
+std::size_t EntryOffset(std::size_t record) {
+  return img::record_entry::kListOffset + img::record_entry::kSize * record;
+}
+std::uint32_t RecordOffset(const Bytes& image, std::size_t record) {
+  return BE32(image, EntryOffset(record) + img::record_entry::kOffset.offset);
+}
+// Where `field` of entry `entry` of a table lies in the image.
+std::size_t FieldOffset(const Bytes& image, img::Table table, std::uint32_t size, std::size_t entry,
+                        const img::Field& field) {
+  return RecordOffset(image, img::TableRecord(table)) + size * entry + field.offset;
+}
+std::size_t CountOffset(const Bytes& image, std::size_t count) {
+  return RecordOffset(image, 0) + img::kCountFields[count].field.offset;
+}
 
 TEST(Fenwadump, SampleImageHasNoProblems) {
   TempDir dir;
@@ -93,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"CutInsideTheRecordList", [](Bytes& b) { b.resize(EntryOffset(10) + 3); },
                "the record list of 19 entries runs past the end of the file; 10 entries"},
         Damage{"CutInsideTheHeader", [](Bytes& b) { b.resize(40); }, "shorter than the 78-byte database header"},
-        Damage{"WrongTag", [](Bytes& b) { b.at(RecordOffset(b, 7) + 3) = 'X'; },
+        Damage{"WrongTag", [](Bytes& b) { b.at(RecordOffset(b, img::TagRecord(img::kRouteTable)) + 3) = 'X'; },
                "record 7 is \"ROSX\", not the tag \"ROSE\""},
         Damage{"TagsSwapped",
                [](Bytes& b) {
@@ -101,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   b.begin() + RecordOffset(b, 5));
                },
                "record 3 is \"KSOR\", not the tag \"SORT\""},
-        Damage{"FewerRecordsCounted", [](Bytes& b) { PutBE16(b, 76, 18); }, "the header counts 18 records, not 19"},
+        Damage{"FewerRecordsCounted", [](Bytes& b) { PutBE16(b, img::database::kNumberOfRecords.offset, 18); },
+               "the header counts 18 records, not 19"},
         Damage{"OffsetShifted", [](Bytes& b) { PutBE32(b, EntryOffset(5), RecordOffset(b, 5) + 2); },
                "record 5 is \"OR\", not the tag \"KSOR\""},
         Damage{"OffsetsOutOfOrder",
@@ -116,32 +132,47 @@ INSTANTIATE_TEST_SUITE_P(
                "record 18 starts at"},
         Damage{"OffsetIntoTheList", [](Bytes& b) { PutBE32(b, EntryOffset(0), 100); },
                "inside the header and record list"},
-        Damage{"AttributesCleared", [](Bytes& b) { b.at(EntryOffset(12) + 4) = 0; },
+        Damage{"AttributesCleared", [](Bytes& b) { b.at(EntryOffset(12) + img::record_entry::kAttributes.offset) = 0; },
                "record 12 has the attributes 0x0000"},
-        Damage{"UniqueIdSet", [](Bytes& b) { b.at(EntryOffset(2) + 7) = 1; }, "record 2 has the unique ID 1"},
-        Damage{"WrongCreator", [](Bytes& b) { b.at(67) = 'B'; }, "the creator is \"FNWB\""},
-        Damage{"StationCountDisagrees",
+        Damage{"UniqueIdSet", [](Bytes& b) { b.at(EntryOffset(2) + img::record_entry::kUniqueId.offset + 2) = 1; },
+               "record 2 has the unique ID 1"},
+        Damage{"WrongCreator", [](Bytes& b) { b.at(img::database::kCreator.offset + 3) = 'B'; },
+               "the creator is \"FNWB\""},
+        Damage{
+            "StationCountDisagrees",
+            [](Bytes& b) { PutBE16(b, CountOffset(b, 0), static_cast<std::uint16_t>(BE16(b, CountOffset(b, 0)) + 1)); },
+            "the STAT table is 64 bytes; the image header's counts make it 68"},
+        Damage{
+            "FileNodeCountDisagrees",
+            [](Bytes& b) { PutBE16(b, CountOffset(b, 6), static_cast<std::uint16_t>(BE16(b, CountOffset(b, 6)) - 1)); },
+            "is not the file nodes 24 and 20 reserve nodes"},
+        Damage{"CompanyNumberChanged",
                [](Bytes& b) {
-                 PutBE16(b, RecordOffset(b, 0) + 8, static_cast<std::uint16_t>(BE16(b, RecordOffset(b, 0) + 8) + 1));
+                 PutBE16(b, FieldOffset(b, img::kRouteTable, img::route::kSize, 3, img::route::kCompany), 1);
                },
-               "the STAT table is 64 bytes; the image header's counts make it 68"},
-        Damage{"FileNodeCountDisagrees",
-               [](Bytes& b) {
-                 PutBE16(b, RecordOffset(b, 0) + 20, static_cast<std::uint16_t>(BE16(b, RecordOffset(b, 0) + 20) - 1));
-               },
-               "is not the file nodes 24 and 20 reserve nodes"},
-        Damage{"CompanyNumberChanged", [](Bytes& b) { PutBE16(b, RecordOffset(b, 8) + 14 * 3 + 4, 1); },
                "route 3 has company 1; its name makes it 0"},
         Damage{"ReserveNodeUsed", [](Bytes& b) { b.at(RecordOffset(b, 17) - 9) = 5; },
                "node 44 (reserve) is not empty"},
         Damage{"EdgeFlagLeft", [](Bytes& b) { b.at(RecordOffset(b, 18)) |= 0x80; }, "keeps bit 15 of its target set"},
-        Damage{"EdgesOutOfTurn", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 3 + 6, 0); },
+        Damage{"EdgesOutOfTurn",
+               [](Bytes& b) {
+                 PutBE16(b, FieldOffset(b, img::kNodeTable, img::node::kSize, 3, img::node::kFirstEdge), 0);
+               },
                "node 3's edges start at edge 0, not at edge 3 behind those of the nodes before it"},
-        Damage{"FirstEdgeOfANodeWithoutEdges", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 24 + 8, 0); },
+        Damage{"FirstEdgeOfANodeWithoutEdges",
+               [](Bytes& b) {
+                 PutBE16(b, FieldOffset(b, img::kNodeTable, img::node::kSize, 24, img::node::kEdgeCount), 0);
+               },
                "node 24 has no edges, but its first edge is 49, not none"},
-        Damage{"EdgesPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 16) + 10 * 24 + 8, 40); },
+        Damage{"EdgesPastTheTable",
+               [](Bytes& b) {
+                 PutBE16(b, FieldOffset(b, img::kNodeTable, img::node::kSize, 24, img::node::kEdgeCount), 40);
+               },
                "node 24's 40 edges"},
-        Damage{"StopsPastTheTable", [](Bytes& b) { PutBE16(b, RecordOffset(b, 8) + 14 * 6 + 2, 60); },
+        Damage{"StopsPastTheTable",
+               [](Bytes& b) {
+                 PutBE16(b, FieldOffset(b, img::kRouteTable, img::route::kSize, 6, img::route::kFirstSlot), 60);
+               },
                "run past the route-station table's 64 slots"}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 
@@ -317,9 +348,11 @@ TEST(Fenwadump, DumpsOfDamagedFilesMatchTheSchema) {
               Sample().intermediate.begin() + std::min(size, Sample().intermediate.size())));
   }
   Bytes damaged = Sample().image;
-  PutBE16(damaged, RecordOffset(damaged, 16) + 10 * 24 + 8, 40);  // edges past the table
-  PutBE16(damaged, RecordOffset(damaged, 8) + 14 * 3 + 4, 1);     // a wrong company
-  damaged.at(RecordOffset(damaged, 12)) = 0xFF;                   // undecodable text
+  PutBE16(damaged, FieldOffset(damaged, img::kNodeTable, img::node::kSize, 24, img::node::kEdgeCount),
+          40);  // edges past the table
+  PutBE16(damaged, FieldOffset(damaged, img::kRouteTable, img::route::kSize, 3, img::route::kCompany),
+          1);                                    // a wrong company
+  damaged.at(RecordOffset(damaged, 12)) = 0xFF;  // undecodable text
   add("damaged", damaged);
   if (!CheckAgainstSchema(dir.Path(), names)) GTEST_SKIP() << "python3-jsonschema is not installed";
 }

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "pdb/ImageFormat.h"
 #include "tests/support/SampleNetworks.h"
 #include "tests/support/ToolRun.h"
 #include "toolkit/Inspect.h"
@@ -594,8 +595,9 @@ TEST_F(LargestInput, SummaryFitsInAScreenful) {
   const RunResult summary = RunFenwadump(dir_->Path(), {"--summary", "fenwaimg.pdb"});
   EXPECT_EQ(summary.status, 0) << summary.err;
   const Database db = ParseDatabase(image);
-  const std::size_t rose = db.offsets[8];
-  for (std::size_t r = 1; r < samples::kMostRoutes; ++r) image[rose + 14 * r + 4] ^= 0x01;
+  const std::size_t rose = db.offsets[image::TableRecord(image::kRouteTable)];
+  for (std::size_t r = 1; r < samples::kMostRoutes; ++r)
+    image[rose + image::route::kSize * r + image::route::kCompany.offset + 1] ^= 0x01;
   const Document damaged = InspectBytes(image);
   ASSERT_EQ(ProblemsOf(damaged).size(), samples::kMostRoutes - 1);
   const std::vector<std::string> summaries = {summary.out, "fenwaimg.pdb: " + Summarize(damaged)};
