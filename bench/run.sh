@@ -10,14 +10,18 @@
 #   memory:   peak resident set size (/usr/bin/time -v) against a C++ program
 #             that does nothing (`int main`, which links no C++ runtime), and
 #             against one that does nothing with the C++ runtime loaded;
-#   calls:    read and write system calls of every kind (strace -c -f).
+#   calls:    read and write system calls of every kind (strace -c -f);
+#   tools:    fenwadump of the largest input's image and fenwamake of that
+#             dump, against `jq .` of the same dump: median wall time and peak
+#             resident set size.
 # Targets on the largest input: time within 1.1x of the durable copy in a
 # folder on disk and within 1.2x of cp in a folder in memory (tmpfs), peak
-# memory within 2 MiB of the empty program, at most 32 read and write calls.
+# memory within 2 MiB of the empty program, at most 32 read and write calls;
+# each tool at most a third of jq's time and at most 30 MB of peak memory.
 #
 # Usage: bench/run.sh            (RUNS=30, build in build-bench, work in build-bench/work)
 #   RUNS=50 BENCH_WORK=/dev/shm/fenwa-bench bench/run.sh   to run in another folder
-# Needs cmake, g++, hyperfine, strace, /usr/bin/time (Debian package `time`), python3.
+# Needs cmake, g++, hyperfine, strace, jq, /usr/bin/time (Debian package `time`), python3.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -26,16 +30,18 @@ work="${BENCH_WORK:-$build/work}"
 runs="${RUNS:-30}"
 jobs="${JOBS:-2}"
 
-for tool in cmake hyperfine strace python3 /usr/bin/time; do
+for tool in cmake hyperfine strace jq python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is missing" >&2; exit 2; }
 done
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFENWA_TESTS=OFF -DFENWA_TOOLS=OFF -DFENWA_BENCH=ON >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFENWA_TESTS=OFF -DFENWA_TOOLS=ON -DFENWA_BENCH=ON >/dev/null
 cmake --build "$build" -j "$jobs" >/dev/null
 converter="$build/fenwaimg"
 empty="$build/bench/fenwa_bench_empty"
 empty_runtime="$build/bench/fenwa_bench_empty_runtime"
 durable_copy="$build/bench/fenwa_bench_durable_copy"
+fenwadump="$build/tools/fenwadump/fenwadump"
+fenwamake="$build/tools/fenwamake/fenwamake"
 
 mkdir -p "$work"
 inputs="$work/inputs"
@@ -49,8 +55,8 @@ inputs="$work/inputs"
 median_ms() {
   local prepare="$1" command="$2" json
   json="$(mktemp)"
-  (cd "$work" && hyperfine -N --style none --warmup 3 --runs "$runs" --prepare "$prepare" --export-json "$json" \
-    "$command" >/dev/null 2>&1)
+  (cd "$work" && hyperfine -N --style none --warmup 3 --runs "$runs" ${prepare:+--prepare "$prepare"} \
+    --export-json "$json" "$command" >/dev/null 2>&1)
   python3 -c 'import json,sys; print("%.3f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$json"
   rm -f "$json"
 }
@@ -134,4 +140,24 @@ echo
 echo "empty program: $empty_reads reads, $empty_writes writes; peak $empty_kib KiB," \
   "$runtime_kib KiB with the C++ runtime loaded (extra(+rt) is measured against that)"
 echo "largest input against its targets ($time_target, 2048 KiB over the empty program, 32 calls): $largest_verdict"
+
+# The tools on the largest input: its image dumped, that dump made into a file again, and jq on the same dump.
+(cd "$work" && "$converter" "$inputs/largest.dat" >/dev/null && mv fenwaimg.pdb largest.pdb &&
+  "$fenwadump" largest.pdb >largest.json)
+echo
+printf '%-28s %8s %6s %9s\n' "largest input's image" "ms" ratio "peak KiB"
+jq_ms="$(median_ms "" "jq . largest.json")"
+tool_verdicts=()
+for tool in "jq . largest.json" "$fenwadump largest.pdb" "$fenwamake largest.json made.dat"; do
+  ms="$(median_ms "" "$tool")"
+  ratio="$(python3 -c "print('%.2f' % ($ms / $jq_ms))")"
+  # shellcheck disable=SC2086 # the command's words
+  kib="$(peak_kib $tool)"
+  printf '%-28s %8s %6s %9s\n' "$(basename "${tool%% *}") ${tool#* }" "$ms" "${ratio}x" "$kib"
+  [ "$tool" = "jq . largest.json" ] && continue
+  python3 -c "import sys; sys.exit(0 if $ratio <= 1 / 3 and $kib <= 30 * 1024 else 1)" &&
+    tool_verdicts+=("$(basename "${tool%% *}") ok") || { tool_verdicts+=("$(basename "${tool%% *}") MISSED"); status=1; }
+done
+rm -f "$work/largest.pdb" "$work/largest.json" "$work/made.dat"
+echo "the tools against their targets (a third of jq's time, 30 MB): ${tool_verdicts[*]}"
 exit "$status"
