@@ -8,7 +8,7 @@ packages=(
   libpalm-perl                  # the independent reader the end-to-end tests check images with
   strace                        # the end-to-end tests that kill the converter at every system call
   bsdutils                      # script(1): a terminal for the Windows checks to send Ctrl+C on
-  nlohmann-json3-dev jq         # the companion tools fenwamake and fenwadump, and their tests
+  nlohmann-json3-dev jq         # the tool tests (their JSON), and the benchmark (jq beside the tools)
   python3-jsonschema            # the check of the tools' JSON against tools/network.schema.json
   graphviz                      # the sample network drawn by make run, and the test of fenwadump --dot
   fonts-ipafont-gothic          # Japanese names in those pictures: a Japanese sans-serif, 3.5 MB (Noto CJK: 56 MB)
