@@ -147,6 +147,7 @@ inline constexpr std::int32_t kMaxRStatCapacity = 16383;  // 4-byte route-statio
 inline constexpr std::int32_t kMaxFileNodes = 6533;       // 10-byte nodes, 20 reserve ones included
 inline constexpr std::int32_t kMaxStoredEdges = 16383;    // 4-byte edges
 inline constexpr std::int32_t kMaxStrings = 0x7FFF;
+inline constexpr std::int32_t kMaxEdgeCapacity = 0x7FFF;  // the most a signed 16-bit header field gives
 inline constexpr std::uint32_t kMaxSectionOffset = 0x7FFFFFFF;
 
 // The fields of the header the converter uses, as the file gives them.

@@ -423,7 +423,8 @@ class DumpMaker {
     std::size_t edges = 0;
     for (const NodeDescription& node : file_.nodes) edges += node.edges.size();
     if (edges > static_cast<std::size_t>(intermediate::kDefaultEdgeCapacity))
-      file_.header.edge_capacity = static_cast<std::uint16_t>(std::min<std::size_t>(edges, 0x7FFF));
+      file_.header.edge_capacity =
+          static_cast<std::uint16_t>(std::min<std::size_t>(edges, intermediate::kMaxEdgeCapacity));
   }
 
   template <std::size_t N>

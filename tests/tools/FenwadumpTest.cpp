@@ -136,6 +136,9 @@ INSTANTIATE_TEST_SUITE_P(
                "record 12 has the attributes 0x0000"},
         Damage{"UniqueIdSet", [](Bytes& b) { b.at(EntryOffset(2) + img::record_entry::kUniqueId.offset + 2) = 1; },
                "record 2 has the unique ID 1"},
+        Damage{"OtherFormatVersion",
+               [](Bytes& b) { b.at(RecordOffset(b, 0) + img::image_header::kVersion.offset + 3) = '6'; },
+               "the image header's format version is \"0.26\", not \"0.25\", the version the converter writes"},
         Damage{"WrongCreator", [](Bytes& b) { b.at(img::database::kCreator.offset + 3) = 'B'; },
                "the creator is \"FNWB\""},
         Damage{
@@ -239,6 +242,19 @@ TEST(Fenwadump, DamagedIntermediateFileIsReportedAndFails) {
   const std::string problems = dump.json["problems"].dump();
   EXPECT_NE(problems.find("the header's station count -1 is negative"), std::string::npos) << problems;
   EXPECT_NE(problems.find("the file ends inside the trailer word of route 6"), std::string::npos) << problems;
+}
+
+// Bytes behind the last section are no damage, but the converter never reads them.
+TEST(Fenwadump, BytesBehindTheLastSectionAreAWarning) {
+  Bytes file = Sample().intermediate;
+  file.insert(file.end(), {1, 2, 3});
+  TempDir dir;
+  WriteBytes(dir / "network.dat", file);
+  const DumpRun dump = DumpFile(dir.Path(), "network.dat");
+  EXPECT_EQ(dump.run.status, 0) << dump.run.err;
+  EXPECT_EQ(dump.json["warnings"].back(), "the 3 bytes behind the last section (from offset " +
+                                              std::to_string(Sample().intermediate.size()) +
+                                              ") are not read by the converter");
 }
 
 TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
