@@ -75,9 +75,11 @@ web:
 	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DFENWA_TESTS=OFF -DFENWA_TOOLS=OFF
 	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD) --target fenwa_page -j $(JOBS)
 
-# The page in headless Chromium against the native programs of $(BUILD).
+# The page in headless Chromium (Debian's chromium, chromium-driver and
+# python3-selenium) against the native programs of $(BUILD); a screenshot of
+# the sample drawn lands in $(WEB_BUILD)/screenshots/.
 web-test: build web
-	BUILD=$(BUILD) WEB_BUILD=$(WEB_BUILD) bash tests/web/run-web-tests.sh
+	FENWA_BUILD=$(BUILD) FENWA_WEB_BUILD=$(WEB_BUILD) /usr/bin/python3 tests/web/test_page.py
 
 # The Debian package from $(BUILD), the Windows zip from $(WIN_BUILD) and the
 # web page's zip from $(WEB_BUILD), all in $(PACKAGE_DIR).

@@ -13,6 +13,8 @@
   const kMostShown = 200000;
   // Rows of the edit table shown at once (the find box reaches the others).
   const kMostRows = 200;
+  // Stops of a route shown (the others keep their places).
+  const kMostStops = 100;
 
   const byId = (id) => document.getElementById(id);
   const shiftJis = new TextDecoder('shift_jis');
@@ -24,7 +26,9 @@
     file: null,   // {name, bytes, kind}
     subject: null,  // {name, bytes}: the file fenwadump and the edits work on
     edit: null,   // the JSON dump being edited
+    changed: new Set(),  // the paths of the names changed in it
     loads: 0,
+    readyAt: null,
   };
   window.fenwaPage = page;
 
@@ -248,6 +252,7 @@
 
   function startEditing(dump) {
     page.edit = dump;
+    page.changed = new Set();
     byId('edit').hidden = false;
     byId('rebuild-result').hidden = true;
     clearRefusals();
@@ -266,6 +271,12 @@
     const station = Number.isInteger(number) ? stations[number] : undefined;
     if (!station) return typeof number === 'string' ? '' : '(no such station)';
     return nameOf(station, '#' + number);
+  }
+
+  // Names changed since the dump was read: where a new string goes.
+  function markChanged(input, changed) {
+    if (changed) page.changed.add(input.dataset.path);
+    if (page.changed.has(input.dataset.path)) input.dataset.changed = 'true';
   }
 
   function matches(filter, entry, index) {
@@ -289,8 +300,10 @@
       input.type = 'text';
       input.value = nameOf(stations[i], '');
       input.dataset.path = 'stations[' + i + '].name';
+      markChanged(input, false);
       input.addEventListener('change', () => {
         stations[i].name = input.value;
+        markChanged(input, true);
       });
       cell.appendChild(input);
     }
@@ -315,13 +328,17 @@
       input.type = 'text';
       input.value = nameOf(route, '');
       input.dataset.path = 'routes[' + i + '].name';
+      markChanged(input, route.index === undefined);  // a route added here has a new name
       input.addEventListener('change', () => {
         route.name = input.value;
+        markChanged(input, true);
       });
       nameCell.appendChild(input);
       row.insertCell().textContent = typeof route.company_name === 'string' ? route.company_name : '';
       const stopsCell = row.insertCell();
-      (route.stops || []).forEach((stop, j) => stopsCell.appendChild(stopEditor(route, i, j)));
+      const stops = route.stops || [];
+      for (let j = 0; j < stops.length && j < kMostStops; ++j) stopsCell.appendChild(stopEditor(route, i, j));
+      if (stops.length > kMostStops) stopsCell.append('… and ' + (stops.length - kMostStops) + ' more stops');
     }
     byId('route-count').textContent = shown + ' of ' + routes.length + ' shown';
   }
@@ -384,37 +401,36 @@
   }
 
   // fenwamake's refusal names the field ("line 3, column 9: stations[3].name: ..."):
-  // the message goes to the cell that edits it, or the nearest one that holds it.
+  // the message goes to the cell that edits it, or the nearest one that holds
+  // it; a refusal of the string table as a whole goes to the names changed.
   function showRefusal(err) {
     const line = err.split('\n').find((text) => /: line \d+, column \d+: /.test(text)) || err.trim();
     const found = /: line \d+, column \d+: ([A-Za-z_0-9.[\]]+): /.exec(line);
-    let target = null;
+    let targets = [];
     if (found) {
       let path = found[1];
-      while (path && !target) {
-        target = document.querySelector('[data-path="' + path + '"]');
-        if (!target) {
-          const cut = Math.max(path.lastIndexOf('.'), path.lastIndexOf('['));
-          path = cut > 0 ? path.slice(0, cut) : '';
-        }
+      while (path && !targets.length) {
+        targets = Array.from(document.querySelectorAll('[data-path="' + path + '"]'));
+        const cut = Math.max(path.lastIndexOf('.'), path.lastIndexOf('['));
+        path = cut > 0 ? path.slice(0, cut) : '';
       }
-      if (!target && found[1].startsWith('routes')) target = byId('routes');
-      if (!target && found[1].startsWith('stations')) target = byId('stations');
+      if (!targets.length && /^strings|^string_pool/.test(found[1])) {
+        targets = Array.from(document.querySelectorAll('input[data-changed]'));
+      }
+      if (!targets.length && found[1].startsWith('routes')) targets = [byId('routes')];
+      if (!targets.length && found[1].startsWith('stations')) targets = [byId('stations')];
     }
     const message = byId('edit-refusal');
     message.hidden = false;
     message.textContent = line;
-    if (target) {
+    for (const target of targets) {
       target.classList.add('refused');
       const note = document.createElement('span');
       note.className = 'cell-refusal';
       note.textContent = line;
       if (target.tagName === 'TABLE') target.before(note); else target.after(note);
-      message.dataset.path = target.dataset.path || target.id;
-      if (typeof target.focus === 'function') target.focus();
-    } else {
-      delete message.dataset.path;
     }
+    if (targets.length && typeof targets[0].focus === 'function') targets[0].focus();
   }
 
   function rebuild() {
@@ -472,6 +488,7 @@
   page.ready = Promise.all([createFenwa(), Viz.instance()]).then(([fenwa, viz]) => {
     page.fenwa = fenwa;
     page.viz = viz;
+    page.readyAt = performance.now();  // milliseconds since the page began to load
     setState('ready', 'Ready: open a file.');
   }, (failure) => {
     setState('broken', 'The page could not start: ' + failure);
