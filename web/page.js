@@ -222,7 +222,12 @@
     offer(byId('dot-download'), run.out.length ? new TextEncoder().encode(run.out) : null,
           stem(name) + '.dot', 'text/vnd.graphviz');
     if (run.status === 2 || !run.out.length) return;
-    if (run.out.length > kMostDrawnAtOnce && !asked) {
+    const large = run.out.length > kMostDrawnAtOnce;
+    if (large && asked && !window.confirm('Laying out ' + run.out.length + ' characters of Graphviz text may take ' +
+                                          'minutes, and the page waits for it. Draw it anyway?')) {
+      asked = false;
+    }
+    if (large && !asked) {
       note.hidden = false;
       note.textContent = 'This picture is large (' + run.out.length + ' characters of Graphviz text): laying it out ' +
           'may take minutes. Draw one company or one route, or press Draw to draw it all anyway.';
@@ -458,7 +463,9 @@
   function wire() {
     const input = byId('file-input');
     input.addEventListener('change', () => {
-      if (input.files.length) open(input.files[0]);
+      const file = input.files[0];
+      input.value = '';  // so that choosing the same file again opens it again
+      if (file) open(file);
     });
     const drop = byId('drop');
     drop.addEventListener('dragover', (event) => {

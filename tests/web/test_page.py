@@ -528,6 +528,11 @@ class Editing(unittest.TestCase):
                 self.assertEqual(marked, cells)
                 self.assertIsNone(offered("rebuild-dat-download"))
                 self.assertIsNone(offered("rebuild-pdb-download"))
+                if path == "stations[3].name":
+                    shots = os.path.join(WEB_BUILD, "screenshots")
+                    os.makedirs(shots, exist_ok=True)
+                    cell = browser.driver.find_element("css selector", '[data-path="%s"]' % path)
+                    cell.find_element("xpath", "./ancestor::tr").screenshot(os.path.join(shots, "refused-name.png"))
 
 
 class BadFiles(unittest.TestCase):
