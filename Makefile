@@ -6,10 +6,11 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 WIN_BUILD ?= build-win
 WIN_HOST_BUILD ?= $(BUILD)
+WEB_BUILD ?= build-web
 PACKAGE_DIR ?= $(BUILD)/packages
 
-.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test package package-test format \
-  format-check deps clean
+.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test web web-test package \
+  package-test format format-check deps clean
 
 all: build
 
@@ -72,9 +73,24 @@ fuzz-smoke: fuzz-build
 windows-test: build
 	WIN_BUILD=$(WIN_BUILD) WIN_HOST_BUILD=$(WIN_HOST_BUILD) JOBS=$(JOBS) bash tests/windows/run-windows-tests.sh
 
-# The Debian package from $(BUILD) and the Windows zip from $(WIN_BUILD), both in $(PACKAGE_DIR).
-package: build
-	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) PACKAGE_DIR=$(PACKAGE_DIR) JOBS=$(JOBS) bash packaging/build-packages.sh
+# The web page in $(WEB_BUILD)/page/: the library compiled to WebAssembly by
+# Debian's Emscripten (which wants Debian's Node.js modules and Python).
+EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs EMSDK_PYTHON=/usr/bin/python3
+web:
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DFENWA_TESTS=OFF -DFENWA_TOOLS=OFF
+	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD) --target fenwa_page -j $(JOBS)
+
+# The page in headless Chromium (Debian's chromium, chromium-driver and
+# python3-selenium) against the native programs of $(BUILD); a screenshot of
+# the sample drawn lands in $(WEB_BUILD)/screenshots/.
+web-test: build web
+	FENWA_BUILD=$(BUILD) FENWA_WEB_BUILD=$(WEB_BUILD) /usr/bin/python3 tests/web/test_page.py
+
+# The Debian package from $(BUILD), the Windows zip from $(WIN_BUILD) and the
+# web page's zip from $(WEB_BUILD), all in $(PACKAGE_DIR).
+package: build web
+	BUILD=$(BUILD) WIN_BUILD=$(WIN_BUILD) WEB_BUILD=$(WEB_BUILD) PACKAGE_DIR=$(PACKAGE_DIR) JOBS=$(JOBS) \
+	  bash packaging/build-packages.sh
 
 # Both packages as people install them: the .deb unpacked and its programs run
 # on the sample, its manual pages rendered, lintian; the zip's programs under Wine.
@@ -89,7 +105,7 @@ format:
 format-check:
 	git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror
 
-test: format-check quick-test sanitize-test fuzz-smoke windows-test package-test
+test: format-check quick-test sanitize-test fuzz-smoke windows-test web-test package-test
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(WIN_HOST_BUILD) $(WEB_BUILD)

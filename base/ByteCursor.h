@@ -7,6 +7,7 @@
 // too, so a run of reads may be checked once at its end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -25,7 +26,7 @@ class ByteCursor {
   ByteCursor() = default;
   // `bytes` are the file's bytes from `file_offset` on (as many as there are or were read).
   explicit ByteCursor(std::span<const std::uint8_t> bytes, std::uint64_t file_offset = 0)
-      : bytes_(bytes.data() != nullptr ? bytes : std::span<const std::uint8_t>(&kNoByte, 0)),
+      : bytes_(bytes.data() != nullptr ? bytes : std::span<const std::uint8_t>(&kNoByte, std::size_t{0})),
         start_(file_offset),
         offset_(file_offset) {}
 
@@ -90,7 +91,7 @@ class ByteCursor {
 
   static constexpr std::uint8_t kNoByte = 0;  // where an empty run of bytes points
 
-  std::span<const std::uint8_t> bytes_{&kNoByte, 0};
+  std::span<const std::uint8_t> bytes_{&kNoByte, std::size_t{0}};
   std::uint64_t start_ = 0;
   std::uint64_t offset_ = 0;
   std::optional<Failure> failure_;

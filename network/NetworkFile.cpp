@@ -121,8 +121,8 @@ std::vector<std::uint8_t> BuildNetworkFile(const NetworkDescription& network) {
   const std::uint64_t after_nodes = kNodeSectionOffset + nodes.Size();
   if (network.placement && Fits(*network.placement, after_nodes, base.Size(), trailer.Size())) {
     const SectionPlacement& at = *network.placement;
-    const std::uint64_t end = std::max({after_nodes, base.Size() == 0 ? 0 : at.base + base.Size(),
-                                        trailer.Size() == 0 ? 0 : at.trailer + trailer.Size()});
+    const std::uint64_t end = std::max<std::uint64_t>({after_nodes, base.Size() == 0 ? 0 : at.base + base.Size(),
+                                                       trailer.Size() == 0 ? 0 : at.trailer + trailer.Size()});
     if (end > kMostPlacedFileBytes)
       throw std::invalid_argument("the sections at offsets " + std::to_string(at.base) + " and " +
                                   std::to_string(at.trailer) + " make a file of " + std::to_string(end) +

@@ -16,17 +16,25 @@ packages=(
   g++-mingw-w64-x86-64          # the Windows build
   wine wine64 wine64-preloader  # the emulator its tests run under
   dpkg-dev man-db lintian       # the Debian package: shlibdeps and build flags, its manual pages, its checks
+  emscripten                    # the web page: the library compiled to WebAssembly
+  chromium chromium-driver python3-selenium  # the web page's tests, in headless Chromium
 )
+# npm installs what the web page bundles; a Node.js from elsewhere brings its own npm.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"  # with recommends, as tested
 fi
-echo "installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"  # with recommends, as tested
+
+# The npm packages the web page bundles (Graphviz compiled to WebAssembly),
+# exactly as web/package-lock.json pins them.
+cd "$(dirname "$0")/../web"
+npm ci --no-audit --no-fund --loglevel=error

@@ -10,20 +10,23 @@
 #   4. the Windows zip unpacked, its files, and its three programs run under
 #      Wine on the same sample, giving the same files, JSON and console bytes
 #      (with CR LF) as the Debian package's programs;
-#   5. both packages made again by CPack from the same builds, with another
-#      umask and time zone: the same bytes.
+#   5. the web page's zip unpacked: its files, the page's as `make web` built them;
+#   6. all three packages made again from the same builds, with another umask
+#      and time zone: the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 linux_build=$(realpath -m "${BUILD:-build}")
 win_build=$(realpath -m "${WIN_BUILD:-build-win}")
+web_build=$(realpath -m "${WEB_BUILD:-build-web}")
 packages=$(realpath -m "${PACKAGE_DIR:-$linux_build/packages}")
 started=$SECONDS
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt" 2>/dev/null || true)
 deb="$packages/fenwaimg_${version}_amd64.deb"
 zip="$packages/fenwaimg-${version}-win64.zip"
-for file in "$deb" "$zip"; do
+web="$packages/fenwaimg-${version}-web.zip"
+for file in "$deb" "$zip" "$web"; do
   [ -n "$version" ] && [ -f "$file" ] || { echo "package-test: $file is missing; run 'make package'" >&2; exit 1; }
 done
 scratch=$(mktemp -d)
@@ -158,7 +161,26 @@ expected_console | sed 's/$/\r/' | cmp - "$scratch/windows/stdout" || fail "fenw
 echo "the zip's programs gave the same intermediate file, image and JSON as the Debian package's, and the same" \
   "console bytes with CR LF"
 
-echo "== Both packages again, byte for byte"
+echo "== $(basename "$web") ($(stat -c %s "$web") bytes), unpacked"
+mkdir "$scratch/web"
+(cd "$scratch/web" && cmake -E tar xf "$web")
+(cd "$scratch/web" && find . -type f | sort) >"$scratch/web-files"
+sed "s|^|./fenwaimg-$version-web/|" <<'LIST' | diff -u - "$scratch/web-files" || fail "the web zip holds other files than these"
+README.md
+fenwa.js
+index.html
+network.schema.json
+page.css
+page.js
+sample-network.json
+viz-global.js
+LIST
+for file in index.html page.js page.css fenwa.js viz-global.js; do
+  cmp "$web_build/page/$file" "$scratch/web/fenwaimg-$version-web/$file" || fail "the web zip's $file is not the page's"
+done
+echo "the web zip holds the page as make web built it"
+
+echo "== All three packages again, byte for byte"
 # CPack once more from the same build, where the clock has moved on, with a
 # umask that would keep folders from others and a time zone far from UTC.
 package_again() {
@@ -169,4 +191,8 @@ package_again() {
 }
 package_again "$linux_build" "$deb"
 package_again "$win_build" "$zip"
+(umask 077 && TZ=Asia/Tokyo bash packaging/web-package.sh "$web_build" "$linux_build" "$scratch/again") ||
+  fail "the web zip could not be made again"
+cmp "$web" "$scratch/again/$(basename "$web")" || fail "$(basename "$web") made again differs from the first"
+echo "$(basename "$web"): the same bytes again, sha256 $(sha256sum <"$web" | cut -d ' ' -f 1)"
 echo "package-test: passed in $((SECONDS - started)) s"

@@ -1,0 +1,164 @@
+// The library for JavaScript: what fenwaimg, fenwadump and fenwamake print and
+// make, as calls on bytes in memory (Embind). web/api.js wraps these raw calls
+// into the documented API (README, "The web page"); each returns what the
+// program would: its exit status, its standard output and standard error, and
+// the file it writes.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <cstdint>
+#include <exception>
+#include <map>
+#include <new>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/ByteSource.h"
+#include "driver/Convert.h"
+#include "pdb/ImageFormat.h"
+#include "text/Terminal.h"
+#include "toolkit/Inspect.h"
+#include "toolkit/JsonMapping.h"
+#include "toolkit/Tools.h"
+
+namespace {
+
+using emscripten::val;
+
+std::span<const std::uint8_t> BytesOf(const std::string& bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// A Uint8Array of its own holding `bytes` (a copy: the wasm memory may move).
+template <typename Bytes>
+val Uint8Array(const Bytes& bytes) {
+  return val::global("Uint8Array")
+      .new_(emscripten::typed_memory_view(bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data())));
+}
+
+// UTF-8 text as a JavaScript string.
+val Text(const std::string& utf8) { return val(utf8); }
+
+val Result(int status) {
+  val result = val::object();
+  result.set("status", status);
+  return result;
+}
+
+// fenwaimg NAME on `input`.
+val Convert(const std::string& input, const std::string& name) {
+  Conversion run;
+  try {
+    run = ConvertInMemory(BytesOf(input), name);
+  } catch (const std::bad_alloc&) {
+    run = Conversion{kExitFailure, "fn=" + name + "P\n", "fenwaimg: out of memory\n", {}};
+  } catch (const std::exception& failure) {  // none is expected; the program takes the same road
+    run = Conversion{kExitFailure, "fn=" + name + "P\n", std::string("fenwaimg: ") + failure.what() + "\n", {}};
+  }
+  val result = Result(run.status);
+  result.set("console", Uint8Array(run.console));
+  result.set("error", Text(run.error));
+  result.set("image", Uint8Array(run.image));
+  return result;
+}
+
+val ToolResult(const ToolOutput& output) {
+  val result = Result(output.status);
+  result.set("out", Text(output.out));
+  result.set("err", Text(output.err));
+  return result;
+}
+
+// What a program prints when it fails as a whole (RunProgram in tools/common).
+ToolOutput Failed(const char* program, const std::string& reason, int status) {
+  ToolOutput output;
+  output.status = status;
+  output.err = std::string(program) + ": " + reason + "\n";
+  return output;
+}
+
+// fenwadump [OPTIONS] NAME on `file`; the options by name, as on the command line.
+ToolOutput Dump(const std::string& file, const std::string& name, const std::map<std::string, std::string>& options) {
+  try {
+    DumpRequest request;
+    const std::string wrong = ReadDumpOptions(options, request);
+    if (!wrong.empty()) return Failed("fenwadump", wrong, kToolTrouble);
+    MemorySource source(BytesOf(file));
+    return RunFenwadump(source, name, request);
+  } catch (const std::bad_alloc&) {
+    return Failed("fenwadump", "out of memory", kToolTrouble);
+  } catch (const std::exception& failure) {
+    return Failed("fenwadump", Escaped(failure.what()), kToolTrouble);
+  }
+}
+
+val DumpJson(const std::string& file, const std::string& name) { return ToolResult(Dump(file, name, {})); }
+
+val Summary(const std::string& file, const std::string& name) {
+  return ToolResult(Dump(file, name, {{"--summary", ""}}));
+}
+
+// fenwadump --dot=VIEW [--only=ONLY] NAME; an empty `only` draws everything.
+val Draw(const std::string& file, const std::string& name, const std::string& view, const std::string& only) {
+  std::map<std::string, std::string> options{{"--dot", view}};
+  if (!only.empty()) options["--only"] = only;
+  return ToolResult(Dump(file, name, options));
+}
+
+// fenwamake [--accept-damage] NAME OUT with the text `json` in NAME.
+val Make(const std::string& json, const std::string& name, bool accept_damage) {
+  ToolOutput output;
+  try {
+    MakeOptions options;
+    options.accept_damage = accept_damage;
+    if (json.size() > kMostJsonBytes) {
+      output = Failed("fenwamake",
+                      Escaped(name) + ": cannot open it: it is " + std::to_string(json.size()) +
+                          " bytes, more than the " + std::to_string(kMostJsonBytes) + " it may be",
+                      kToolProblems);
+    } else {
+      output = RunFenwamake(json, name, options);
+    }
+  } catch (const std::bad_alloc&) {
+    output = Failed("fenwamake", "out of memory", kToolProblems);
+  } catch (const std::exception& failure) {
+    output = Failed("fenwamake", Escaped(failure.what()), kToolProblems);
+  }
+  val result = ToolResult(output);
+  result.set("file", Uint8Array(output.file));
+  return result;
+}
+
+// What kind of file `bytes` is: "intermediate", "database", or, for JSON,
+// "description", "intermediate dump", "database dump" or "unknown dump" when
+// fenwamake can read it and "json" when it cannot; "unknown" otherwise.
+val Identify(const std::string& bytes) {
+  MemorySource source(BytesOf(bytes));
+  const DocumentKind kind = DetectKind(source.Read(0, image::database::kSize));  // as fenwadump tells them apart
+  if (kind == DocumentKind::kIntermediate) return Text("intermediate");
+  if (kind == DocumentKind::kDatabase) return Text("database");
+  const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos || bytes[first] != '{' || bytes.size() > kMostJsonBytes) return Text("unknown");
+  try {
+    switch (ReadDocument(bytes).kind) {
+      case DocumentKind::kDescription: return Text("description");
+      case DocumentKind::kIntermediate: return Text("intermediate dump");
+      case DocumentKind::kDatabase: return Text("database dump");
+      case DocumentKind::kUnknown: return Text("unknown dump");
+    }
+  } catch (const std::exception&) {
+  }
+  return Text("json");
+}
+
+}  // namespace
+
+EMSCRIPTEN_BINDINGS(fenwa) {
+  emscripten::function("rawIdentify", &Identify);
+  emscripten::function("rawConvert", &Convert);
+  emscripten::function("rawDump", &DumpJson);
+  emscripten::function("rawSummary", &Summary);
+  emscripten::function("rawDraw", &Draw);
+  emscripten::function("rawMake", &Make);
+}
