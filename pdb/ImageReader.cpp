@@ -8,6 +8,7 @@
 
 #include "base/ByteCursor.h"
 #include "network/Companies.h"
+#include "text/Terminal.h"
 
 using namespace image;
 
@@ -16,21 +17,6 @@ namespace {
 std::string Text(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t count) {
   if (at >= bytes.size()) return {};
   return std::string(reinterpret_cast<const char*>(bytes.data()) + at, std::min(count, bytes.size() - at));
-}
-
-// Printable ASCII as it is, other bytes as \xNN: for tags, names and identities.
-std::string Ascii(const std::string& bytes) {
-  std::string text;
-  for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F) {
-      text += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      text += escaped;
-    }
-  }
-  return text;
 }
 
 std::string Hex4(std::uint32_t value) {
@@ -110,11 +96,12 @@ class Reader {
 
     std::string expected_name(database::kName.width, '\0');
     std::memcpy(expected_name.data(), database::kNameText, sizeof database::kNameText - 1);
-    Expect(d.name == expected_name,
-           "the database name is \"" + Ascii(d.name) + "\", not \"" + database::kNameText + "\" padded with NULs");
-    Expect(d.type == database::kTypeText, "the type is \"" + Ascii(d.type) + "\", not \"" + database::kTypeText + "\"");
+    Expect(d.name == expected_name, "the database name is \"" + AsciiEscaped(d.name) + "\", not \"" +
+                                        database::kNameText + "\" padded with NULs");
+    Expect(d.type == database::kTypeText,
+           "the type is \"" + AsciiEscaped(d.type) + "\", not \"" + database::kTypeText + "\"");
     Expect(d.creator == database::kCreatorText,
-           "the creator is \"" + Ascii(d.creator) + "\", not \"" + database::kCreatorText + "\"");
+           "the creator is \"" + AsciiEscaped(d.creator) + "\", not \"" + database::kCreatorText + "\"");
     Expect(d.creation_date == database::kDate && d.modification_date == database::kDate,
            "the creation and modification dates are not the converter's fixed date " + Hex4(database::kDate));
     for (const Field& field : database::kZeroFields) {
@@ -204,10 +191,10 @@ class Reader {
     fields.magic = Text(bytes, image_header::kMagic.offset, image_header::kMagic.width);
     fields.version = Text(bytes, image_header::kVersion.offset, image_header::kVersion.width);
     for (const CountField& count : kCountFields) fields.counts.*count.count = Word(bytes.data(), count.field);
-    Expect(fields.magic == image_header::kMagicText,
-           "the image header's magic is \"" + Ascii(fields.magic) + "\", not \"" + image_header::kMagicText + "\"");
+    Expect(fields.magic == image_header::kMagicText, "the image header's magic is \"" + AsciiEscaped(fields.magic) +
+                                                         "\", not \"" + image_header::kMagicText + "\"");
     Expect(fields.version == image_header::kVersionText,
-           "the image header's format version is \"" + Ascii(fields.version) + "\", not \"" +
+           "the image header's format version is \"" + AsciiEscaped(fields.version) + "\", not \"" +
                image_header::kVersionText + "\", the version the converter writes");
     Expect(std::all_of(bytes.begin() + kImageHeaderZerosOffset, bytes.end(), [](std::uint8_t b) { return b == 0; }),
            "the image header's bytes behind the table sizes are not all zero");
@@ -228,8 +215,8 @@ class Reader {
       }
       const std::vector<std::uint8_t> head = RecordBytes(index, 2 * kTagSize);
       Expect(Length(index) == kTagSize && Text(head, 0, kTagSize) == kTableTags[k],
-             "record " + std::to_string(index) + " is \"" + Ascii(Text(head, 0, head.size())) + "\", not the tag \"" +
-                 kTableTags[k] + "\"");
+             "record " + std::to_string(index) + " is \"" + AsciiEscaped(Text(head, 0, head.size())) +
+                 "\", not the tag \"" + kTableTags[k] + "\"");
     }
     if (reading_.image_header) {
       const auto lengths = RecordLengths(Counts());

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "text/ShiftJis.h"
+#include "text/Utf8.h"
 
 // ---------------------------------------------------------------------------
 // Writing.
@@ -118,32 +118,6 @@ namespace {
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The length of the UTF-8 character at `text[at]`, or 0 when it is not one.
-std::size_t Utf8Length(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  std::size_t size = 0;
-  std::uint32_t smallest = 0;
-  std::uint32_t c = 0;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    size = 2, c = lead & 0x1F, smallest = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    size = 3, c = lead & 0x0F, smallest = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    size = 4, c = lead & 0x07, smallest = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() - at < size) return 0;
-  for (std::size_t k = 1; k < size; ++k) {
-    const auto next = static_cast<unsigned char>(text[at + k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    c = c << 6 | (next & 0x3F);
-  }
-  if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return size;
-}
 
 const char* Describe(char c) {
   switch (c) {
@@ -364,7 +338,7 @@ std::string JsonReader::String() {
     if (static_cast<unsigned char>(c) < 0x20)
       Fail(Absolute(at_), "a control character inside a string (write it as an escape such as \\n or \\u0000)");
     Have(4);
-    const std::size_t length = Utf8Length(text_, at_);
+    const std::size_t length = Utf8CharacterAt(text_, at_).length;
     if (length == 0) Fail(Absolute(at_), "bytes that are not UTF-8 inside a string");
     out.append(text_.substr(at_, length));
     at_ += length;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "text/CodePage932.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -113,35 +114,14 @@ std::optional<std::pair<char32_t, std::size_t>> DecodeCharacter(const std::strin
   return std::pair(*c, std::size_t{1});
 }
 
-// The code points of `utf8`; nullopt when it is not valid UTF-8 (overlong
-// forms, surrogates, values past U+10FFFF and cut sequences are refused).
+// The code points of `utf8`; nullopt when it is not valid UTF-8.
 std::optional<std::u32string> DecodeUtf8(const std::string& utf8) {
   std::u32string text;
   for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    std::size_t size = 0;
-    char32_t c = 0;
-    char32_t smallest = 0;
-    if (lead < 0x80) {
-      size = 1, c = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      size = 2, c = lead & 0x1F, smallest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      size = 3, c = lead & 0x0F, smallest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      size = 4, c = lead & 0x07, smallest = 0x10000;
-    } else {
-      return std::nullopt;
-    }
-    if (utf8.size() - i < size) return std::nullopt;
-    for (std::size_t k = 1; k < size; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      c = c << 6 | (next & 0x3F);
-    }
-    if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-    text += c;
-    i += size;
+    const Utf8Character c = Utf8CharacterAt(utf8, i);
+    if (c.length == 0) return std::nullopt;
+    text += c.code;
+    i += c.length;
   }
   return text;
 }
@@ -203,22 +183,4 @@ std::optional<std::string> ParseHexBytes(const std::string& hex) {
     i += 2;
   }
   return bytes;
-}
-
-void AppendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }

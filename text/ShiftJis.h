@@ -36,9 +36,6 @@ struct DecodedText {
 // character becomes U+FFFD and decoding goes on with the byte behind it.
 DecodedText ShiftJisToUtf8(const std::string& bytes);
 
-// Appends the UTF-8 of code point `c` (a Unicode scalar value) to `out`.
-void AppendUtf8(char32_t c, std::string& out);
-
 // Lower-case hexadecimal, two digits a byte, no separators.
 std::string HexBytes(const std::string& bytes);
 // The bytes of a hexadecimal text (blanks allowed between bytes); nullopt when malformed.

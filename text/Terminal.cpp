@@ -3,39 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "text/Utf8.h"
+
 namespace {
-
-// The code point and length of the UTF-8 character at `text[at]`; a length of
-// 0 when the bytes there are not one.
-struct Character {
-  char32_t code = 0;
-  std::size_t length = 0;
-};
-
-Character CharacterAt(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80) return {lead, 1};
-  std::size_t length = 0;
-  char32_t code = 0;
-  char32_t smallest = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, code = lead & 0x1F, smallest = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, code = lead & 0x0F, smallest = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, code = lead & 0x07, smallest = 0x10000;
-  } else {
-    return {};
-  }
-  if (text.size() - at < length) return {};
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<unsigned char>(text[at + k]);
-    if ((next & 0xC0) != 0x80) return {};
-    code = code << 6 | (next & 0x3F);
-  }
-  if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {};
-  return {code, length};
-}
 
 bool NeedsEscape(char32_t code) {
   return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x061C || code == 0x200E || code == 0x200F ||
@@ -55,7 +25,7 @@ std::string Escaped(std::string_view utf8) {
   std::string text;
   text.reserve(utf8.size());
   for (std::size_t at = 0; at < utf8.size();) {
-    const Character c = CharacterAt(utf8, at);
+    const Utf8Character c = Utf8CharacterAt(utf8, at);
     char escape[12];
     if (c.length == 0) {
       std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(utf8[at]));
@@ -76,10 +46,24 @@ std::string Escaped(std::string_view utf8) {
 
 std::string Quoted(std::string_view utf8) { return "\"" + Escaped(utf8) + "\""; }
 
+std::string AsciiEscaped(std::string_view bytes) {
+  std::string text;
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      text += escaped;
+    }
+  }
+  return text;
+}
+
 std::size_t DisplayWidth(std::string_view utf8) {
   std::size_t width = 0;
   for (std::size_t at = 0; at < utf8.size();) {
-    const Character c = CharacterAt(utf8, at);
+    const Utf8Character c = Utf8CharacterAt(utf8, at);
     width += c.length > 0 && Wide(c.code) ? 2 : 1;
     at += c.length > 0 ? c.length : 1;
   }
@@ -91,7 +75,7 @@ std::string ClipToWidth(std::string_view utf8, std::size_t columns) {
   std::string clipped;
   std::size_t width = 0;
   for (std::size_t at = 0; at < utf8.size();) {
-    const Character c = CharacterAt(utf8, at);
+    const Utf8Character c = Utf8CharacterAt(utf8, at);
     const std::size_t length = c.length > 0 ? c.length : 1;
     const std::size_t take = c.length > 0 && Wide(c.code) ? 2 : 1;
     if (width + take > columns - 1) break;

@@ -16,6 +16,9 @@
 std::string Escaped(std::string_view utf8);
 // The same, in double quotes.
 std::string Quoted(std::string_view utf8);
+// Bytes that are meant to be ASCII (a tag, an identity): printable ASCII as it
+// is, every other byte as \xNN.
+std::string AsciiEscaped(std::string_view bytes);
 
 // The columns `utf8` takes on a terminal: two for each wide East Asian character.
 std::size_t DisplayWidth(std::string_view utf8);

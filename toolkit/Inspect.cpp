@@ -14,6 +14,7 @@
 #include "network/Loader.h"
 #include "pdb/ImageReader.h"
 #include "text/ShiftJis.h"
+#include "text/Terminal.h"
 
 namespace {
 
@@ -120,20 +121,6 @@ std::vector<EdgeEntry> EdgeEntries(const std::vector<EdgeDescription>& edges) {
     entries[j].value = edges[j].value;
   }
   return entries;
-}
-
-std::string Ascii(const std::string& bytes) {
-  std::string text;
-  for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F) {
-      text += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      text += escaped;
-    }
-  }
-  return text;
 }
 
 MaybeNull<std::uint16_t> NumberOrNull(std::uint16_t value) {
@@ -243,7 +230,7 @@ void TryConversion(ByteSource& source, Findings& findings) {
 
 DatabaseEntry DatabaseOf(const DatabaseHeaderFields& d) {
   DatabaseEntry entry;
-  entry.name = Ascii(d.name.substr(0, d.name.find('\0')));
+  entry.name = AsciiEscaped(d.name.substr(0, d.name.find('\0')));
   entry.attributes = d.attributes;
   entry.version = d.version;
   entry.creation_date = d.creation_date;
@@ -252,8 +239,8 @@ DatabaseEntry DatabaseOf(const DatabaseHeaderFields& d) {
   entry.modification_number = d.modification_number;
   entry.app_info_offset = d.app_info_offset;
   entry.sort_info_offset = d.sort_info_offset;
-  entry.type = Ascii(d.type);
-  entry.creator = Ascii(d.creator);
+  entry.type = AsciiEscaped(d.type);
+  entry.creator = AsciiEscaped(d.creator);
   entry.unique_id_seed = d.unique_id_seed;
   entry.next_record_list = d.next_record_list;
   entry.record_count = d.record_count;
@@ -269,8 +256,8 @@ std::string RecordContent(std::size_t i) {
 ImageHeaderEntry ImageHeaderOf(const ImageHeaderFields& fields) {
   const image::ImageCounts& c = fields.counts;
   ImageHeaderEntry entry;
-  entry.magic = Ascii(fields.magic);
-  entry.version = Ascii(fields.version);
+  entry.magic = AsciiEscaped(fields.magic);
+  entry.version = AsciiEscaped(fields.version);
   entry.station_count = c.stations;
   entry.route_count = c.routes;
   entry.string_count = c.strings;

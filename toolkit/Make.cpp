@@ -87,6 +87,15 @@ std::vector<StopDescription> Stops(const RouteEntry& route, const std::string& w
   return stops;
 }
 
+// Bytes of a header field that takes exactly N of them.
+template <std::size_t N>
+void FixedBytes(const Maybe<std::string>& bytes, std::array<std::uint8_t, N>& target, const TextPosition& at,
+                const std::string& where) {
+  if (!bytes) return;
+  if (bytes->size() != N) Fail(at, where, "must be exactly " + std::to_string(N) + " bytes");
+  std::copy(bytes->begin(), bytes->end(), target.begin());
+}
+
 // ---------------------------------------------------------------------------
 // A description written by hand.
 
@@ -218,14 +227,6 @@ class DescriptionMaker {
     } else {
       Fail(d.at, "section_order", "must be \"base-then-trailer\" or \"trailer-then-base\"");
     }
-  }
-
-  template <std::size_t N>
-  static void FixedBytes(const Maybe<std::string>& bytes, std::array<std::uint8_t, N>& target,
-                         const TextPosition& offset, const std::string& where) {
-    if (!bytes) return;
-    if (bytes->size() != N) Fail(offset, where, "must be exactly " + std::to_string(N) + " bytes");
-    std::copy(bytes->begin(), bytes->end(), target.begin());
   }
 
   void ReadHeader(const HeaderEntry& item) {
@@ -425,14 +426,6 @@ class DumpMaker {
     if (edges > static_cast<std::size_t>(intermediate::kDefaultEdgeCapacity))
       file_.header.edge_capacity =
           static_cast<std::uint16_t>(std::min<std::size_t>(edges, intermediate::kMaxEdgeCapacity));
-  }
-
-  template <std::size_t N>
-  static void FixedBytes(const Maybe<std::string>& bytes, std::array<std::uint8_t, N>& target,
-                         const TextPosition& offset, const std::string& where) {
-    if (!bytes) return;
-    if (bytes->size() != N) Fail(offset, where, "must be exactly " + std::to_string(N) + " bytes");
-    std::copy(bytes->begin(), bytes->end(), target.begin());
   }
 
   void ReadHeader(const HeaderEntry& item) {

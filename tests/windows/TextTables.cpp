@@ -8,6 +8,7 @@
 
 #include "fileio/Console.h"
 #include "text/ShiftJis.h"
+#include "text/Utf8.h"
 
 namespace {
 
