@@ -21,6 +21,10 @@ class Input {
     throw DocumentError(json.PositionOf(offset), FieldPath(path), what);
   }
   [[noreturn]] void Fail(const std::string& what) { Fail(json.Offset(), what); }
+  // For a value that may span lines: where it started, taken before it is read.
+  [[noreturn]] void Fail(const TextPosition& at, const std::string& what) const {
+    throw DocumentError(at, FieldPath(path), what);
+  }
 
   JsonReader json;
   std::vector<std::string> path;  // left as it is when a refusal is thrown, so that it names the field
@@ -167,7 +171,7 @@ struct TextValue {
     out.EndObject();
   }
   static std::string Read(Input& in) {
-    const std::size_t at = in.json.Offset();
+    const TextPosition at = in.json.Here();
     if (in.json.Peek() == JsonReader::Type::kString) {
       const std::string utf8 = in.json.String();
       std::optional<std::string> bytes = Utf8ToShiftJis(utf8);
@@ -193,7 +197,7 @@ struct TextValue {
 struct NameTextValue {
   static void Write(JsonWriter& out, const std::string& bytes) { TextValue::Write(out, bytes); }
   static std::string Read(Input& in) {
-    const std::size_t at = in.json.Offset();
+    const TextPosition at = in.json.Here();
     std::string bytes = TextValue::Read(in);
     if (bytes.find('\0') != std::string::npos)
       in.Fail(at, "holds a NUL, which would end it there in the file; the rest would be lost");

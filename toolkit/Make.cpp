@@ -27,14 +27,12 @@ const std::vector<T>& Items(const Maybe<std::vector<T>>& list) {
   return list ? *list : kNone;
 }
 
-constexpr std::size_t kNulFree = std::string::npos;
-
 // The Shift_JIS bytes of a name or a string given as UTF-8; refused when a
 // character has no Shift_JIS form or the text holds a NUL.
 std::string ShiftJis(const std::string& utf8, const TextPosition& offset, const std::string& where) {
   std::optional<std::string> bytes = Utf8ToShiftJis(utf8);
   if (!bytes) Fail(offset, where, Quoted(utf8) + " has a character that Shift_JIS cannot hold");
-  if (bytes->find('\0') != kNulFree)
+  if (bytes->find('\0') != std::string::npos)
     Fail(offset, where, "holds a NUL, which would end it there in the file; the rest would be lost");
   return *bytes;
 }
