@@ -49,6 +49,7 @@ enum Tag : std::uint64_t {
   kRawA,
   kRawB,
   kUnowned,
+  kCompany,
 };
 
 // Two numbers as one, in order (a 64-bit mix: different inputs collide with
@@ -246,7 +247,7 @@ class Alignment {
       : a_(a), b_(b), pairing_(pairing) {}
 
   void Run() {
-    while (start_ < a_.size() && start_ < b_.size() && a_[start_] == b_[start_]) Pair(start_, start_), ++start_;
+    for (; start_ < a_.size() && start_ < b_.size() && a_[start_] == b_[start_]; ++start_) Pair(start_, start_);
     std::size_t end_a = a_.size(), end_b = b_.size();
     while (end_a > start_ && end_b > start_ && a_[end_a - 1] == b_[end_b - 1]) Pair(--end_a, --end_b);
     n_ = static_cast<std::ptrdiff_t>(end_a - start_);
@@ -406,7 +407,8 @@ std::uint64_t CompanyKey(const RouteEntry& route, Names& names) {
 Side::Side(const Document& doc, Names& names)
     : stations(Items(doc.stations)), routes(Items(doc.routes)), nodes(Items(doc.nodes)) {
   for (const StationEntry& s : stations)
-    station_name.push_back(s.name ? names.Of(*s.name, s.name_bytes) : names.Made("a" + std::to_string(*s.word_a)));
+    station_name.push_back(s.name ? names.Of(*s.name, s.name_bytes)
+                                  : names.Made("a" + std::to_string(s.word_a.value_or(0))));
   stops_at.resize(stations.size());
   nodes_at.resize(stations.size());
   for (std::uint32_t r = 0; r < routes.size(); ++r) {
@@ -537,7 +539,7 @@ class Comparison {
   // A route's neighbours by name: its company and the stations it stops at.
   std::vector<std::uint64_t> RouteNeighbours(bool old, std::uint32_t r) const {
     const Side& side = Of(old);
-    std::vector<std::uint64_t> items = {Mix(kRole, side.company[r])};
+    std::vector<std::uint64_t> items = {Mix(kCompany, side.company[r])};
     for (std::uint32_t s : side.stops[r]) items.push_back(side.StationName(s));
     std::sort(items.begin(), items.end());
     return items;

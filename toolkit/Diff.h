@@ -2,16 +2,20 @@
 // kind the tools read, is taken as the fenwaimg.pdb it is or makes, and the
 // two images are compared as networks, not as bytes.
 //
-// Stations and routes are matched by name, companies by name, nodes by what
-// their words name (a station and a route), edges by the nodes at their ends:
-// never by number, so that a station inserted or removed does not make every
-// later one look changed. Where a name repeats, namesakes are matched first
-// with the namesake whose neighbours are the same (the routes and the stations
-// next to it on them), then with the one that has the most neighbours in
-// common, then in their order. An item left without a partner of its name is
-// renamed when one on the other side has its place: the same stops on the same
-// routes between the same neighbours (a route: the same stops in the same
-// order), or, having none, the same matched item before it in the table.
+// Stations and routes are matched by name, never by number, so that a station
+// inserted or removed does not make every later one look changed: first along
+// the order of their tables (a shortest script of insertions and deletions),
+// where both the name and the neighbours agree; then by name alone. Where a
+// name repeats, a namesake pairs with the one whose neighbours are the same
+// (a station's: the routes it is a stop of and the stations next to it there;
+// a route's: its company and its stations), then with the one that has the
+// most neighbours in common, then in their order. An item left without a
+// partner of its name is renamed when one on the other side has its place: a
+// station the same stops between the same neighbours and the same nodes, a
+// route the same stations (in any order), either with none of those the same
+// item before it in its table. Companies are matched by name, nodes by what
+// their words name (a station and a route, or the words themselves), edges by
+// the nodes at their ends.
 #pragma once
 
 #include <cstddef>

@@ -218,6 +218,20 @@ void WriteValue(JsonWriter& out, const Value& value) {
   }
 }
 
+// Members of the object being written.
+void Number(JsonWriter& out, const char* key, std::uint64_t value) {
+  out.Key(key);
+  out.Unsigned(value);
+}
+void Flag(JsonWriter& out, const char* key, bool value) {
+  out.Key(key);
+  out.Bool(value);
+}
+void Text(JsonWriter& out, const char* key, const std::string& text) {
+  out.Key(key);
+  out.String(text);
+}
+
 void WriteText(JsonWriter& out, const char* key, const std::optional<std::string>& text) {
   out.Key(key);
   if (text) {
@@ -234,6 +248,11 @@ void WriteNamed(JsonWriter& out, const Named& named) {
   WriteText(out, "name", named.name);
   if (named.name_bytes) WriteText(out, "name_bytes", HexBytes(*named.name_bytes));
   out.EndObject();
+}
+
+void NamedMember(JsonWriter& out, const char* key, const Named& named) {
+  out.Key(key);
+  WriteNamed(out, named);
 }
 
 void WriteNamedList(JsonWriter& out, const char* key, const std::vector<Named>& list) {
@@ -270,8 +289,8 @@ void WriteItems(JsonWriter& out, const char* key, const std::vector<ItemChange>&
   for (const ItemChange& item : items) {
     out.BeginObject();
     WriteChange(out, ChangeName(item.change));
-    if (item.old_item) out.Key("old"), WriteNamed(out, *item.old_item);
-    if (item.new_item) out.Key("new"), WriteNamed(out, *item.new_item);
+    if (item.old_item) NamedMember(out, "old", *item.old_item);
+    if (item.new_item) NamedMember(out, "new", *item.new_item);
     if (!item.fields.empty()) WriteFields(out, "fields", item.fields);
     if (item.change == Change::kAdded || item.change == Change::kRemoved) WriteNamedList(out, "stops", item.stops);
     out.EndObject();
@@ -285,10 +304,10 @@ void WriteStops(JsonWriter& out, const std::vector<StopChange>& stops) {
   for (const StopChange& stop : stops) {
     out.BeginObject();
     WriteChange(out, StopChangeName(stop.kind));
-    out.Key("route"), WriteNamed(out, stop.route);
-    out.Key("station"), WriteNamed(out, stop.station);
-    if (stop.old_stop) out.Key("old_stop"), out.Unsigned(*stop.old_stop);
-    if (stop.new_stop) out.Key("new_stop"), out.Unsigned(*stop.new_stop);
+    NamedMember(out, "route", stop.route);
+    NamedMember(out, "station", stop.station);
+    if (stop.old_stop) Number(out, "old_stop", *stop.old_stop);
+    if (stop.new_stop) Number(out, "new_stop", *stop.new_stop);
     if (!stop.fields.empty()) WriteFields(out, "fields", stop.fields);
     out.EndObject();
   }
@@ -302,7 +321,7 @@ void WriteCompanies(JsonWriter& out, const std::vector<CompanyChange>& companies
     out.BeginObject();
     WriteChange(out, ChangeName(company.change));
     if (company.change == Change::kMoved) {
-      out.Key("route"), WriteNamed(out, company.routes.at(0));
+      NamedMember(out, "route", company.routes.at(0));
       WriteText(out, "old_company", company.old_company);
       WriteText(out, "new_company", company.new_company);
     } else {
@@ -317,13 +336,21 @@ void WriteCompanies(JsonWriter& out, const std::vector<CompanyChange>& companies
 void WriteNode(JsonWriter& out, const NodeSide& node) {
   if (!node.number) return out.Null();
   out.BeginObject();
-  out.Key("number"), out.Unsigned(*node.number);
-  if (node.missing) out.Key("missing"), out.Bool(true);
+  Number(out, "number", *node.number);
+  if (node.missing) Flag(out, "missing", true);
   if (node.role) WriteText(out, "role", node.role);
-  if (!node.missing) out.Key("word_a"), out.Unsigned(node.word_a), out.Key("word_b"), out.Unsigned(node.word_b);
-  if (node.station) out.Key("station"), WriteNamed(out, *node.station);
-  if (node.route) out.Key("route"), WriteNamed(out, *node.route);
+  if (!node.missing) {
+    Number(out, "word_a", node.word_a);
+    Number(out, "word_b", node.word_b);
+  }
+  if (node.station) NamedMember(out, "station", *node.station);
+  if (node.route) NamedMember(out, "route", *node.route);
   out.EndObject();
+}
+
+void NodeMember(JsonWriter& out, const char* key, const NodeSide& node) {
+  out.Key(key);
+  WriteNode(out, node);
 }
 
 void WriteGraph(JsonWriter& out, const Difference& d) {
@@ -332,8 +359,8 @@ void WriteGraph(JsonWriter& out, const Difference& d) {
   for (const NodeChange& node : d.nodes) {
     out.BeginObject();
     WriteChange(out, ChangeName(node.change));
-    if (node.old_node) out.Key("old"), WriteNode(out, *node.old_node);
-    if (node.new_node) out.Key("new"), WriteNode(out, *node.new_node);
+    if (node.old_node) NodeMember(out, "old", *node.old_node);
+    if (node.new_node) NodeMember(out, "new", *node.new_node);
     if (!node.fields.empty()) WriteFields(out, "fields", node.fields);
     out.EndObject();
   }
@@ -343,11 +370,11 @@ void WriteGraph(JsonWriter& out, const Difference& d) {
   for (const EdgeChange& edge : d.edges) {
     out.BeginObject();
     WriteChange(out, ChangeName(edge.change));
-    out.Key("from"), WriteNode(out, edge.from);
-    out.Key("to"), WriteNode(out, edge.to);
-    out.Key("flags"), out.Unsigned(edge.flags);
-    if (edge.old_value) out.Key("old_value"), out.Unsigned(*edge.old_value);
-    if (edge.new_value) out.Key("new_value"), out.Unsigned(*edge.new_value);
+    NodeMember(out, "from", edge.from);
+    NodeMember(out, "to", edge.to);
+    Number(out, "flags", edge.flags);
+    if (edge.old_value) Number(out, "old_value", *edge.old_value);
+    if (edge.new_value) Number(out, "new_value", *edge.new_value);
     out.EndObject();
   }
   out.EndArray();
@@ -369,8 +396,8 @@ void WriteStrings(JsonWriter& out, const std::vector<StringChange>& strings) {
 void WriteFile(JsonWriter& out, const char* key, const ComparedFile& file) {
   out.Key(key);
   out.BeginObject();
-  out.Key("name"), out.String(file.name);
-  out.Key("file"), out.String(FileKindName(file.kind));
+  Text(out, "name", file.name);
+  Text(out, "file", FileKindName(file.kind));
   out.EndObject();
 }
 
@@ -638,18 +665,18 @@ std::string DiffJson(const Difference& d, const ComparedFile& old_file, const Co
   std::string text;
   JsonWriter out(text);
   out.BeginObject();
-  out.Key("kind"), out.String("difference");
+  Text(out, "kind", "difference");
   WriteFile(out, "old", old_file);
   WriteFile(out, "new", new_file);
-  out.Key("same_bytes"), out.Bool(d.same_bytes);
-  out.Key("same_image"), out.Bool(d.same_image);
+  Flag(out, "same_bytes", d.same_bytes);
+  Flag(out, "same_image", d.same_image);
   WriteItems(out, "stations", d.stations);
   out.Key("sort_shifts");
   out.BeginArray();
   for (const SortShift& shift : d.sort_shifts) {
     out.BeginObject();
-    out.Key("field"), out.String(shift.field);
-    out.Key("stations"), out.Unsigned(shift.stations);
+    Text(out, "field", shift.field);
+    Number(out, "stations", shift.stations);
     out.EndObject();
   }
   out.EndArray();
