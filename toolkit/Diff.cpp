@@ -984,7 +984,7 @@ class Comparison {
 
 // ---------------------------------------------------------------------------
 // What the network view does not show: strings added to or taken from the
-// table that are no station's or route's name, the headers, and parts of the
+// table that are no station's or route's name, the headers, and regions of the
 // images that differ otherwise.
 
 std::uint64_t StringKey(const StringEntry& entry, Names& names) {
@@ -1070,28 +1070,28 @@ bool NothingListed(const Difference& d) {
          d.nodes.empty() && d.edges.empty() && d.strings.empty() && d.image_header.empty() && d.database.empty();
 }
 
-// The bytes of a part of an image: [start, start + length), cut to the file.
+// The bytes of a region of an image: [start, start + length), cut to the file.
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& image, std::uint64_t start, std::uint64_t length) {
   if (start >= image.size()) return {};
   const std::uint64_t end = std::min<std::uint64_t>(image.size(), start + length);
   return {image.begin() + static_cast<std::ptrdiff_t>(start), image.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
-// Which parts of two images differ: the header with the record list, and each record.
-void ListParts(const ComparedFile& a, const ComparedFile& b, Difference& d) {
+// Which regions of two images differ: the header with the record list, and each record.
+void ListRegions(const ComparedFile& a, const ComparedFile& b, Difference& d) {
   const std::vector<RecordEntry>&x = Items(a.dump.records), &y = Items(b.dump.records);
   const auto front = [](const ComparedFile& file, const std::vector<RecordEntry>& records) {
     return Slice(file.image, 0, records.empty() ? file.image.size() : records[0].offset.value_or(0));
   };
-  if (front(a, x) != front(b, y)) d.parts.push_back("database header and record list");
+  if (front(a, x) != front(b, y)) d.regions.push_back("database header and record list");
   for (std::size_t i = 0; i < std::max(x.size(), y.size()); ++i) {
     const auto bytes = [i](const ComparedFile& file, const std::vector<RecordEntry>& records) {
       if (i >= records.size() || !records[i].length || !*records[i].length) return std::vector<std::uint8_t>();
       return Slice(file.image, records[i].offset.value_or(0), **records[i].length);
     };
-    if (bytes(a, x) != bytes(b, y)) d.parts.push_back((i < x.size() ? x[i] : y[i]).content.value_or("record"));
+    if (bytes(a, x) != bytes(b, y)) d.regions.push_back((i < x.size() ? x[i] : y[i]).content.value_or("record"));
   }
-  if (d.parts.empty()) d.parts.push_back("image");
+  if (d.regions.empty()) d.regions.push_back("image");
 }
 
 }  // namespace
@@ -1130,6 +1130,6 @@ Difference Compare(const ComparedFile& old_file, const ComparedFile& new_file) {
   CompareStrings(old_file.dump, new_file.dump, d);
   CompareImageHeaders(old_file.dump, new_file.dump, d);
   CompareDatabases(old_file.dump, new_file.dump, d);
-  if (NothingListed(d)) ListParts(old_file, new_file, d);
+  if (NothingListed(d)) ListRegions(old_file, new_file, d);
   return d;
 }

@@ -160,9 +160,9 @@ struct Difference {
   std::vector<StringChange> strings;
   std::vector<FieldChange> image_header;
   std::vector<FieldChange> database;
-  // Parts of the images that differ although nothing above says how (the
+  // Regions of the images that differ although nothing above says how (the
   // string table laid out otherwise, say): "table STRI", "record list".
-  std::vector<std::string> parts;
+  std::vector<std::string> regions;
   // Which station and route of the old side is which on the new one (none: removed).
   std::vector<std::optional<std::uint32_t>> station_partner, route_partner;
 };

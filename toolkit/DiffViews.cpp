@@ -196,12 +196,12 @@ void WriteSections(std::ostringstream& out, const Difference& d) {
   for (const NodeChange& node : d.nodes) nodes.Add(ChangeName(node.change), NodeLine(node));
   for (const EdgeChange& edge : d.edges) edges.Add(ChangeName(edge.change), EdgeLine(edge));
   for (const StringChange& string : d.strings) strings.Add(ChangeName(string.change), StringLine(string));
-  Section image_header("image header"), database("database header"), parts("other parts of the image");
+  Section image_header("image header"), database("database header"), regions("other regions of the image");
   for (const FieldChange& f : d.image_header) image_header.Add("changed", "~ " + FieldsText({f}));
   for (const FieldChange& f : d.database) database.Add("changed", "~ " + FieldsText({f}));
-  for (const std::string& part : d.parts) parts.Add("differ", "~ " + part);
+  for (const std::string& region : d.regions) regions.Add("differ", "~ " + region);
   for (const Section* section :
-       {&stations, &sorts, &routes, &stops, &companies, &nodes, &edges, &strings, &image_header, &database, &parts})
+       {&stations, &sorts, &routes, &stops, &companies, &nodes, &edges, &strings, &image_header, &database, &regions})
     section->WriteTo(out);
 }
 
@@ -687,9 +687,9 @@ std::string DiffJson(const Difference& d, const ComparedFile& old_file, const Co
   WriteStrings(out, d.strings);
   WriteFields(out, "image_header", d.image_header);
   WriteFields(out, "database", d.database);
-  out.Key("parts");
+  out.Key("regions");
   out.BeginArray();
-  for (const std::string& part : d.parts) out.String(part);
+  for (const std::string& region : d.regions) out.String(region);
   out.EndArray();
   out.EndObject();
   return text + "\n";

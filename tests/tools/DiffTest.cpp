@@ -336,7 +336,9 @@ const std::vector<Edit>& Edits() {
        AddString,
        {"other strings: 1 added", "  + string \"追加の文字列\"", "image header: 2 changed", "  ~ string_count 25 -> 26",
         "  ~ pool_size 247 -> 260"}},
-      {"StringsReordered", ReorderStrings, {"other parts of the image: 2 differ", "  ~ table STRI", "  ~ table STRP"}},
+      {"StringsReordered",
+       ReorderStrings,
+       {"other regions of the image: 2 differ", "  ~ table STRI", "  ~ table STRP"}},
       {"NamesakeInserted",
        InsertNamesake,
        {"stations: 1 added", "  + station 0 \"中央\"", "image header: 2 changed", "  ~ station_count 16 -> 17",
@@ -431,7 +433,7 @@ TEST(Diff, JsonMatchesTheSchemaAndTheText) {
     const ordered_json parsed = ordered_json::parse(json.out);
     std::size_t listed = 0;
     for (const char* list : {"stations", "sort_shifts", "routes", "stops", "companies", "nodes", "edges", "strings",
-                             "image_header", "database", "parts"})
+                             "image_header", "database", "regions"})
       listed += parsed[list].size();
     const std::vector<std::string> lines = LinesAfterTheNames(text.out);
     EXPECT_EQ(listed, std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l[0] == ' '; }));
