@@ -413,6 +413,8 @@ constexpr const char* kSame = "#aaaaaa";
 // A network of at most this many stations is drawn whole; a larger one shows
 // what changed and the stops next to it.
 constexpr std::size_t kWholeNetwork = 150;
+// The most columns of a name in a label (Graphviz refuses a string of 16384 characters or more).
+constexpr std::size_t kLabelColumns = 60;
 
 // A text as a quoted Graphviz string (as Dot.cpp writes them).
 std::string DotQuote(const std::string& text) {
@@ -477,11 +479,12 @@ class Picture {
     std::vector<std::string> lost_stops;  // a changed route: its old stops, for the stretches it lost
   };
 
+  // A name as a label, cut to a length Graphviz reads and a picture shows.
   static std::string Label(const Maybe<std::string>& name, std::uint32_t number, const char* what) {
-    return name ? Escaped(*name) : std::string(what) + " " + std::to_string(number);
+    return name ? ClipToWidth(Escaped(*name), kLabelColumns) : std::string(what) + " " + std::to_string(number);
   }
   static std::string RouteLabel(const RouteEntry& route, std::uint32_t number) {
-    return route.name && *route.name ? Escaped(**route.name) : "route " + std::to_string(number);
+    return Label(route.name ? *route.name : std::nullopt, number, "route");
   }
 
   // The id a station of either side has in the picture: new stations by their
@@ -696,6 +699,6 @@ std::string DiffJson(const Difference& d, const ComparedFile& old_file, const Co
 }
 
 std::string DiffDot(const Difference& difference, const ComparedFile& old_file, const ComparedFile& new_file) {
-  return Picture(difference, old_file.dump, new_file.dump, Escaped(old_file.name) + " → " + Escaped(new_file.name))
-      .Draw();
+  const auto name = [](const ComparedFile& file) { return ClipToWidth(Escaped(file.name), kLabelColumns); };
+  return Picture(difference, old_file.dump, new_file.dump, name(old_file) + " → " + name(new_file)).Draw();
 }

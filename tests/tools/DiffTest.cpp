@@ -449,12 +449,14 @@ TEST(Diff, JsonMatchesTheSchemaAndTheText) {
   if (!CheckAgainstSchema(dir.Path(), outputs)) GTEST_SKIP() << "python3-jsonschema is not installed";
 }
 
-// The picture of all the edits renders, with the changed stations and the legend.
+// The picture of all the edits, and of a station whose name is longer than
+// Graphviz reads, renders with the changed stations and the legend.
 TEST(Diff, PictureRendersThroughGraphviz) {
   if (std::system("command -v dot >/dev/null 2>&1") != 0) GTEST_SKIP() << "Graphviz (dot) is not installed";
   TempDir dir;
   ordered_json edited = ordered_json::parse(ReadText(FENWA_SAMPLE_NETWORK));
   AllTogether(edited);
+  edited["stations"].push_back({{"name", std::string(20000, 'x')}});
   WriteText(dir / "old.dat", SampleFiles().intermediate);
   WriteText(dir / "new.json", FilesOf(edited).description);
   const RunResult svg =
@@ -462,7 +464,7 @@ TEST(Diff, PictureRendersThroughGraphviz) {
                  {"-c", FenwadumpCommand() + " --diff --dot old.dat new.json >diff.dot; dot -Tsvg diff.dot"});
   ASSERT_EQ(svg.status, 0) << svg.err;
   for (const char* text : {">新駅<", ">北辰湖<", ">北町 → 北町駅<", ">みなと環状線 → みなと環状本線<", ">山手電鉄山線<",
-                           ">湾岸高速鉄道臨海線<", ">added<", ">removed<", ">the same<"})
+                           ">湾岸高速鉄道臨海線<", ">added<", ">removed<", ">the same<", "xxx…<"})
     EXPECT_NE(svg.out.find(text), std::string::npos) << text;
 }
 
