@@ -1,6 +1,7 @@
 // Writes the benchmark's inputs into a folder: largest.dat, the largest input
 // the converter accepts (every table close to its 65535-byte record limit),
-// and typical.dat, a small network as users have them.
+// typical.dat, a small network as users have them, and largest-edited.dat,
+// the largest with 100 edits scattered through it (for fenwadump --diff).
 // Usage: fenwa_bench_inputs FOLDER
 #include <cstdio>
 #include <exception>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/SampleNetworks.h"
+#include "tests/support/ScatteredEdits.h"
 
 namespace {
 
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     Write(folder / "largest.dat", samples::Largest());
     Write(folder / "typical.dat", samples::Typical());
+    Write(folder / "largest-edited.dat", samples::LargestWithScatteredEdits().network);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "fenwa_bench_inputs: %s\n", failure.what());
     return 1;

@@ -13,11 +13,15 @@
 #   calls:    read and write system calls of every kind (strace -c -f);
 #   tools:    fenwadump of the largest input's image and fenwamake of that
 #             dump, against `jq .` of the same dump: median wall time and peak
-#             resident set size.
+#             resident set size;
+#   diff:     fenwadump --diff of the largest input against itself and against
+#             a copy with 100 edits scattered through it (tests/support/
+#             ScatteredEdits.h): median wall time and peak resident set size.
 # Targets on the largest input: time within 1.1x of the durable copy in a
 # folder on disk and within 1.2x of cp in a folder in memory (tmpfs), peak
 # memory within 2 MiB of the empty program, at most 32 read and write calls;
-# each tool at most a third of jq's time and at most 30 MB of peak memory.
+# each tool at most a third of jq's time and at most 30 MB of peak memory;
+# each difference at most 0.5 s and 100 MB.
 #
 # Usage: bench/run.sh            (RUNS=30, build in build-bench, work in build-bench/work)
 #   RUNS=50 BENCH_WORK=/dev/shm/fenwa-bench bench/run.sh   to run in another folder
@@ -52,10 +56,11 @@ inputs="$work/inputs"
   { echo "bench: $durable_copy did not copy $inputs/largest.dat" >&2; exit 2; }
 
 # Median wall time in milliseconds of one command run in $work, through hyperfine.
+# A third argument, -i, lets the command end with a status other than 0.
 median_ms() {
-  local prepare="$1" command="$2" json
+  local prepare="$1" command="$2" ignore="${3:-}" json
   json="$(mktemp)"
-  (cd "$work" && hyperfine -N --style none --warmup 3 --runs "$runs" ${prepare:+--prepare "$prepare"} \
+  (cd "$work" && hyperfine -N --style none --warmup 3 --runs "$runs" ${prepare:+--prepare "$prepare"} $ignore \
     --export-json "$json" "$command" >/dev/null 2>&1)
   python3 -c 'import json,sys; print("%.3f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$json"
   rm -f "$json"
@@ -160,4 +165,25 @@ for tool in "jq . largest.json" "$fenwadump largest.pdb" "$fenwamake largest.jso
 done
 rm -f "$work/largest.pdb" "$work/largest.json" "$work/made.dat"
 echo "the tools against their targets (a third of jq's time, 30 MB): ${tool_verdicts[*]}"
+
+# fenwadump --diff of the largest input against itself (no difference, status 0) and against the copy
+# with 100 scattered edits (status 1); what the second prints is shown by its headings.
+echo
+printf '%-34s %8s %9s %7s\n' "fenwadump --diff largest.dat ..." "ms" "peak KiB" status
+diff_verdicts=()
+for other in largest largest-edited; do
+  command="$fenwadump --diff $inputs/largest.dat $inputs/$other.dat"
+  diff_status=0
+  $command >"$work/diff.txt" || diff_status=$?
+  ms="$(median_ms "" "$command" -i)"
+  # shellcheck disable=SC2086 # the command's words
+  kib="$(peak_kib $command)"
+  printf '%-34s %8s %9s %7s\n' "$other.dat" "$ms" "$kib" "$diff_status"
+  expected_status=$([ "$other" = largest ] && echo 0 || echo 1)
+  python3 -c "import sys; sys.exit(0 if $ms <= 500 and $kib <= 100 * 1024 and $diff_status == $expected_status else 1)" &&
+    diff_verdicts+=("$other ok") || { diff_verdicts+=("$other MISSED"); status=1; }
+done
+grep -v '^  ' "$work/diff.txt" | sed 's/^/  /'
+rm -f "$work/diff.txt"
+echo "the differences against their targets (0.5 s, 100 MB, status 0 then 1): ${diff_verdicts[*]}"
 exit "$status"

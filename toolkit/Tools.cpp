@@ -5,6 +5,7 @@
 #include "network/NetworkFile.h"
 #include "text/Json.h"
 #include "text/Terminal.h"
+#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 
@@ -100,7 +101,54 @@ ToolOutput RunFenwamake(const std::function<JsonPieces()>& open, const std::stri
   return Make([&open] { return ReadDocument(open); }, name, options);
 }
 
+ToolOutput RunDiff(ByteSource& old_file, const std::string& old_name, ByteSource& new_file, const std::string& new_name,
+                   const DiffRequest& request) {
+  ToolOutput run;
+  const auto read = [&run](ByteSource& source, const std::string& name) {
+    ComparedFile file;
+    try {
+      file = ReadCompared(source, name);
+    } catch (const CompareError& error) {
+      run.err += "fenwadump: " + Escaped(name) + ": " + Escaped(error.what()) + "\n";
+      run.status = kToolTrouble;
+    }
+    for (const std::string& note : file.notes) run.err += "fenwadump: " + Escaped(name) + ": " + Escaped(note) + "\n";
+    return file;
+  };
+  const ComparedFile old_side = read(old_file, old_name);
+  const ComparedFile new_side = read(new_file, new_name);
+  if (run.status == kToolTrouble) return run;
+  const Difference difference = Compare(old_side, new_side);
+  switch (request.output) {
+    case DiffRequest::Output::kText: run.out = DiffText(difference, old_side, new_side); break;
+    case DiffRequest::Output::kJson: run.out = DiffJson(difference, old_side, new_side); break;
+    case DiffRequest::Output::kDot: run.out = DiffDot(difference, old_side, new_side); break;
+  }
+  run.status = difference.same_image ? kToolSuccess : kToolProblems;
+  return run;
+}
+
+namespace {
+
+// --diff with --json or --dot (the network only); none of the dump's other options.
+std::string ReadDiffOptions(const std::map<std::string, std::string>& options, DumpRequest& request) {
+  if (options.count("--summary") || options.count("--only")) return "--diff takes --json or --dot, no other option";
+  DiffRequest& diff = request.diff.emplace();
+  const bool dot = options.count("--dot") > 0;
+  if (options.count("--json") && dot) return "give --json or --dot, not both";
+  if (options.count("--json")) diff.output = DiffRequest::Output::kJson;
+  if (!dot) return "";
+  if (options.at("--dot") != "" && options.at("--dot") != "network")
+    return "--dot=" + Escaped(options.at("--dot")) + ": --diff draws the network only; give --dot";
+  diff.output = DiffRequest::Output::kDot;
+  return "";
+}
+
+}  // namespace
+
 std::string ReadDumpOptions(const std::map<std::string, std::string>& options, DumpRequest& request) {
+  if (options.count("--diff")) return ReadDiffOptions(options, request);
+  if (options.count("--json")) return "--json needs --diff (a dump is JSON already)";
   const bool dot = options.count("--dot") > 0;
   if (options.count("--summary") && dot) return "give --summary or --dot, not both";
   if (options.count("--summary")) request.output = DumpRequest::Output::kSummary;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,18 +35,28 @@ struct ToolOutput {
   std::vector<std::uint8_t> file;  // fenwamake: the intermediate data file, when it succeeds
 };
 
+// fenwadump --diff OLD NEW: what differs between two networks (toolkit/Diff.h),
+// as text, as JSON (--json) or as a picture (--dot). Status 0 when both are
+// or make the same image, 1 when they differ, 2 when a file cannot be compared.
+struct DiffRequest {
+  enum class Output { kText, kJson, kDot } output = Output::kText;
+};
+ToolOutput RunDiff(ByteSource& old_file, const std::string& old_name, ByteSource& new_file, const std::string& new_name,
+                   const DiffRequest& request);
+
 // fenwadump FILE: the JSON dump, the summary (--summary) or a picture (--dot).
 struct DumpRequest {
   enum class Output { kJson, kSummary, kDot } output = Output::kJson;
   DotOptions dot;
+  std::optional<DiffRequest> diff;  // --diff: compare two files instead
   // Where the JSON goes as it is made, a megabyte at a time (it must take and
   // empty what it is given); unset, all of it is in ToolOutput::out.
   std::function<void(std::string&)> drain;
 };
 ToolOutput RunFenwadump(ByteSource& file, const std::string& name, const DumpRequest& request);
 // The request fenwadump's options make (--summary, --dot[=network|graph],
-// --only=company:NAME|route:NAME, by name with their values); a message
-// saying what is wrong with them, or empty.
+// --only=company:NAME|route:NAME, --diff, --json, by name with their values);
+// a message saying what is wrong with them, or empty.
 std::string ReadDumpOptions(const std::map<std::string, std::string>& options, DumpRequest& request);
 
 // fenwamake NETWORK.json OUT: the file the description or dump `json` makes.

@@ -1,5 +1,6 @@
 // fenwadump [--summary | --dot[=graph] [--only=company:NAME | --only=route:NAME]] FILE: prints an
-// intermediate data file or a fenwaimg.pdb as JSON, a summary or a picture.
+// intermediate data file or a fenwaimg.pdb as JSON, a summary or a picture; fenwadump --diff OLD NEW
+// prints what differs between two networks.
 #include "fileio/FileSource.h"
 #include "text/Terminal.h"
 #include "toolkit/Tools.h"
@@ -10,34 +11,44 @@ namespace {
 constexpr ProgramText kProgram = {
     "fenwadump",
     "usage: fenwadump [--summary | --dot[=graph] [--only=company:NAME | --only=route:NAME]] FILE\n"
+    "       fenwadump --diff [--json | --dot] OLD NEW\n"
     "       fenwadump --help | --version\n",
     "Prints an intermediate data file or a fenwaimg.pdb as JSON; --summary prints a short summary.\n"
     "--dot prints a Graphviz picture of the stations and routes (--dot=graph: of the route-finding\n"
     "graph); --only draws one company or one route and what lies next to it.\n"
-    "Exit status: 0 when the file is consistent; 1 when problems were found (the first ten also on\n"
-    "standard error, their count with --summary); 2 for wrong arguments, a file that cannot be read,\n"
-    "output that cannot be written, or running out of memory.\n",
+    "--diff prints what differs between the networks OLD and NEW (each an intermediate data file, a\n"
+    "fenwaimg.pdb, a description or a dump): stations, routes and their stops, companies, the graph,\n"
+    "the headers; --json prints it as JSON, --dot as a picture with the changes marked.\n"
+    "Exit status: 0 when the file is consistent (--diff: the same network); 1 when problems were\n"
+    "found (the first ten also on standard error, their count with --summary; --diff: the networks\n"
+    "differ); 2 for wrong arguments, a file that cannot be read (--diff: or compared), output that\n"
+    "cannot be written, or running out of memory.\n",
     kToolTrouble};
 
 int Dump(const std::vector<std::string>& args) {
   Arguments arguments;
-  const int status =
-      ReadArguments(kProgram, args, {{"--summary", false}, {"--dot", true}, {"--only", true}}, arguments);
+  const int status = ReadArguments(
+      kProgram, args, {{"--summary", false}, {"--dot", true}, {"--only", true}, {"--diff", false}, {"--json", false}},
+      arguments);
   if (status >= 0) return status;
   DumpRequest request;
   const std::string wrong = ReadDumpOptions(arguments.options, request);
   if (!wrong.empty()) return Misused(kProgram, wrong);
-  if (arguments.operands.size() != 1)
-    return Misused(kProgram, arguments.operands.empty()
-                                 ? "no FILE given"
-                                 : "one FILE only, but also given " + Quoted(arguments.operands[1]));
-  const std::string& name = arguments.operands[0];
-  const std::unique_ptr<FileSource> file = OpenInput(kProgram, name);
+  const std::vector<std::string>& files = arguments.operands;
+  if (request.diff && files.size() != 2)
+    return Misused(kProgram, "--diff compares two files, OLD and NEW; given " + std::to_string(files.size()));
+  if (!request.diff && files.size() != 1)
+    return Misused(kProgram, files.empty() ? "no FILE given" : "one FILE only, but also given " + Quoted(files[1]));
+  const std::unique_ptr<FileSource> file = OpenInput(kProgram, files[0]);
   if (!file) return kProgram.failure_status;
+  if (request.diff) {
+    const std::unique_ptr<FileSource> new_file = OpenInput(kProgram, files[1]);
+    return new_file ? Finish(kProgram, RunDiff(*file, files[0], *new_file, files[1], *request.diff))
+                    : kProgram.failure_status;
+  }
   StreamedOutput streamed;
   request.drain = [&streamed](std::string& text) { streamed.Take(text); };
-  const ToolOutput output = RunFenwadump(*file, name, request);
-  return Finish(kProgram, output, streamed);
+  return Finish(kProgram, RunFenwadump(*file, files[0], request), streamed);
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+// The files fenwadump --diff compares, each taken as the image it is or makes.
+#include <algorithm>
+#include <stdexcept>
+
+#include "driver/Convert.h"
+#include "network/NetworkFile.h"
+#include "pdb/ImageFormat.h"
+#include "toolkit/Diff.h"
+#include "toolkit/Inspect.h"
+#include "toolkit/JsonMapping.h"
+#include "toolkit/Make.h"
+
+namespace {
+
+std::vector<std::uint8_t> AllOf(ByteSource& source) {
+  if (source.Size() > kMostComparedBytes)
+    throw CompareError("it is " + std::to_string(source.Size()) + " bytes, more than the " +
+                       std::to_string(kMostComparedBytes) + " a file to compare may be");
+  try {
+    std::vector<std::uint8_t> bytes = source.Read(0, source.Size());
+    if (bytes.size() != source.Size()) throw ReadError("it ended early");
+    return bytes;
+  } catch (const ReadError& error) {
+    throw CompareError(std::string("cannot read it: ") + error.what());
+  }
+}
+
+// A JSON document starts with "{", after white space.
+bool LooksLikeJson(const std::vector<std::uint8_t>& bytes) {
+  for (std::uint8_t c : bytes) {
+    if (c == '{') return true;
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
+  }
+  return false;
+}
+
+// The intermediate data file fenwamake makes of a description or a dump.
+std::vector<std::uint8_t> MakeFromJson(ComparedFile& file) {
+  const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+  try {
+    const Document document = ReadDocument(text);
+    file.kind = document.kind == DocumentKind::kIntermediate ? FileKind::kIntermediateDump
+                : document.kind == DocumentKind::kDatabase   ? FileKind::kDatabaseDump
+                                                             : FileKind::kDescription;
+    const MadeNetwork made = MakeNetwork(document, MakeOptions{});
+    for (const std::string& note : made.notes) file.notes.push_back("note: " + note);
+    for (const std::string& warning : made.warnings) file.notes.push_back("warning: " + warning);
+    return BuildNetworkFile(made.network);
+  } catch (const DocumentError& error) {
+    throw CompareError("fenwamake refuses it: line " + std::to_string(error.At().line) + ", column " +
+                       std::to_string(error.At().column) + ": " + (error.Path().empty() ? "" : error.Path() + ": ") +
+                       error.what());
+  } catch (const std::invalid_argument& error) {
+    throw CompareError(std::string("fenwamake cannot lay out its file: ") + error.what());
+  }
+}
+
+std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& file, const std::string& name) {
+  Conversion conversion = ConvertInMemory(file, name);
+  if (conversion.status == 0) return std::move(conversion.image);
+  std::string reason = conversion.error;
+  if (reason.rfind("fenwaimg: ", 0) == 0) reason.erase(0, 10);
+  while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+  throw CompareError("the converter refuses it: " + reason);
+}
+
+}  // namespace
+
+const char* FileKindName(FileKind kind) {
+  switch (kind) {
+    case FileKind::kIntermediate: return "intermediate";
+    case FileKind::kDatabase: return "database";
+    case FileKind::kDescription: return "description";
+    case FileKind::kIntermediateDump: return "intermediate dump";
+    case FileKind::kDatabaseDump: return "database dump";
+  }
+  return "";
+}
+
+ComparedFile ReadCompared(ByteSource& source, const std::string& name) {
+  ComparedFile file;
+  file.name = name;
+  file.bytes = AllOf(source);
+  const std::size_t head = std::min<std::size_t>(file.bytes.size(), image::database::kSize);
+  const DocumentKind kind = DetectKind(std::vector<std::uint8_t>(file.bytes.begin(), file.bytes.begin() + head));
+  if (kind == DocumentKind::kDatabase) {
+    file.kind = FileKind::kDatabase;
+    file.image = file.bytes;
+  } else if (kind == DocumentKind::kIntermediate) {
+    file.kind = FileKind::kIntermediate;
+    file.image = Convert(file.bytes, name);
+  } else if (LooksLikeJson(file.bytes)) {
+    file.image = Convert(MakeFromJson(file), name);
+  } else {
+    throw CompareError("neither an intermediate data file, a fenwaimg.pdb, nor a description or dump in JSON");
+  }
+  file.dump = InspectBytes(file.image);
+  const std::size_t problems = ProblemsOf(file.dump).size();
+  if (problems > 0)
+    file.notes.push_back(std::to_string(problems) + (problems == 1 ? " problem" : " problems") +
+                         " in the image, compared as far as it could be read (fenwadump " + name + " lists them)");
+  return file;
+}
