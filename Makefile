@@ -63,7 +63,7 @@ fuzz-smoke: fuzz-build
 	set -e; for fuzzer in convert dump make; do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$fuzzer; \
 	  dictionary=; [ $$fuzzer = make ] && dictionary=-dict=$(FUZZ_BUILD)/seeds/make.dict; \
-	  $(FUZZ_BUILD)/tests/fuzz/fenwa_$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=1024 \
+	  $(FUZZ_BUILD)/tests/fuzz/fenwa_$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=1024 -artifact_prefix=$(FUZZ_BUILD)/ \
 	    -print_final_stats=1 $$dictionary $(FUZZ_BUILD)/corpus/$$fuzzer $(FUZZ_BUILD)/seeds/$$fuzzer; \
 	done
 

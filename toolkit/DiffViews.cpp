@@ -10,6 +10,7 @@
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
 #include "toolkit/Diff.h"
+#include "toolkit/DotText.h"
 
 namespace {
 
@@ -413,32 +414,6 @@ constexpr const char* kSame = "#aaaaaa";
 // A network of at most this many stations is drawn whole; a larger one shows
 // what changed and the stops next to it.
 constexpr std::size_t kWholeNetwork = 150;
-// The most columns of a name in a label (Graphviz refuses a string of 16384 characters or more).
-constexpr std::size_t kLabelColumns = 60;
-
-// A text as a quoted Graphviz string (as Dot.cpp writes them).
-std::string DotQuote(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') quoted += '\\';
-    quoted += c == '\n' ? ' ' : c;
-  }
-  return quoted + "\"";
-}
-
-std::string Html(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
 
 // A station or a route in the picture: its id, label and mark (a colour, or none).
 struct Mark {
@@ -481,7 +456,7 @@ class Picture {
 
   // A name as a label, cut to a length Graphviz reads and a picture shows.
   static std::string Label(const Maybe<std::string>& name, std::uint32_t number, const char* what) {
-    return name ? ClipToWidth(Escaped(*name), kLabelColumns) : std::string(what) + " " + std::to_string(number);
+    return name ? DotName(Escaped(*name)) : std::string(what) + " " + std::to_string(number);
   }
   static std::string RouteLabel(const RouteEntry& route, std::uint32_t number) {
     return Label(route.name ? *route.name : std::nullopt, number, "route");
@@ -590,10 +565,11 @@ class Picture {
                  std::set<std::string>& drawn) const {
     const std::string colour = route.mark.colour ? route.mark.colour : kSame;
     const std::string style = route.mark.removed ? ", style=dashed" : route.mark.colour ? "" : ", penwidth=2";
-    const std::string tooltip = ", tooltip=" + DotQuote(route.mark.label);
+    const std::string tooltip = ", tooltip=" + DotQuoted(route.mark.label);
     // A marked route's name stands at its first stretch.
-    std::string label =
-        route.mark.colour ? ", label=" + DotQuote(route.mark.label) + ", fontcolor=\"" + colour + "\", fontsize=9" : "";
+    std::string label = route.mark.colour
+                            ? ", label=" + DotQuoted(route.mark.label) + ", fontcolor=\"" + colour + "\", fontsize=9"
+                            : "";
     for (std::size_t j = 0; j + 1 < route.stops.size(); ++j) {
       const std::string &from = route.stops[j], &to = route.stops[j + 1];
       if (!route.mark.colour && !focus.count(from) && !focus.count(to)) continue;
@@ -617,12 +593,12 @@ class Picture {
   void DrawStation(std::ostringstream& out, const std::string& id, bool in_focus) const {
     const auto found = stations_.find(id);
     if (found == stations_.end()) {
-      out << "  " << id << " [label=" << DotQuote("station " + id.substr(1) + " (no such station)") << ", color=\""
+      out << "  " << id << " [label=" << DotQuoted("station " + id.substr(1) + " (no such station)") << ", color=\""
           << kRemoved << "\", style=dashed];\n";
       return;
     }
     const Mark& mark = found->second;
-    out << "  " << id << " [label=" << DotQuote(mark.label);
+    out << "  " << id << " [label=" << DotQuoted(mark.label);
     if (mark.colour) out << ", color=\"" << mark.colour << "\", fontcolor=\"" << mark.colour << "\", penwidth=2";
     if (mark.removed) out << ", style=\"dashed,filled\"";
     if (!mark.colour && !in_focus) out << ", color=\"#aaaaaa\", fontcolor=\"#777777\"";
@@ -631,11 +607,11 @@ class Picture {
 
   void Legend(std::ostringstream& out) const {
     out << "  legend [shape=plaintext, style=\"\", label=<<table border=\"1\" cellborder=\"0\" cellspacing=\"3\">"
-        << "<tr><td colspan=\"2\"><b>" << Html(title_) << "</b></td></tr>";
+        << "<tr><td colspan=\"2\"><b>" << DotHtml(title_) << "</b></td></tr>";
     for (const auto& [colour, what] :
          {std::pair{kAdded, "added"}, std::pair{kRemoved, "removed"}, std::pair{kRenamed, "renamed (old → new)"},
           std::pair{kChanged, "changed: words, stops or company"}, std::pair{kSame, "the same"}}) {
-      out << "<tr><td bgcolor=\"" << colour << "\" width=\"24\"> </td><td align=\"left\">" << Html(what)
+      out << "<tr><td bgcolor=\"" << colour << "\" width=\"24\"> </td><td align=\"left\">" << DotHtml(what)
           << "</td></tr>";
     }
     out << "</table>>];\n";

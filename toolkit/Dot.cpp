@@ -9,6 +9,7 @@
 
 #include "network/IntermediateFormat.h"
 #include "text/Terminal.h"
+#include "toolkit/DotText.h"
 #include "toolkit/Views.h"
 
 namespace {
@@ -19,37 +20,6 @@ constexpr const char* kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", 
 constexpr const char* kNoCompany = "#888888";
 constexpr const char* kMissing = "#cc0000";
 constexpr const char* kFont = "fontname=\"sans-serif\"";
-
-// A text as a quoted Graphviz string.
-std::string Quote(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (c == '\n') {
-      quoted += "\\n";
-    } else {
-      quoted += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
-  }
-  return quoted + "\"";
-}
-
-// A text inside an HTML-like Graphviz label.
-std::string Html(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
-  }
-  return escaped;
-}
 
 // What the pictures need of a dump.
 struct Model {
@@ -75,7 +45,7 @@ struct Model {
 Model ModelOf(const Document& doc) {
   Model model;
   for (const StationEntry& station : doc.stations.value_or(std::vector<StationEntry>())) {
-    model.stations.push_back(station.name ? Escaped(*station.name)
+    model.stations.push_back(station.name ? DotName(Escaped(*station.name))
                                           : "station " + std::to_string(model.stations.size()));
   }
   for (const RouteEntry& item : doc.routes.value_or(std::vector<RouteEntry>())) {
@@ -130,7 +100,7 @@ void Legend(std::ostringstream& out, const Model& model, const std::set<std::uin
   for (std::uint64_t number : shown) {
     const Model::Company& company = model.companies.at(number);
     out << "<tr><td bgcolor=\"" << company.colour << "\" width=\"24\"> </td><td align=\"left\">" << number << " "
-        << Html(company.name) << "</td></tr>";
+        << DotHtml(DotName(company.name)) << "</td></tr>";
   }
   out << "</table>>];\n";
 }
@@ -152,7 +122,7 @@ std::string DrawNetwork(const Document& doc, const DotOptions& options) {
   std::set<std::uint64_t> companies;
   for (std::size_t r = 0; r < model.routes.size(); ++r) {
     const Model::Route& route = model.routes[r];
-    const std::string attributes = "color=\"" + model.Colour(route) + "\", tooltip=" + Quote(route.name);
+    const std::string attributes = "color=\"" + model.Colour(route) + "\", tooltip=" + DotQuoted(DotName(route.name));
     if (chosen[r]) {
       if (route.company && model.companies.count(*route.company)) companies.insert(*route.company);
       if (route.stops.empty()) continue;
@@ -181,11 +151,11 @@ std::string DrawNetwork(const Document& doc, const DotOptions& options) {
       << "  edge [penwidth=3];\n";
   for (std::uint64_t s : drawn) {
     if (s < model.stations.size()) {
-      out << "  s" << s << " [label=" << Quote(model.stations[s])
+      out << "  s" << s << " [label=" << DotQuoted(model.stations[s])
           << (all || stations.count(s) ? "" : ", color=\"#aaaaaa\", fontcolor=\"#777777\"") << "];\n";
     } else {
-      out << "  x" << s << " [label=" << Quote("station " + std::to_string(s) + "\n(no such station)") << ", color=\""
-          << kMissing << "\", fontcolor=\"" << kMissing << "\", style=dashed];\n";
+      out << "  x" << s << " [label=" << DotQuoted("station " + std::to_string(s) + "\n(no such station)")
+          << ", color=\"" << kMissing << "\", fontcolor=\"" << kMissing << "\", style=dashed];\n";
     }
   }
   out << paths.str();
@@ -247,7 +217,7 @@ std::string DrawGraph(const Document& doc, const DotOptions& options) {
       << "  edge [fontsize=9, " << kFont << "];\n";
   for (std::uint64_t i : drawn) {
     if (i >= nodes.size()) {
-      out << "  n" << i << " [label=" << Quote("node " + std::to_string(i) + "\n(no such node)") << ", color=\""
+      out << "  n" << i << " [label=" << DotQuoted("node " + std::to_string(i) + "\n(no such node)") << ", color=\""
           << kMissing << "\", fontcolor=\"" << kMissing << "\", style=dashed];\n";
       continue;
     }
@@ -256,18 +226,18 @@ std::string DrawGraph(const Document& doc, const DotOptions& options) {
     std::string label = "node " + std::to_string(i);
     if (node.role) label += " (" + Escaped(*node.role) + ")";
     label += "\n" + (a < model.stations.size() ? model.stations[a] : "A " + std::to_string(a));
-    label += "\n" + (b < model.routes.size() ? model.routes[b].name : "B " + std::to_string(b));
+    label += "\n" + (b < model.routes.size() ? DotName(model.routes[b].name) : "B " + std::to_string(b));
     std::string colour = "black";
     if (b < model.routes.size()) {
       colour = model.Colour(model.routes[b]);
       const std::optional<std::uint64_t> company = model.routes[b].company;
       if (company && model.companies.count(*company)) companies.insert(*company);
     }
-    out << "  n" << i << " [label=" << Quote(label) << ", color=\"" << colour << "\""
+    out << "  n" << i << " [label=" << DotQuoted(label) << ", color=\"" << colour << "\""
         << (picked[i] ? ", penwidth=2" : ", fontcolor=\"#777777\"") << "];\n";
   }
   if (unowned) {
-    out << "  unowned [label=" << Quote("owned by no node\n(edges of nodes 0 and 1)") << ", style=dashed];\n";
+    out << "  unowned [label=" << DotQuoted("owned by no node\n(edges of nodes 0 and 1)") << ", style=dashed];\n";
   }
   for (const Arc* arc : shown) {
     out << "  " << (arc->from ? "n" + std::to_string(*arc->from) : std::string("unowned")) << " -> n" << arc->to

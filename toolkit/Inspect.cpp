@@ -18,34 +18,51 @@
 
 namespace {
 
+// The most bytes of text a dump shows of a file of `size` bytes. Strings may
+// overlap in the pool, and a name is shown for every station and route that
+// names it, so that a file of a few hundred kilobytes could otherwise make a
+// dump of gigabytes: a dump shows a file in proportion to its size. The
+// texts of the largest file the converter takes, its strings overlapping as
+// much as they do in the most crowded networks, come to six and a half times
+// its size.
+std::uint64_t TextBudget(std::uint64_t size) { return 8 * std::min<std::uint64_t>(size, 1u << 20) + (64u << 10); }
+
 // The string table of either file: an index of offsets into a pool.
 class Strings {
  public:
-  Strings(const std::vector<std::uint16_t>& index, const std::string& pool) : index_(index), pool_(pool) {}
+  Strings(const std::vector<std::uint16_t>& index, const std::string& pool, std::uint64_t size)
+      : index_(index), pool_(pool), end_(pool.size() + 1, pool.size()), limit_(TextBudget(size)), budget_(limit_) {
+    for (std::size_t at = pool.size(); at-- > 0;) end_[at] = pool[at] == '\0' ? at : end_[at + 1];
+  }
   bool Valid(std::size_t i) const { return i < index_.size() && index_[i] < pool_.size(); }
-  bool Terminated(std::size_t i) const { return Valid(i) && pool_.find('\0', index_[i]) != std::string::npos; }
-  // String i's bytes up to its NUL or the end of the pool; empty when outside.
-  std::string At(std::size_t i) const {
-    if (!Valid(i)) return {};
-    const std::size_t end = pool_.find('\0', index_[i]);
-    return pool_.substr(index_[i], end == std::string::npos ? std::string::npos : end - index_[i]);
+  bool Terminated(std::size_t i) const { return Valid(i) && end_[index_[i]] < pool_.size(); }
+  // String i's bytes up to its NUL or the end of the pool, at most `most` of
+  // them; none when it starts outside the pool or the texts shown so far have
+  // spent the budget.
+  std::optional<std::string> At(std::size_t i, std::size_t most = std::string::npos) {
+    if (!Valid(i)) return std::nullopt;
+    const std::size_t length = std::min<std::size_t>(end_[index_[i]] - index_[i], most);
+    if (length > budget_) {
+      spent_ = true;
+      return std::nullopt;
+    }
+    budget_ -= length;
+    return pool_.substr(index_[i], length);
   }
 
-  std::vector<StringEntry> Entries(Findings& findings) const {
+  std::vector<StringEntry> Entries(Findings& findings) {
     std::vector<StringEntry> entries;
     entries.reserve(index_.size());
     for (std::size_t i = 0; i < index_.size(); ++i) {
       StringEntry& entry = entries.emplace_back();
       entry.index = i;
       entry.offset = index_[i];
-      if (!Valid(i)) {
-        entry.text.emplace(std::nullopt);
+      if (!Valid(i))
         findings.Warning("string " + std::to_string(i) + " starts at offset " + std::to_string(index_[i]) +
                          ", outside the " + std::to_string(pool_.size()) + "-byte pool");
-        continue;
-      }
       SetText(At(i), entry.text, entry.text_bytes);
-      if (!Terminated(i)) {
+      if (!entry.text) entry.text.emplace(std::nullopt);
+      if (Valid(i) && !Terminated(i)) {
         entry.terminated = false;
         findings.Warning("string " + std::to_string(i) + " runs to the end of the pool without a NUL");
       }
@@ -53,23 +70,36 @@ class Strings {
     return entries;
   }
 
-  // Shift_JIS bytes as a text, and the raw bytes as well when some do not decode.
+  // Once every text is shown: whether some were left out.
+  void ReportLeftOut(Findings& findings) const {
+    if (spent_)
+      findings.Problem("the names and strings overlap so much in the pool that their texts come to more than the " +
+                       std::to_string(limit_) + " bytes shown of a file this size; those beyond are left out");
+  }
+
+  // Shift_JIS bytes as a text, and the raw bytes as well when some do not
+  // decode; none leaves the text absent.
   template <typename Text>
-  static void SetText(const std::string& bytes, Text& text, Maybe<std::string>& raw) {
-    DecodedText decoded = ShiftJisToUtf8(bytes);
+  static void SetText(const std::optional<std::string>& bytes, Text& text, Maybe<std::string>& raw) {
+    if (!bytes) return;
+    DecodedText decoded = ShiftJisToUtf8(*bytes);
     text = std::move(decoded.utf8);
-    if (!decoded.complete) raw = bytes;
+    if (!decoded.complete) raw = *bytes;
   }
 
  private:
   const std::vector<std::uint16_t>& index_;
   const std::string& pool_;
+  std::vector<std::size_t> end_;  // for each offset in the pool: where the string that starts there ends
+  std::uint64_t limit_;
+  std::uint64_t budget_;  // what is left of the limit
+  bool spent_ = false;
 };
 
 // The companies by number, each with its name (null for the group of routes
 // that name none) and its routes.
 std::vector<CompanyEntry> CompanyList(const std::vector<Route>& routes, const std::vector<std::uint16_t>& numbers,
-                                      const Strings& strings) {
+                                      Strings& strings) {
   std::map<std::uint16_t, CompanyEntry> companies;
   for (std::size_t r = 1; r < numbers.size(); ++r) {
     if (numbers[r] == kNoIndex) continue;
@@ -79,8 +109,9 @@ std::vector<CompanyEntry> CompanyList(const std::vector<Route>& routes, const st
       if (routes[r].company_length == 0) {
         company.name.emplace(std::nullopt);
       } else {
-        Strings::SetText(strings.At(routes[r].name).substr(0, routes[r].company_length), company.name,
-                         company.name_bytes);
+        const std::optional<std::string> name =
+            strings.Valid(routes[r].name) ? strings.At(routes[r].name, routes[r].company_length) : "";
+        Strings::SetText(name, company.name, company.name_bytes);
       }
       company.routes.emplace();
     }
@@ -92,17 +123,17 @@ std::vector<CompanyEntry> CompanyList(const std::vector<Route>& routes, const st
 }
 
 // A route's name, and its company's name when it names one.
-void NameRoute(RouteEntry& entry, const Route& route, const Strings& strings) {
+void NameRoute(RouteEntry& entry, const Route& route, Strings& strings) {
   entry.name_index = route.name;
   entry.company_length = route.company_length;
-  if (!strings.Valid(route.name)) {
+  const std::optional<std::string> name = strings.At(route.name);
+  Strings::SetText(name, entry.name, entry.name_bytes);
+  if (!entry.name) {
     entry.name.emplace(std::nullopt);
     return;
   }
-  const std::string name = strings.At(route.name);
-  Strings::SetText(name, entry.name, entry.name_bytes);
   if (route.company_length > 0)
-    Strings::SetText(name.substr(0, route.company_length), entry.company_name, entry.company_name_bytes);
+    Strings::SetText(name->substr(0, route.company_length), entry.company_name, entry.company_name_bytes);
 }
 
 std::vector<StopEntry> StopEntries(const std::vector<StopDescription>& stops) {
@@ -160,13 +191,14 @@ void DescribeIntermediate(IntermediateReading& reading, Document& document) {
     document.edge_total = reading.edge_total;
   }
   const NetworkDescription& file = reading.file;
-  const Strings strings(*file.raw_string_index, *file.raw_pool);
+  Strings strings(*file.raw_string_index, *file.raw_pool, reading.size);
+  document.strings = strings.Entries(findings);
   std::vector<StationEntry>& stations = document.stations.emplace();
   for (std::size_t i = 0; i < file.stations.size(); ++i) {
     const StationDescription& s = file.stations[i];
     StationEntry& entry = stations.emplace_back();
     entry.index = i;
-    if (strings.Valid(s.word_a)) Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
+    Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
     entry.word_a = s.word_a;
     entry.word_b = s.word_b;
     entry.spare = s.spare;
@@ -200,7 +232,7 @@ void DescribeIntermediate(IntermediateReading& reading, Document& document) {
     entry.stops = StopEntries(route.stops);
   }
   document.companies = CompanyList(network.routes, numbers, strings);
-  document.strings = strings.Entries(findings);
+  strings.ReportLeftOut(findings);
   document.string_pool = *file.raw_pool;
   std::vector<NodeEntry>& nodes = document.nodes.emplace();
   for (std::size_t i = 0; i < file.nodes.size(); ++i) {
@@ -271,13 +303,14 @@ ImageHeaderEntry ImageHeaderOf(const ImageHeaderFields& fields) {
 }
 
 void DescribeTables(ImageReading& reading, Document& document) {
-  const Strings strings(reading.string_index, reading.string_pool);
+  Strings strings(reading.string_index, reading.string_pool, reading.size);
+  document.strings = strings.Entries(reading.findings);
   std::vector<StationEntry>& stations = document.stations.emplace();
   for (std::size_t i = 0; i < reading.stations.size(); ++i) {
     const ImageStation& s = reading.stations[i];
     StationEntry& entry = stations.emplace_back();
     entry.index = i;
-    if (strings.Valid(s.word_a)) Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
+    Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
     entry.word_a = s.word_a;
     entry.word_b = s.word_b;
     entry.sort = s.sort;
@@ -307,7 +340,7 @@ void DescribeTables(ImageReading& reading, Document& document) {
     numbers.push_back(route.company);
   }
   document.companies = CompanyList(records, numbers, strings);
-  document.strings = strings.Entries(reading.findings);
+  strings.ReportLeftOut(reading.findings);
   document.string_pool = reading.string_pool;
   std::vector<NodeEntry>& nodes = document.nodes.emplace();
   for (std::size_t i = 0; i < reading.nodes.size(); ++i) {

@@ -277,7 +277,9 @@ TEST(Fenwadump, UndecodableTextIsShownWithItsBytes) {
   EXPECT_EQ(dump.json["routes"][1]["name_bytes"], "93fd8c");
 }
 
-// The picture of the sample through Graphviz: every station by its name, the companies in the legend.
+// The picture of the sample through Graphviz: every station by its name, the
+// companies in the legend; then, in both pictures, names longer than Graphviz
+// reads, cut.
 TEST(Fenwadump, PictureOfTheSampleShowsEveryStationThroughGraphviz) {
   if (std::system("command -v dot >/dev/null 2>&1") != 0) GTEST_SKIP() << "Graphviz (dot) is not installed";
   TempDir dir;
@@ -292,6 +294,22 @@ TEST(Fenwadump, PictureOfTheSampleShowsEveryStationThroughGraphviz) {
   }
   for (const char* company : {"0 東都急行", "1 北辰電鉄", "2 湾岸高速鉄道", "3 (no company)"})
     EXPECT_NE(svg.out.find(std::string(">") + company + "</text>"), std::string::npos) << company;
+
+  std::string long_names = sample.dump();
+  const auto rename = [&](const json& name, char letter) {  // wherever it is named
+    const std::string quoted = name.dump(), longer = json(std::string(20000, letter)).dump();
+    for (std::size_t at; (at = long_names.find(quoted)) != std::string::npos;)
+      long_names.replace(at, quoted.size(), longer);
+  };
+  rename(sample["stations"][0]["name"], 's');
+  rename(sample["routes"][0]["name"], 'r');
+  MakeAndConvert(dir.Path(), json::parse(long_names));
+  for (const char* view : {"--dot", "--dot=graph"}) {
+    const RunResult cut =
+        RunCommand(dir.Path(), "/bin/sh", {"-c", FenwadumpCommand() + " " + view + " fenwaimg.pdb | dot -Tsvg"});
+    ASSERT_EQ(cut.status, 0) << view << ": " << cut.err;
+    EXPECT_NE(cut.out.find("sss…<"), std::string::npos) << view;
+  }
 }
 
 struct Picture {
@@ -410,6 +428,23 @@ Bytes ClaimingImage(bool routes) {
   return image.ToVector();
 }
 
+// An image whose strings all start inside one run of the pool without a NUL,
+// and whose stations each name one of them: texts of a gibibyte in all.
+Bytes OverlappingNamesImage() {
+  Network network;
+  network.string_pool.assign(65534, '\x82');
+  network.string_pool.push_back('\0');
+  for (std::uint16_t i = 0; i < 32767; ++i) network.string_index.push_back(static_cast<std::uint16_t>(2 * i));
+  for (std::uint16_t i = 0; i < 16383; ++i) network.stations.push_back({i, 0, 0, 0});
+  network.routes.push_back({0, 0, kNoIndex, 0, 0, 0, 0, 0});
+  network.route_stations.assign(2, 0);
+  Graph graph;
+  graph.nodes.resize(intermediate::kReserveNodes);
+  ByteWriter image;
+  WriteImage(network, graph, image::image_header::kVersionText, image);
+  return image.ToVector();
+}
+
 // A file of 2 GiB that holds next to nothing: the first bytes given, the rest a hole.
 void Sparse(const fs::path& path, const Bytes& head) {
   WriteBytes(path, head);
@@ -447,6 +482,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Costly{"NodesClaimingTheWholeEdgeTable",
                            [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(false)); },
                            "6532 nodes (the first node 1) claim edges that nodes before them have"},
+                    Costly{"NamesOverlappingAcrossThePool",
+                           [](const fs::path& dir) { WriteBytes(dir / "costly", OverlappingNamesImage()); },
+                           "the names and strings overlap so much in the pool"},
                     Costly{"TwoGibibytesOfNothing", [](const fs::path& dir) { Sparse(dir / "costly", {}); },
                            "neither an intermediate data file"},
                     Costly{"AnImageOfTwoGibibytes",
