@@ -27,6 +27,9 @@ namespace {
 // its size.
 std::uint64_t TextBudget(std::uint64_t size) { return 8 * std::min<std::uint64_t>(size, 1u << 20) + (64u << 10); }
 
+// How many strings outside the pool, or without a NUL, the warnings name.
+constexpr std::size_t kNamedStrings = 10;
+
 // The string table of either file: an index of offsets into a pool.
 class Strings {
  public:
@@ -50,23 +53,33 @@ class Strings {
     return pool_.substr(index_[i], length);
   }
 
+  // The entries of the table. A string that starts outside the pool or runs
+  // to its end is a warning: the first few of each are named, the rest
+  // counted, as a string costs the file two bytes.
   std::vector<StringEntry> Entries(Findings& findings) {
     std::vector<StringEntry> entries;
     entries.reserve(index_.size());
+    std::size_t outside = 0, unterminated = 0;
     for (std::size_t i = 0; i < index_.size(); ++i) {
       StringEntry& entry = entries.emplace_back();
       entry.index = i;
       entry.offset = index_[i];
-      if (!Valid(i))
+      if (!Valid(i) && outside++ < kNamedStrings)
         findings.Warning("string " + std::to_string(i) + " starts at offset " + std::to_string(index_[i]) +
                          ", outside the " + std::to_string(pool_.size()) + "-byte pool");
       SetText(At(i), entry.text, entry.text_bytes);
       if (!entry.text) entry.text.emplace(std::nullopt);
       if (Valid(i) && !Terminated(i)) {
         entry.terminated = false;
-        findings.Warning("string " + std::to_string(i) + " runs to the end of the pool without a NUL");
+        if (unterminated++ < kNamedStrings)
+          findings.Warning("string " + std::to_string(i) + " runs to the end of the pool without a NUL");
       }
     }
+    if (outside > kNamedStrings)
+      findings.Warning("… and " + std::to_string(outside - kNamedStrings) + " more strings start outside the pool");
+    if (unterminated > kNamedStrings)
+      findings.Warning("… and " + std::to_string(unterminated - kNamedStrings) +
+                       " more strings run to the end of the pool without a NUL");
     return entries;
   }
 

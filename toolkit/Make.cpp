@@ -476,6 +476,15 @@ void CountCompanies(const NetworkDescription& network, std::vector<std::string>&
                        std::to_string(kMaxCompanies));
 }
 
+// Any magic but "AD4" and 0x1A makes a file that no reader takes for an
+// intermediate data file; a description may give one on purpose.
+void CheckMagic(const NetworkDescription& network, std::vector<std::string>& warnings) {
+  if (intermediate::HasMagic(network.header.magic.data())) return;
+  warnings.push_back(
+      "header.magic is " + AsciiEscaped(std::string(network.header.magic.begin(), network.header.magic.end())) +
+      ", not \"AD4\" and 0x1A: the file made is no intermediate data file, and the converter refuses it");
+}
+
 // Fields of a dump that fenwamake works out again from others, which an edit
 // of them cannot change: a company's name (the start of its routes' names) and
 // a route's or node's count of stops or edges. One that says otherwise than
@@ -608,6 +617,7 @@ MadeNetwork MakeNetwork(const Document& document, const MakeOptions& options) {
   }
   CheckReferences(made.network, document, made.warnings);
   CountCompanies(made.network, made.warnings);
+  CheckMagic(made.network, made.warnings);
   if (document.kind != DocumentKind::kDescription) DerivedFields(made.network).Check(document, made.warnings);
   return made;
 }

@@ -304,6 +304,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "routes[0].stops[0].station: station 3 does not exist: there are 1 stations"},
         Warning{"EdgeToNoNode", R"({"nodes": [{"edges": [{"to": 32789}]}]})",
                 "nodes[0].edges[0].to: node 21 does not exist: there are 21 nodes (1 and 20 reserve nodes)"},
+        Warning{"MagicOfAnotherFile", R"({"kind": "intermediate", "header": {"magic": "4144340a"}})",
+                "header.magic is AD4\\x0A, not \"AD4\" and 0x1A: the file made is no intermediate data file, and "
+                "the converter refuses it"},
         Warning{"StopCountEditedInVain",
                 R"({"kind": "intermediate", "stations": [{"word_a": 0}],
                     "routes": [{"name_index": 0, "station_count": 2, "stops": [{"station": 0}]}]})",
