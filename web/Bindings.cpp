@@ -78,19 +78,27 @@ ToolOutput Failed(const char* program, const std::string& reason, int status) {
   return output;
 }
 
-// fenwadump [OPTIONS] NAME on `file`; the options by name, as on the command line.
-ToolOutput Dump(const std::string& file, const std::string& name, const std::map<std::string, std::string>& options) {
+// What fenwadump prints for `run`, or when it fails as a whole.
+template <typename Run>
+ToolOutput AsFenwadump(const Run& run) {
   try {
-    DumpRequest request;
-    const std::string wrong = ReadDumpOptions(options, request);
-    if (!wrong.empty()) return Failed("fenwadump", wrong, kToolTrouble);
-    MemorySource source(BytesOf(file));
-    return RunFenwadump(source, name, request);
+    return run();
   } catch (const std::bad_alloc&) {
     return Failed("fenwadump", "out of memory", kToolTrouble);
   } catch (const std::exception& failure) {
     return Failed("fenwadump", Escaped(failure.what()), kToolTrouble);
   }
+}
+
+// fenwadump [OPTIONS] NAME on `file`; the options by name, as on the command line.
+ToolOutput Dump(const std::string& file, const std::string& name, const std::map<std::string, std::string>& options) {
+  return AsFenwadump([&] {
+    DumpRequest request;
+    const std::string wrong = ReadDumpOptions(options, request);
+    if (!wrong.empty()) return Failed("fenwadump", wrong, kToolTrouble);
+    MemorySource source(BytesOf(file));
+    return RunFenwadump(source, name, request);
+  });
 }
 
 val DumpJson(const std::string& file, const std::string& name) { return ToolResult(Dump(file, name, {})); }
@@ -104,6 +112,20 @@ val Draw(const std::string& file, const std::string& name, const std::string& vi
   std::map<std::string, std::string> options{{"--dot", view}};
   if (!only.empty()) options["--only"] = only;
   return ToolResult(Dump(file, name, options));
+}
+
+// fenwadump --diff [--json | --dot] OLD NEW on `old_file` and `new_file`; `output` is "text", "json" or "dot".
+val Diff(const std::string& old_file, const std::string& old_name, const std::string& new_file,
+         const std::string& new_name, const std::string& output) {
+  return ToolResult(AsFenwadump([&] {
+    DiffRequest request;
+    if (output == "json") request.output = DiffRequest::Output::kJson;
+    if (output == "dot") request.output = DiffRequest::Output::kDot;
+    if (output != "text" && request.output == DiffRequest::Output::kText)
+      return Failed("fenwadump", "the output " + Quoted(output) + " is none of text, json and dot", kToolTrouble);
+    MemorySource old_source(BytesOf(old_file)), new_source(BytesOf(new_file));
+    return RunDiff(old_source, old_name, new_source, new_name, request);
+  }));
 }
 
 // fenwamake [--accept-damage] NAME OUT with the text `json` in NAME.
@@ -160,5 +182,6 @@ EMSCRIPTEN_BINDINGS(fenwa) {
   emscripten::function("rawDump", &DumpJson);
   emscripten::function("rawSummary", &Summary);
   emscripten::function("rawDraw", &Draw);
+  emscripten::function("rawDiff", &Diff);
   emscripten::function("rawMake", &Make);
 }

@@ -44,6 +44,16 @@ Module['draw'] = function (bytes, name, options) {
   return Module['rawDraw'](fenwaBytes(bytes, 'bytes'), fenwaName(name, 'fenwaimg.pdb'), String(view), String(only));
 };
 
+// fenwadump --diff [--json | --dot] OLD NEW: {status (0 the same network, 1 they differ, 2 a file
+// cannot be compared), out, err}; options.oldName and options.newName are the names the output
+// shows ('old' and 'new' by default), options.output 'text' (the default), 'json' or 'dot'.
+Module['diff'] = function (oldBytes, newBytes, options) {
+  const given = options || {};
+  return Module['rawDiff'](fenwaBytes(oldBytes, 'oldBytes'), fenwaName(given.oldName, 'old'),
+                           fenwaBytes(newBytes, 'newBytes'), fenwaName(given.newName, 'new'),
+                           String(given.output || 'text'));
+};
+
 // fenwamake [--accept-damage] NAME OUT: {status, out, err, file (the intermediate data file, empty on failure)};
 // json is text or its UTF-8 bytes.
 Module['make'] = function (json, name, options) {

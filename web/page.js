@@ -1,8 +1,9 @@
 // The page: opens a file, and shows what fenwaimg, fenwadump and fenwamake
-// make of it through fenwa.js (the library compiled to WebAssembly); pictures
-// are laid out by Graphviz compiled to WebAssembly (viz-global.js). It knows
-// nothing of the formats: the library tells it what a file is and what the
-// programs print, and the edit table edits the JSON dump that fenwadump wrote.
+// make of it through fenwa.js (the library compiled to WebAssembly), and what
+// changed between it and a second file (fenwadump --diff); pictures are laid
+// out by Graphviz compiled to WebAssembly (viz-global.js). It knows nothing of
+// the formats: the library tells it what a file is and what the programs
+// print, and the edit table edits the JSON dump that fenwadump wrote.
 'use strict';
 
 (function () {
@@ -18,6 +19,7 @@
 
   const byId = (id) => document.getElementById(id);
   const shiftJis = new TextDecoder('shift_jis');
+  const utf8 = new TextEncoder();
 
   const page = {
     fenwa: null,  // fenwa.js
@@ -27,7 +29,10 @@
     subject: null,  // {name, bytes}: the file fenwadump and the edits work on
     edit: null,   // the JSON dump being edited
     changed: new Set(),  // the paths of the names changed in it
+    rebuilt: null,  // {name, bytes}: the intermediate data file the edits made
+    difference: null,  // {dot, svgName}: the picture of the difference shown
     loads: 0,
+    compares: 0,
     readyAt: null,
   };
   window.fenwaPage = page;
@@ -75,6 +80,11 @@
     link.hidden = false;
   }
 
+  // Text offered as its UTF-8 bytes; none when empty.
+  function offerText(link, text, fileName, type) {
+    offer(link, text.length ? utf8.encode(text) : null, fileName, type);
+  }
+
   function stem(name) {
     const dot = name.lastIndexOf('.');
     return dot > 0 ? name.slice(0, dot) : name;
@@ -85,13 +95,17 @@
     if (text !== undefined) byId('page-status').textContent = text;
   }
 
+  async function bytesOf(file) {
+    return new Uint8Array(await file.arrayBuffer());
+  }
+
   // ---- opening a file ----
 
   async function open(file) {
     await page.ready;
     setState('busy', 'Reading ' + file.name + '…');
     try {
-      const bytes = new Uint8Array(await file.arrayBuffer());
+      const bytes = await bytesOf(file);
       load(file.name, bytes);
       setState('done', 'Opened ' + file.name + ' (' + bytes.length + ' bytes).');
     } catch (failure) {
@@ -104,7 +118,10 @@
 
   function load(name, bytes) {
     byId('page-status').className = '';
-    for (const id of ['make', 'convert', 'inspect', 'draw', 'edit']) byId(id).hidden = true;
+    const hidden = ['make', 'convert', 'inspect', 'draw', 'edit', 'diff-result', 'diff-failure'];
+    for (const id of hidden) byId(id).hidden = true;
+    byId('diff').hidden = false;
+    byId('diff-command').textContent = '';
     const kind = bytes.length === 0 ? 'unknown' : page.fenwa.identify(bytes);
     page.file = {name, bytes, kind};
     const kindText = byId('file-kind');
@@ -171,8 +188,7 @@
     showText(byId('problems'), dump.err);
     showText(byId('dump'), dump.out);
     byId('dump-size').textContent = dump.out.length ? '(' + dump.out.length + ' characters)' : '';
-    offer(byId('dump-download'), dump.out.length ? new TextEncoder().encode(dump.out) : null,
-          stem(name) + '.json', 'application/json');
+    offerText(byId('dump-download'), dump.out, stem(name) + '.json', 'application/json');
 
     let parsed = null;
     if (dump.status !== 2) {
@@ -214,43 +230,53 @@
     byId('draw-command').textContent = options + ' ' + name;
     showStatus(byId('draw-status'), 'fenwadump', run.status);
     byId('draw-err').textContent = run.err;
-    const picture = byId('picture');
-    const note = byId('draw-note');
+    offerText(byId('dot-download'), run.out, stem(name) + '.dot', 'text/vnd.graphviz');
+    showPicture(run.status === 2 ? '' : run.out, asked, {
+      picture: 'picture', note: 'draw-note', svg: 'svg-download',
+      svgName: stem(name) + (view === 'graph' ? '-graph' : '') + '.svg',
+      hint: 'Draw one company or one route, or press Draw to draw it all anyway.'});
+  }
+
+  // Lays the Graphviz text `dot` out in the element ids.picture and offers the
+  // SVG at the link ids.svg; says in ids.note why it did not. A large picture
+  // is drawn only when `asked`, and confirmed. Returns 'drawn', 'large' (left
+  // for asking), 'failed' or 'none' (no text).
+  function showPicture(dot, asked, ids) {
+    const picture = byId(ids.picture);
+    const note = byId(ids.note);
     picture.replaceChildren();
     note.hidden = true;
-    offer(byId('svg-download'), null);
-    offer(byId('dot-download'), run.out.length ? new TextEncoder().encode(run.out) : null,
-          stem(name) + '.dot', 'text/vnd.graphviz');
-    if (run.status === 2 || !run.out.length) return;
-    const large = run.out.length > kMostDrawnAtOnce;
-    if (large && asked && !window.confirm('Laying out ' + run.out.length + ' characters of Graphviz text may take ' +
+    offer(byId(ids.svg), null);
+    if (!dot.length) return 'none';
+    const say = (text) => {
+      note.hidden = false;
+      note.textContent = text;
+    };
+    const large = dot.length > kMostDrawnAtOnce;
+    if (large && asked && !window.confirm('Laying out ' + dot.length + ' characters of Graphviz text may take ' +
                                           'minutes, and the page waits for it. Draw it anyway?')) {
       asked = false;
     }
     if (large && !asked) {
-      note.hidden = false;
-      note.textContent = 'This picture is large (' + run.out.length + ' characters of Graphviz text): laying it out ' +
-          'may take minutes. Draw one company or one route, or press Draw to draw it all anyway.';
-      return;
+      say('This picture is large (' + dot.length + ' characters of Graphviz text): laying it out may take minutes. ' +
+          ids.hint);
+      return 'large';
     }
     let svg;
     try {
-      svg = page.viz.renderString(run.out, {format: 'svg', engine: 'dot'});
+      svg = page.viz.renderString(dot, {format: 'svg', engine: 'dot'});
     } catch (failure) {
-      note.hidden = false;
-      note.textContent = 'Graphviz could not lay out the picture: ' + failure;
-      return;
+      say('Graphviz could not lay out the picture: ' + failure);
+      return 'failed';
     }
-    const parsed = new DOMParser().parseFromString(svg, 'image/svg+xml');
-    const root = parsed.documentElement;
+    const root = new DOMParser().parseFromString(svg, 'image/svg+xml').documentElement;
     if (root.nodeName !== 'svg') {
-      note.hidden = false;
-      note.textContent = 'Graphviz gave no picture.';
-      return;
+      say('Graphviz gave no picture.');
+      return 'failed';
     }
     picture.appendChild(document.importNode(root, true));
-    offer(byId('svg-download'), new TextEncoder().encode(svg), stem(name) + (view === 'graph' ? '-graph' : '') + '.svg',
-          'image/svg+xml');
+    offer(byId(ids.svg), utf8.encode(svg), ids.svgName, 'image/svg+xml');
+    return 'drawn';
   }
 
   // ---- the edit table ----
@@ -447,6 +473,8 @@
     showStatus(byId('rebuild-make-status'), 'fenwamake', made.status);
     byId('rebuild-make-err').textContent = made.err;
     offer(byId('rebuild-dat-download'), made.status === 0 ? made.file : null, name + '.dat');
+    page.rebuilt = made.status === 0 ? {name: name + '.dat', bytes: made.file} : null;
+    byId('rebuild-diff').hidden = page.rebuilt === null;
     if (made.status !== 0) {
       showRefusal(made.err);
       for (const id of ['rebuild-console', 'rebuild-error']) byId(id).textContent = '';
@@ -458,16 +486,74 @@
       console: 'rebuild-console', status: 'rebuild-status', error: 'rebuild-error', download: 'rebuild-pdb-download'});
   }
 
+  // ---- what changed: fenwadump --diff ----
+
+  const kDiffStatus = ['the same network', 'they differ', 'they cannot be compared (below why)'];
+
+  // fenwadump --diff between the file opened (the old network) and `other`
+  // ({name, bytes}, the new one): its text, its status and standard error, the
+  // text and JSON to download, and its picture.
+  function compare(other) {
+    const old = page.file;
+    const run = (output) => page.fenwa.diff(old.bytes, other.bytes, {oldName: old.name, newName: other.name, output});
+    const text = run('text');
+    byId('diff-failure').hidden = true;
+    byId('diff-result').hidden = false;
+    byId('diff-command').textContent = '--diff ' + old.name + ' ' + other.name;
+    const status = byId('diff-status');
+    showStatus(status, 'fenwadump', text.status);
+    status.textContent += ': ' + kDiffStatus[text.status];
+    if (text.status === 1) status.className = 'status differ';
+    showText(byId('diff-err'), text.err);
+    showText(byId('diff-text'), text.out);
+    const compared = text.status !== 2;
+    const base = stem(old.name) + '-to-' + stem(other.name);
+    offerText(byId('diff-text-download'), text.out, base + '.txt', 'text/plain');
+    offerText(byId('diff-json-download'), compared ? run('json').out : '', base + '.json', 'application/json');
+    page.difference = {dot: compared ? run('dot').out : '', svgName: base + '.svg'};
+    offerText(byId('diff-dot-download'), page.difference.dot, base + '.dot', 'text/vnd.graphviz');
+    drawDifference(false);
+  }
+
+  function drawDifference(asked) {
+    const drawn = showPicture(page.difference.dot, asked, {
+      picture: 'diff-picture', note: 'diff-note', svg: 'diff-svg-download', svgName: page.difference.svgName,
+      hint: 'Press the button below to draw it anyway.'});
+    byId('diff-draw').hidden = drawn !== 'large';
+  }
+
+  async function compareWith(file) {
+    await page.ready;
+    if (!page.file) return;
+    try {
+      compare({name: file.name, bytes: await bytesOf(file)});
+    } catch (failure) {
+      byId('diff-result').hidden = true;
+      byId('diff-failure').hidden = false;
+      byId('diff-failure').textContent = 'The page could not compare with ' + file.name + ': ' + failure;
+    }
+    page.compares += 1;
+    document.body.dataset.compares = String(page.compares);
+  }
+
+  // One file opens it; two (the first two) also show what changed from the
+  // older to the newer, since a file chooser gives them in an order of its own.
+  async function openFiles(files) {
+    if (!files.length) return;
+    const [old, other] = files.slice(0, 2).sort((a, b) => a.lastModified - b.lastModified);
+    await open(old);
+    if (other) await compareWith(other);
+  }
+
   // ---- wiring ----
 
-  function wire() {
-    const input = byId('file-input');
+  // A file chooser and the label around it that files may be dropped on.
+  function takeFiles(input, drop, take) {
     input.addEventListener('change', () => {
-      const file = input.files[0];
+      const files = Array.from(input.files);
       input.value = '';  // so that choosing the same file again opens it again
-      if (file) open(file);
+      take(files);
     });
-    const drop = byId('drop');
     drop.addEventListener('dragover', (event) => {
       event.preventDefault();
       drop.classList.add('over');
@@ -476,7 +562,14 @@
     drop.addEventListener('drop', (event) => {
       event.preventDefault();
       drop.classList.remove('over');
-      if (event.dataTransfer.files.length) open(event.dataTransfer.files[0]);
+      take(Array.from(event.dataTransfer.files));
+    });
+  }
+
+  function wire() {
+    takeFiles(byId('file-input'), byId('drop'), openFiles);
+    takeFiles(byId('diff-input'), byId('diff-drop'), (files) => {
+      if (files.length) compareWith(files[0]);
     });
     // A file dropped anywhere else would make the browser leave the page.
     window.addEventListener('dragover', (event) => event.preventDefault());
@@ -489,6 +582,11 @@
     byId('route-filter').addEventListener('input', renderRoutes);
     byId('add-route').addEventListener('submit', addRoute);
     byId('rebuild').addEventListener('click', rebuild);
+    byId('rebuild-diff').addEventListener('click', () => {
+      compare(page.rebuilt);
+      byId('diff').scrollIntoView();
+    });
+    byId('diff-draw').addEventListener('click', () => drawDifference(true));
   }
 
   wire();

@@ -13,12 +13,15 @@ for the same bytes: exit status, standard output, standard error and files.
   - Dumps, summaries and pictures of every input and of the images made.
   - Edits in the table against the same edits made in a dump with fenwamake,
     and edits the format cannot hold refused at their cell in fenwamake's words.
+  - What changed between two files, and what the edits changed, against
+    fenwadump --diff of the same pair: its text, JSON, picture and status.
   - No request leaves the page; the page also works from a static server, and
     fenwa.js from Node.js.
 
 Run by `make web-test`: FENWA_BUILD (build) and FENWA_WEB_BUILD (build-web)
-name the two builds. A screenshot of the page with the sample drawn is kept in
-build-web/screenshots/sample.png.
+name the two builds. Screenshots of the page with the sample drawn and of what
+changed in an edited copy are kept in build-web/screenshots/ (sample.png,
+difference.png).
 """
 import base64
 import functools
@@ -80,6 +83,17 @@ def native_dump(name, data, *options):
     with open(os.path.join(folder, name), "wb") as file:
         file.write(data)
     status, out, err = run([FENWADUMP, *options, name], folder)
+    shutil.rmtree(folder)
+    return {"status": status, "out": out.decode("utf-8"), "err": err.decode("utf-8")}
+
+
+def native_diff(old, new, *options):
+    """fenwadump --diff [OPTIONS] OLD NEW on two (name, bytes), as the page names them."""
+    folder = tempfile.mkdtemp(dir=work)
+    for name, data in (old, new):
+        with open(os.path.join(folder, name), "wb") as file:
+            file.write(data)
+    status, out, err = run([FENWADUMP, "--diff", *options, old[0], new[0]], folder)
     shutil.rmtree(folder)
     return {"status": status, "out": out.decode("utf-8"), "err": err.decode("utf-8")}
 
@@ -170,18 +184,25 @@ def batches(items, size_limit=4 << 20):
 # ---- the page itself ----
 
 
-def open_in_page(path, timeout=120):
-    """Gives the page a file through its file chooser and waits until it has shown it."""
+def open_in_page(path, timeout=120, chooser="file-input", count="loads"):
+    """Gives the page files (paths one a line) through a file chooser and waits until it has shown them:
+    until body's data-loads (the files opened) or data-compares (the comparisons) counts one more."""
     driver = browser.driver
-    before = int(driver.execute_script("return document.body.dataset.loads"))
-    driver.find_element("id", "file-input").send_keys(path)
+    script = "return Number(document.body.dataset[arguments[0]] || 0)"
+    before = driver.execute_script(script, count)
+    driver.find_element("id", chooser).send_keys(path)
     start = time.monotonic()
-    while int(driver.execute_script("return document.body.dataset.loads")) == before:
+    while driver.execute_script(script, count) == before:
         if time.monotonic() - start > timeout:
             raise AssertionError("the page did not finish with %s in %d s" % (path, timeout))
         time.sleep(0.02)
-    driver.execute_script("document.getElementById('file-input').value = ''")
+    driver.execute_script("document.getElementById(arguments[0]).value = ''", chooser)
     return time.monotonic() - start
+
+
+def compare_in_page(path):
+    """Gives the page a file to compare the opened one with, and waits until it has shown the difference."""
+    return open_in_page(path, chooser="diff-input", count="compares")
 
 
 def shown(element_id):
@@ -204,6 +225,21 @@ def status_shown(element_id):
     return int(browser.driver.execute_script("return document.getElementById(arguments[0]).dataset.status", element_id))
 
 
+def keep_screenshot(element_id, file_name):
+    """A screenshot of the element, all of it even where it is taller than the window."""
+    driver = browser.driver
+    box = driver.execute_script(
+        "const r = document.getElementById(arguments[0]).getBoundingClientRect();"
+        "return {x: r.left + scrollX - 8, y: r.top + scrollY - 8, width: r.width + 16, height: r.height + 16,"
+        "        scale: 1};", element_id)
+    shot = driver.execute_cdp_cmd("Page.captureScreenshot",
+                                  {"format": "png", "captureBeyondViewport": True, "clip": box})
+    shots = os.path.join(WEB_BUILD, "screenshots")
+    os.makedirs(shots, exist_ok=True)
+    with open(os.path.join(shots, file_name), "wb") as file:
+        file.write(base64.b64decode(shot["data"]))
+
+
 def write_file(name, data):
     path = os.path.join(work, "files", name)
     os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -213,6 +249,20 @@ def write_file(name, data):
 
 
 # ---- the inputs ----
+
+
+def edited_sample():
+    """The sample's description with 北町 renamed, a station added with a stop, two stops swapped and an edge
+    given another value."""
+    network = json.load(open(SAMPLE_JSON, encoding="utf-8"))
+    network["stations"].append({"name": "新駅", "word_b": 1, "sort": 16, "kana_sort": 16})
+    routes = {route["name"]: route for route in network["routes"]}
+    routes["東都急行本線"]["stops"].append({"station": "新駅", "companion": 22})
+    stops = routes["みなと環状線"]["stops"]
+    stops[1], stops[2] = stops[2], stops[1]
+    next(node for node in network["nodes"] if node["id"] == "中央 東都急行本線")["edges"][0]["value"] = 5
+    text = json.dumps(network, ensure_ascii=False, indent=1)
+    return text.replace('"北町"', '"北町駅"').replace('"北町 ', '"北町駅 ').encode("utf-8")
 
 
 def make_inputs():
@@ -494,6 +544,10 @@ class Editing(unittest.TestCase):
                 self.assertEqual(offered("rebuild-pdb-download"), converted["image"])
                 self.assertEqual(browser.text("rebuild-console"), converted["console"].decode("cp932"))
                 self.assertNotEqual(converted["image"], native_convert(name, data)["image"])
+                # What the edits changed: the file opened against the one they made.
+                browser.driver.find_element("id", "rebuild-diff").click()
+                text, _ = assert_difference_shown(self, (name, data), (stem + "-edited.dat", made["file"]))
+                self.assertEqual(text["status"], 1)
 
     def test_edits_the_format_cannot_hold_are_refused_at_their_field(self):
         full_image = native_convert("full-route-stations.dat", inputs["full-route-stations.dat"])["image"]
@@ -533,6 +587,89 @@ class Editing(unittest.TestCase):
                     os.makedirs(shots, exist_ok=True)
                     cell = browser.driver.find_element("css selector", '[data-path="%s"]' % path)
                     cell.find_element("xpath", "./ancestor::tr").screenshot(os.path.join(shots, "refused-name.png"))
+
+
+# What the page's status line adds to fenwadump's exit status after --diff.
+DIFF_STATUS = {0: "the same network", 1: "they differ", 2: "they cannot be compared"}
+# The longest text the page shows whole, and the longest Graphviz text it lays out unasked (kMostShown and
+# kMostDrawnAtOnce in page.js).
+MOST_SHOWN = 200000
+MOST_DRAWN_AT_ONCE = 60000
+
+
+def assert_difference_shown(test, old, new):
+    """What changed between two (name, bytes) as the page shows it, against fenwadump --diff; returns the
+    native text and picture runs."""
+    text, as_json, dot = (native_diff(old, new, *options) for options in ([], ["--json"], ["--dot"]))
+    test.assertEqual(status_shown("diff-status"), text["status"])
+    test.assertIn(DIFF_STATUS[text["status"]], browser.text("diff-status"))
+    test.assertEqual(browser.text("diff-command"), "--diff %s %s" % (old[0], new[0]))
+    test.assertEqual(browser.text("diff-err"), text["err"])
+    shown_text = browser.text("diff-text")
+    if len(text["out"]) <= MOST_SHOWN:
+        test.assertEqual(shown_text, text["out"])
+    else:
+        test.assertTrue(shown_text.startswith(text["out"][:MOST_SHOWN]), shown_text[-200:])
+    for link, native in (("diff-text-download", text), ("diff-json-download", as_json), ("diff-dot-download", dot)):
+        test.assertEqual(offered(link), native["out"].encode("utf-8") or None, link)
+    return text, dot
+
+
+class Comparing(unittest.TestCase):
+    def test_what_changed_as_natively(self):
+        sample_json = ("sample-network.json", open(SAMPLE_JSON, "rb").read())
+        sample = ("sample.dat", inputs["sample.dat"])
+        tiny = ("tiny.dat", inputs["tiny.dat"])
+        # (the file opened, the file compared with it, given both at once in the first chooser (the newer
+        # first), fenwadump's status, the picture)
+        cases = [
+            (sample, ("edited.json", edited_sample()), False, 1, "drawn"),
+            (sample_json, sample, True, 0, "drawn"),  # the same network in other bytes
+            (sample, ("past-companies.dat", inputs["past-companies.dat"]), False, 2, "none"),  # refused by fenwaimg
+            (tiny, ("most-stations.dat", inputs["most-stations.dat"]), False, 1, "large"),  # drawn only when asked
+        ]
+        for old, new, at_once, status, picture in cases:
+            with self.subTest(old=old[0], new=new[0]):
+                paths = [write_file(name, data) for name, data in (old, new)]
+                if at_once:
+                    os.utime(paths[1], (time.time(), time.time() + 3600))
+                    open_in_page("\n".join(reversed(paths)), count="compares")
+                else:
+                    open_in_page(paths[0])
+                    compare_in_page(paths[1])
+                text, dot = assert_difference_shown(self, old, new)
+                self.assertEqual(text["status"], status)
+                drawn = browser.driver.execute_script(
+                    "return Array.from(document.querySelectorAll('#diff-picture svg text'), (t) => t.textContent)")
+                if picture == "large":
+                    self.assertGreater(len(dot["out"]), MOST_DRAWN_AT_ONCE)
+                    self.assertEqual(drawn, [])
+                    self.assert_drawn_only_when_confirmed()
+                elif picture == "none":
+                    self.assertEqual(drawn, [])
+                    self.assertTrue(text["err"].startswith("fenwadump: %s: " % new[0]), text["err"])
+                else:
+                    self.assertIn("中央", drawn)
+                    self.assertEqual(offered("diff-svg-download").decode("utf-8").count("<svg"), 1)
+                if new[0] == "edited.json":
+                    self.assertIn("新駅", drawn)
+                    # All of the picture, not the part its frame shows.
+                    browser.driver.execute_script("document.getElementById('diff-picture').style.maxHeight = 'none'")
+                    keep_screenshot("diff", "difference.png")
+                    browser.driver.execute_script("document.getElementById('diff-picture').style.maxHeight = ''")
+
+    def assert_drawn_only_when_confirmed(self):
+        driver = browser.driver
+        self.assertTrue(shown("diff-note") and shown("diff-draw"))
+        driver.execute_script("fenwaTest.confirm = window.confirm;"
+                              "window.confirm = (text) => { fenwaTest.asked = text; return false; };")
+        try:
+            driver.find_element("id", "diff-draw").click()
+        finally:
+            driver.execute_script("window.confirm = fenwaTest.confirm;")
+        self.assertIn("Draw it anyway?", driver.execute_script("return fenwaTest.asked"))
+        self.assertEqual(driver.execute_script("return document.querySelectorAll('#diff-picture svg').length"), 0)
+        self.assertIsNone(offered("diff-svg-download"))
 
 
 class BadFiles(unittest.TestCase):
@@ -611,8 +748,9 @@ class Elsewhere(unittest.TestCase):
         for name in chosen:
             with open(os.path.join(folder, name), "wb") as file:
                 file.write(inputs[name])
+        edited = write_file("edited.json", edited_sample())
         done = subprocess.run([NODE, os.path.join(ROOT, "tests", "web", "api-node.js"),
-                               os.path.join(PAGE, "fenwa.js"), folder, SAMPLE_JSON],
+                               os.path.join(PAGE, "fenwa.js"), folder, SAMPLE_JSON, edited],
                               stdout=subprocess.PIPE, check=True, timeout=300)
         lines = [json.loads(line) for line in done.stdout.decode("utf-8").splitlines()]
         converted = [line for line in lines if line["call"] == "convert"]
@@ -631,6 +769,10 @@ class Elsewhere(unittest.TestCase):
             line = next(line for line in lines if line["call"] == call)
             native = native_dump("fenwaimg.pdb", image, *options)
             self.assertEqual((line["status"], line["out"], line["err"]), (native["status"], native["out"], native["err"]))
+        line = next(line for line in lines if line["call"] == "diff")
+        native = native_diff(("old", open(SAMPLE_JSON, "rb").read()), ("new", edited_sample()))
+        self.assertEqual(native["status"], 1)
+        self.assertEqual((line["status"], line["out"], line["err"]), (native["status"], native["out"], native["err"]))
 
 
 class Network(unittest.TestCase):
@@ -648,7 +790,8 @@ def main():
     start = time.monotonic()
     loader = unittest.TestLoader()
     suite = unittest.TestSuite(
-        loader.loadTestsFromTestCase(case) for case in (Converter, Tools, Editing, BadFiles, Elsewhere, Network))
+        loader.loadTestsFromTestCase(case) for case in (Converter, Tools, Editing, Comparing, BadFiles, Elsewhere,
+                                                       Network))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     failed = len(result.failures) + len(result.errors)
     print("web page tests: %d passed, %d failed, %d skipped in %.0f s"
