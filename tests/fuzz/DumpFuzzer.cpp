@@ -48,7 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string network = DrawDot(document, picture);
   picture.view = DotOptions::View::kGraph;
   const std::string graph = DrawDot(document, picture);
-  const std::size_t most = 64 * size + 65536;
+  // The texts shown come to at most eight times the file and 64 KiB, and a
+  // byte of text to at most eight of JSON (a control byte escaped, and its
+  // hex among the raw bytes); every entry around them to at most 64 a byte.
+  const std::size_t most = (8 * 8 + 64) * size + 8 * 8 * 65536;
   Check(json.size() <= most && network.size() <= most && graph.size() <= most, "output out of proportion to the input");
   Check(summary.size() < 24 * 400, "a summary longer than a screenful");
   Check(ReadDocument(json).kind == document.kind, "the dump reads back as another kind of document");
