@@ -5,7 +5,7 @@
 #include "fileio/CurrentFile.h"
 
 std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::string& error, std::uint64_t most_streamed) {
-  const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kRead, Disposition::kOpenExisting);
+  const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kReadShared, Disposition::kOpenExisting);
   if (handle == kInvalidHandle) {
     error = PlatformLastError();
     return nullptr;

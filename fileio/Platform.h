@@ -10,7 +10,12 @@
 using PlatformHandle = std::intptr_t;
 inline constexpr PlatformHandle kInvalidHandle = -1;
 
-enum class Access { kRead, kWrite, kReadWrite };
+enum class Access {
+  kRead,
+  kReadShared,  // read, letting other readers open the file too (the tools: a file compared with itself)
+  kWrite,
+  kReadWrite,
+};
 enum class Disposition {
   kOpenExisting,  // fail when missing
   kCreateAlways,  // create, or truncate an existing file
@@ -18,7 +23,8 @@ enum class Disposition {
   kCreateNew,     // create; fail when the name exists
 };
 
-// Opens a regular file (never a folder) for exclusive use where the platform offers it.
+// Opens a regular file (never a folder) for exclusive use where the platform
+// offers it (but for kReadShared).
 PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition);
 // Returns bytes read, 0 at the end, or -1 on error.
 std::int64_t PlatformRead(PlatformHandle handle, void* buffer, std::size_t count);

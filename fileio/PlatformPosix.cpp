@@ -35,7 +35,8 @@ int Fd(PlatformHandle handle) { return static_cast<int>(handle); }
 // POSIX has no exclusive open; an ordinary open serves.
 PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition) {
   int flags = O_CLOEXEC;
-  flags |= access == Access::kRead ? O_RDONLY : access == Access::kWrite ? O_WRONLY : O_RDWR;
+  const bool read = access == Access::kRead || access == Access::kReadShared;
+  flags |= read ? O_RDONLY : access == Access::kWrite ? O_WRONLY : O_RDWR;
   if (disposition == Disposition::kCreateAlways) flags |= O_CREAT | O_TRUNC;
   if (disposition == Disposition::kOpenAlways) flags |= O_CREAT;
   if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
