@@ -9,7 +9,7 @@ WIN_HOST_BUILD ?= $(BUILD)
 WEB_BUILD ?= build-web
 PACKAGE_DIR ?= $(BUILD)/packages
 
-.PHONY: all build run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test web web-test package \
+.PHONY: all build programs run test quick-test sanitize-test fuzz-build fuzz-smoke windows-test web web-test package \
   package-test format format-check deps clean
 
 all: build
@@ -21,10 +21,15 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Only the three programs, for a first run: the tests come with `make test`.
+programs:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target fenwaimg fenwamake fenwadump
+
 # Makes the sample network's intermediate file with fenwamake, converts it with
 # fenwaimg in $(BUILD)/sample/, summarises the image with fenwadump and, when
 # Graphviz is installed, draws it to $(BUILD)/sample/network.svg.
-run: build
+run: programs
 	rm -rf $(BUILD)/sample && mkdir -p $(BUILD)/sample
 	$(BUILD)/tools/fenwamake/fenwamake examples/sample-network.json $(BUILD)/sample/sample-network.dat
 	@echo "cd $(BUILD)/sample && ../fenwaimg sample-network.dat   (its Shift_JIS console text shown in UTF-8)"
