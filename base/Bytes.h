@@ -67,3 +67,17 @@ inline void StoreBE16(std::uint8_t* bytes, std::uint16_t value) {
 inline void StoreBE32(std::uint8_t* bytes, std::uint32_t value) {
   byte_order::Store(bytes, byte_order::kHostIsLittleEndian ? byte_order::Swap32(value) : value);
 }
+
+// A field of a file's record: its name (as the tools' JSON calls it), where it
+// starts in the record and how many bytes it takes. Each file format reads and
+// writes its words in its own byte order; a single byte is the same in both.
+struct RecordField {
+  const char* name;
+  std::uint32_t offset;
+  std::uint32_t width;
+};
+
+inline std::uint8_t Byte(const std::uint8_t* record, const RecordField& field) { return record[field.offset]; }
+inline void PutByte(std::uint8_t* record, const RecordField& field, std::uint8_t value) {
+  record[field.offset] = value;
+}

@@ -49,24 +49,16 @@
 
 namespace intermediate {
 
-// A field of a record: its name (as the tools' JSON calls it), where it starts
-// in the record and how many bytes it takes.
-struct Field {
-  const char* name;
-  std::uint32_t offset;
-  std::uint32_t width;
-};
+using Field = RecordField;
 
 inline std::uint16_t Word(const std::uint8_t* record, const Field& field) { return ReadLE16(record + field.offset); }
 inline std::uint32_t Long(const std::uint8_t* record, const Field& field) { return ReadLE32(record + field.offset); }
-inline std::uint8_t Byte(const std::uint8_t* record, const Field& field) { return record[field.offset]; }
 inline void PutWord(std::uint8_t* record, const Field& field, std::uint16_t value) {
   StoreLE16(record + field.offset, value);
 }
 inline void PutLong(std::uint8_t* record, const Field& field, std::uint32_t value) {
   StoreLE32(record + field.offset, value);
 }
-inline void PutByte(std::uint8_t* record, const Field& field, std::uint8_t value) { record[field.offset] = value; }
 
 namespace header {
 inline constexpr std::uint32_t kSize = 64;
@@ -82,9 +74,6 @@ inline constexpr Field kStringCount{"string_count", 54, 2};
 inline constexpr Field kPoolSize{"pool_size", 56, 2};
 inline constexpr Field kEdgeCapacity{"edge_capacity", 58, 2};
 inline constexpr Field kUnusedTail{"unused_tail", 60, 4};
-inline constexpr Field kFields[] = {kMagic,         kBaseOffset, kTrailerOffset, kUnusedMiddle,
-                                    kRStatCapacity, kNodeCount,  kStationCount,  kRouteCount,
-                                    kStringCount,   kPoolSize,   kEdgeCapacity,  kUnusedTail};
 inline constexpr std::uint8_t kMagicBytes[4] = {'A', 'D', '4', 0x1A};
 }  // namespace header
 

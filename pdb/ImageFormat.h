@@ -36,24 +36,16 @@
 
 namespace image {
 
-// A field of a record: its name (as the tools' JSON calls it), where it starts
-// in the record and how many bytes it takes.
-struct Field {
-  const char* name;
-  std::uint32_t offset;
-  std::uint32_t width;
-};
+using Field = RecordField;
 
 inline std::uint16_t Word(const std::uint8_t* record, const Field& field) { return ReadBE16(record + field.offset); }
 inline std::uint32_t Long(const std::uint8_t* record, const Field& field) { return ReadBE32(record + field.offset); }
-inline std::uint8_t Byte(const std::uint8_t* record, const Field& field) { return record[field.offset]; }
 inline void PutWord(std::uint8_t* record, const Field& field, std::uint16_t value) {
   StoreBE16(record + field.offset, value);
 }
 inline void PutLong(std::uint8_t* record, const Field& field, std::uint32_t value) {
   StoreBE32(record + field.offset, value);
 }
-inline void PutByte(std::uint8_t* record, const Field& field, std::uint8_t value) { record[field.offset] = value; }
 
 inline constexpr std::size_t kRecordCount = 19;
 inline constexpr std::size_t kTableCount = 9;
