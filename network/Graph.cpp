@@ -23,7 +23,6 @@ void FinishGraph(Graph& graph) {
     if (node.mark != kNoIndex && node.mark >= graph.value_entry_count) node.mark = kNoIndex;
   }
   for (Edge& edge : graph.edges) edge.target &= intermediate::kEdgeTargetMask;
-  graph.active_node_count = graph.file_node_count;
 }
 
 void EmptySpecialAndReserveNodes(Graph& graph) {

@@ -57,7 +57,6 @@ class Reader {
                                 std::to_string(header::kSize) + "-byte header");
       return;
     }
-    reading_.has_header = true;
     ReadHeader(header.data());
     const SectionWindows windows = WindowsOf(reading_.header);
     std::uint64_t end = header::kSize;
@@ -178,14 +177,13 @@ class Reader {
     if (pool == nullptr) return false;
     reading_.file.raw_string_index = std::move(index);
     reading_.file.raw_pool = std::string(reinterpret_cast<const char*>(pool), reading_.header.pool_size);
-    reading_.strings_read = true;
     return true;
   }
 
   bool ReadBase(const FileWindow& window, std::uint64_t& end) {
     Section section(source_, window, Report());
     const bool whole = ReadStations(section) && ReadRoutes(section) && ReadStrings(section);
-    if (!reading_.strings_read) {
+    if (!whole) {  // the string index and pool were not read whole
       reading_.file.raw_string_index.emplace();
       reading_.file.raw_pool.emplace();
     }

@@ -16,7 +16,6 @@
 
 struct IntermediateReading {
   std::uint64_t size = 0;
-  bool has_header = false;  // false when the file is shorter than the header
   intermediate::FileHeader header;
   // The header as given (every field set), and the records that were read,
   // each route with its stops and each node with its edges; the string table
@@ -24,10 +23,11 @@ struct IntermediateReading {
   NetworkDescription file;
   std::size_t sorted_stations = 0;                // the first stations, whose sort records were read
   std::size_t routes_with_trailer = 0;            // the first routes, whose trailer words were read
-  bool strings_read = false;                      // the string index and pool were read whole
   std::optional<std::uint64_t> node_section_end;  // when every node was read
   std::uint64_t edge_total = 0;
   Findings findings;
+
+  bool HasHeader() const { return size >= intermediate::header::kSize; }
 };
 
 // Reads a file that starts with the magic (or any file: one without the magic

@@ -63,30 +63,29 @@ void NetworkInput::TakeHeader(std::span<const std::uint8_t> header, const std::s
   windows_ = WindowsOf(header_);
 }
 
-NetworkInput NetworkInput::Read(CurrentFile& file) {
+template <typename ReadAt>
+NetworkInput NetworkInput::ReadWith(const std::string& name, ReadAt read_at) {
   NetworkInput input;
-  const Region header = ReadRegion(file, 0, header::kSize);
-  input.TakeHeader(header.bytes, file.Name());
+  const Region header = read_at(0, header::kSize);
+  input.TakeHeader(header.bytes, name);
   for (const FileWindow& window : MergeWindows(input.windows_, kMergeGap))
-    input.regions_.push_back(ReadRegion(file, window.offset, window.length));
+    input.regions_.push_back(read_at(window.offset, window.length));
   return input;
 }
 
+NetworkInput NetworkInput::Read(CurrentFile& file) {
+  return ReadWith(file.Name(),
+                  [&file](std::uint64_t offset, std::uint64_t length) { return ReadRegion(file, offset, length); });
+}
+
 NetworkInput NetworkInput::Read(ByteSource& source, const std::string& name) {
-  NetworkInput input;
-  const auto read = [&source](std::uint64_t offset, std::uint64_t length) {
-    Region region{offset, nullptr, {}};
+  return ReadWith(name, [&source](std::uint64_t offset, std::uint64_t length) {
     std::vector<std::uint8_t> bytes = source.Read(offset, length);
-    region.owned.reset(new std::uint8_t[bytes.size() + 1]);
+    Region region{offset, std::unique_ptr<std::uint8_t[]>(new std::uint8_t[bytes.size() + 1]), {}};
     std::copy(bytes.begin(), bytes.end(), region.owned.get());
     region.bytes = {region.owned.get(), bytes.size()};
     return region;
-  };
-  const Region header = read(0, header::kSize);
-  input.TakeHeader(header.bytes, name);
-  for (const FileWindow& window : MergeWindows(input.windows_, kMergeGap))
-    input.regions_.push_back(read(window.offset, window.length));
-  return input;
+  });
 }
 
 NetworkInput NetworkInput::FromBytes(std::span<const std::uint8_t> file, const std::string& name) {
@@ -223,7 +222,6 @@ Graph LoadGraph(const NetworkInput& input) {
   Graph graph;
   graph.nodes.reserve(header.node_count + std::size_t{kReserveNodes});
   graph.file_node_count = header.node_count;
-  graph.active_node_count = header.node_count;
   graph.edge_capacity = EffectiveEdgeCapacity(header);
   graph.edges.reserve(static_cast<std::size_t>(std::min(graph.edge_capacity, kMaxStoredEdges)));
   ByteCursor cursor = input.NodeSection();

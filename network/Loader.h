@@ -64,6 +64,9 @@ class NetworkInput {
 
   // Reads up to `length` bytes at `offset` of the file; fewer at its end.
   static Region ReadRegion(CurrentFile& file, std::uint64_t offset, std::uint64_t length);
+  // Reads the header with read_at(offset, length), checks it, then reads the sections it names.
+  template <typename ReadAt>
+  static NetworkInput ReadWith(const std::string& name, ReadAt read_at);
   // Checks the 64 header bytes of the file `name` (fewer when it is shorter) and works out the windows.
   void TakeHeader(std::span<const std::uint8_t> header, const std::string& name);
   ByteCursor Section(const intermediate::FileWindow& window) const;

@@ -40,6 +40,10 @@ using Field = RecordField;
 
 inline std::uint16_t Word(const std::uint8_t* record, const Field& field) { return ReadBE16(record + field.offset); }
 inline std::uint32_t Long(const std::uint8_t* record, const Field& field) { return ReadBE32(record + field.offset); }
+// A three-byte number, high byte first (a record's unique ID).
+inline std::uint32_t Long24(const std::uint8_t* record, const Field& field) {
+  return std::uint32_t{record[field.offset]} << 16 | ReadBE16(record + field.offset + 1);
+}
 inline void PutWord(std::uint8_t* record, const Field& field, std::uint16_t value) {
   StoreBE16(record + field.offset, value);
 }

@@ -54,13 +54,11 @@ class Reader {
                        std::to_string(database::kSize) + "-byte database header");
       return;
     }
-    reading_.has_database_header = true;
     ReadDatabaseHeader();
     ReadRecordList();
     ReadImageHeader();
     CheckTags();
     if (!reading_.image_header) return;
-    reading_.has_tables = true;
     ReadStringTable();
     ReadStations();
     ReadRoutes();
@@ -134,7 +132,7 @@ class Reader {
       ImageRecordInfo& record = reading_.records.emplace_back();
       record.offset = Long(entry, record_entry::kOffset);
       record.attributes = Byte(entry, record_entry::kAttributes);
-      record.unique_id = Long(entry, record_entry::kAttributes) & 0xFFFFFF;  // the three bytes behind
+      record.unique_id = Long24(entry, record_entry::kUniqueId);
     }
     for (std::size_t i = 0; i < entries; ++i) CheckRecord(i, data_start);
   }

@@ -74,12 +74,10 @@ struct UnownedEdge {
 
 struct ImageReading {
   std::uint64_t size = 0;
-  bool has_database_header = false;
   DatabaseHeaderFields database;
   std::vector<ImageRecordInfo> records;
   std::optional<ImageHeaderFields> image_header;
   // The tables, when the image header gave their sizes.
-  bool has_tables = false;
   std::vector<ImageStation> stations;
   std::vector<ImageRoute> routes;
   std::vector<std::uint16_t> string_index;
@@ -89,6 +87,8 @@ struct ImageReading {
   std::vector<UnownedEdge> unowned_edges;
   std::uint32_t edge_count = 0;  // the edges the table holds
   Findings findings;
+
+  bool HasDatabaseHeader() const { return size >= image::database::kSize; }
 };
 
 // True when `bytes` (the first of a file) look like an image: its name or its type and creator.

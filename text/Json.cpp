@@ -346,10 +346,26 @@ std::string JsonReader::String() {
 }
 
 void JsonReader::Enter() {
-  if (depth_ >= kMostDepth) Fail("the JSON nests deeper than " + std::to_string(kMostDepth) + " levels");
-  ++depth_;
+  if (first_.size() >= kMostDepth) Fail("the JSON nests deeper than " + std::to_string(kMostDepth) + " levels");
   ++at_;
   first_.push_back(true);
+}
+
+// Past the closing bracket when `c` is it.
+bool JsonReader::Leave(char c, char bracket) {
+  if (c != bracket) return false;
+  ++at_;
+  first_.pop_back();
+  return true;
+}
+
+// Past the comma that must come before every member or item but the first.
+void JsonReader::Separate(char c, const char* what) {
+  if (!first_.back()) {
+    if (c != ',') Fail(what);
+    ++at_;
+  }
+  first_.back() = false;
 }
 
 void JsonReader::BeginObject() {
@@ -359,17 +375,8 @@ void JsonReader::BeginObject() {
 
 bool JsonReader::NextKey(std::string& key) {
   const char c = Next();
-  if (c == '}') {
-    ++at_;
-    --depth_;
-    first_.pop_back();
-    return false;
-  }
-  if (!first_.back()) {
-    if (c != ',') Fail("expected ',' or '}' after a member of an object");
-    ++at_;
-  }
-  first_.back() = false;
+  if (Leave(c, '}')) return false;
+  Separate(c, "expected ',' or '}' after a member of an object");
   if (Next() != '"') Fail("expected the name of a member, a string in double quotes");
   key_offset_ = Absolute(at_);
   key = String();
@@ -384,17 +391,8 @@ void JsonReader::BeginArray() {
 
 bool JsonReader::NextItem() {
   const char c = Next();
-  if (c == ']') {
-    ++at_;
-    --depth_;
-    first_.pop_back();
-    return false;
-  }
-  if (!first_.back()) {
-    if (c != ',') Fail("expected ',' or ']' after an item of an array");
-    ++at_;
-  }
-  first_.back() = false;
+  if (Leave(c, ']')) return false;
+  Separate(c, "expected ',' or ']' after an item of an array");
   return true;
 }
 

@@ -133,6 +133,8 @@ class JsonReader {
   void Expect(char c, const char* what);
   void Literal(std::string_view word);
   void Enter();
+  bool Leave(char c, char bracket);
+  void Separate(char c, const char* what);
   void AppendEscape(std::string& out);
   std::uint32_t Hex4();
   std::string_view ScanNumber();
@@ -150,6 +152,5 @@ class JsonReader {
   mutable std::size_t counted_to_ = 0;
   mutable std::uint32_t counted_column_ = 1;
   std::size_t key_offset_ = 0;
-  std::size_t depth_ = 0;
   std::vector<bool> first_;  // per open container: no member or item read yet
 };

@@ -197,7 +197,7 @@ HeaderEntry HeaderOf(const IntermediateReading& reading) {
 
 void DescribeIntermediate(IntermediateReading& reading, Document& document) {
   Findings& findings = reading.findings;
-  if (!reading.has_header) return;
+  if (!reading.HasHeader()) return;
   document.header = HeaderOf(reading);
   if (reading.node_section_end) {
     document.node_section_end = *reading.node_section_end;
@@ -379,7 +379,7 @@ void DescribeTables(ImageReading& reading, Document& document) {
 }
 
 void DescribeImage(ImageReading& reading, Document& document) {
-  if (!reading.has_database_header) return;
+  if (!reading.HasDatabaseHeader()) return;
   document.database = DatabaseOf(reading.database);
   std::vector<RecordEntry>& records = document.records.emplace();
   for (std::size_t i = 0; i < reading.records.size(); ++i) {
@@ -393,7 +393,7 @@ void DescribeImage(ImageReading& reading, Document& document) {
     entry.length = info.length;
   }
   if (reading.image_header) document.image_header = ImageHeaderOf(*reading.image_header);
-  if (reading.has_tables) DescribeTables(reading, document);
+  if (reading.image_header) DescribeTables(reading, document);
 }
 
 void SetFindings(Findings& findings, Document& document) {
@@ -419,7 +419,7 @@ Document Inspect(ByteSource& source) {
     IntermediateReading reading = ReadIntermediate(source);
     DescribeIntermediate(reading, document);
     // What the converter refuses beyond the damage found already is news.
-    if (reading.has_header && reading.findings.problems.empty()) TryConversion(source, reading.findings);
+    if (reading.HasHeader() && reading.findings.problems.empty()) TryConversion(source, reading.findings);
     SetFindings(reading.findings, document);
   } else if (document.kind == DocumentKind::kDatabase) {
     document.kind_text = "database";

@@ -103,7 +103,7 @@ std::uint32_t BE32(const Bytes& bytes, std::size_t offset) {
 Database ParseDatabase(const Bytes& file) {
   MemorySource source(file);
   const ImageReading image = ReadImage(source);
-  if (!image.has_database_header) throw std::runtime_error("database shorter than its header");
+  if (!image.HasDatabaseHeader()) throw std::runtime_error("database shorter than its header");
   Database db;
   db.header.assign(file.begin(), file.begin() + image::database::kSize);
   for (const ImageRecordInfo& record : image.records) {

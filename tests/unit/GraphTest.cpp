@@ -24,7 +24,6 @@ TEST(LoadGraph, NodesOwnContiguousRunsOfEdges) {
   const Graph graph = LoadNetwork(WithNodes({NodeWithEdges(10), NodeWithEdges(0), NodeWithEdges(3, 100)})).graph;
   EXPECT_EQ(graph.file_node_count, 3);
   EXPECT_EQ(graph.NodeTotal(), 23);
-  EXPECT_EQ(graph.active_node_count, 3);
   EXPECT_EQ(graph.edges.size(), 13u);
   EXPECT_EQ(graph.nodes[0].first_edge, 0);
   EXPECT_EQ(graph.nodes[0].edge_count, 10);
@@ -116,12 +115,10 @@ TEST(FinishGraph, ClearsMarksAndTargetFlags) {
   graph.nodes[0].mark = 5;
   graph.nodes[1].mark = 0;
   graph.edges[0].target = 0x8001;
-  graph.active_node_count = 99;
   FinishGraph(graph);
   EXPECT_EQ(graph.nodes[0].mark, kNoNode);
   EXPECT_EQ(graph.nodes[1].mark, kNoNode);
   EXPECT_EQ(graph.edges[0].target, 0x0001);
-  EXPECT_EQ(graph.active_node_count, 2);
 }
 
 TEST(EmptySpecialAndReserveNodes, EmptiesNodesZeroAndOneAndTheReserveOnly) {
