@@ -2,7 +2,7 @@
 // --post-js): the library's calls with their defaults, taking bytes as a
 // Uint8Array (or an ArrayBuffer) and text as a string. Each returns what the
 // program it stands for would: its exit status, what it prints and what it
-// writes. Documented in README.md, "The web page".
+// writes. Documented in README.md, "The JavaScript API".
 
 function fenwaBytes(bytes, what) {
   if (bytes instanceof ArrayBuffer) return new Uint8Array(bytes);

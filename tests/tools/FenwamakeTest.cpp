@@ -1,6 +1,8 @@
 // fenwamake: descriptions into intermediate data files, and the descriptions it refuses.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "base/Bytes.h"
 #include "network/IntermediateFormat.h"
 #include "tests/support/ToolRun.h"
@@ -374,6 +376,11 @@ TEST_P(Failing, EndsWithOneMessageAndTheDocumentedStatus) {
   EXPECT_EQ(run.status, f.status) << run.err;
   EXPECT_NE(run.err.find(f.message), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("terminate called"), std::string::npos) << run.err;
+  std::size_t messages = 0;  // lines a tool begins with its name; the usage may follow
+  std::istringstream lines(run.err);
+  for (std::string line; std::getline(lines, line);)
+    messages += line.starts_with("fenwadump: ") || line.starts_with("fenwamake: ");
+  EXPECT_EQ(messages, 1u) << run.err;
   EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
 
