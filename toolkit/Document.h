@@ -185,7 +185,6 @@ struct RouteStationsEntry {
 struct Document {
   TextPosition at;
   DocumentKind kind = DocumentKind::kDescription;
-  Maybe<std::string> kind_text;  // as the JSON gives it
   Maybe<std::uint64_t> size;
   // A dump of an intermediate data file.
   Maybe<HeaderEntry> header;

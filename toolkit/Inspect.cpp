@@ -415,19 +415,16 @@ Document Inspect(ByteSource& source) {
   document.kind = DetectKind(source.Read(0, image::database::kSize));
   document.size = source.Size();
   if (document.kind == DocumentKind::kIntermediate) {
-    document.kind_text = "intermediate";
     IntermediateReading reading = ReadIntermediate(source);
     DescribeIntermediate(reading, document);
     // What the converter refuses beyond the damage found already is news.
     if (reading.HasHeader() && reading.findings.problems.empty()) TryConversion(source, reading.findings);
     SetFindings(reading.findings, document);
   } else if (document.kind == DocumentKind::kDatabase) {
-    document.kind_text = "database";
     ImageReading reading = ReadImage(source);
     DescribeImage(reading, document);
     SetFindings(reading.findings, document);
   } else {
-    document.kind_text = "unknown";
     Findings findings;
     findings.Problem("neither an intermediate data file (\"AD4\" and 0x1A) nor a fenwaimg.pdb");
     SetFindings(findings, document);

@@ -289,9 +289,7 @@ constexpr FieldRole kByHand = FieldRole::kByHand;
 
 template <typename Record>
 constexpr Rule<Record> Index() {
-  return {"index", kDerived, [](const Record& record) { return record.index.has_value(); },
-          [](JsonWriter& out, const Record& record) { out.Unsigned(*record.index); },
-          [](Input& in, Record& record) { record.index = IndexValue::Read(in); }};
+  return Field<IndexValue, &Record::index>("index", kDerived);
 }
 
 // Stops and edges.
@@ -473,7 +471,20 @@ constexpr Rule<RouteStationsEntry> kRouteStations[] = {
     Field<CountValue, &RouteStationsEntry::slots_used>("slots_used", kDerived)};
 
 // Whole documents. The document has no `at` of its own to speak of.
-constexpr Rule<Document> kKind = Field<StringValue, &Document::kind_text>("kind", kDerived);
+constexpr const char* KindName(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::kIntermediate: return "intermediate";
+    case DocumentKind::kDatabase: return "database";
+    case DocumentKind::kUnknown: return "unknown";
+    case DocumentKind::kDescription: break;
+  }
+  return "description";
+}
+// A dump's kind, written from the document's; the kind was read before the rest (KindOf).
+constexpr Rule<Document> kKind = {
+    "kind", kDerived, [](const Document& document) { return document.kind != DocumentKind::kDescription; },
+    [](JsonWriter& out, const Document& document) { out.String(KindName(document.kind)); },
+    [](Input& in, Document&) { StringValue::Read(in); }};
 constexpr Rule<Document> kSize = Field<CountValue, &Document::size>("size", kDerived);
 constexpr Rule<Document> kCompanies =
     Field<ObjectListValue<CompanyEntry, kCompany>, &Document::companies>("companies", kDerived);
@@ -537,9 +548,9 @@ DocumentKind KindOf(Input& in) {
     in.path.push_back("kind");
     const std::size_t at = in.json.Offset();
     const std::string kind = StringValue::Read(in);
-    if (kind == "intermediate") return DocumentKind::kIntermediate;
-    if (kind == "database") return DocumentKind::kDatabase;
-    if (kind == "unknown") return DocumentKind::kUnknown;
+    for (DocumentKind dump : {DocumentKind::kIntermediate, DocumentKind::kDatabase, DocumentKind::kUnknown}) {
+      if (kind == KindName(dump)) return dump;
+    }
     in.Fail(at, "must be \"database\", \"intermediate\" or \"unknown\"");
   }
   return DocumentKind::kDescription;
