@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-std::string ByteCursor::Text(std::uint64_t count) {
-  const std::uint8_t* bytes = Take(count);
-  return bytes != nullptr ? std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(count))
-                          : std::string();
-}
-
 ByteCursor ByteCursor::Slice(std::uint64_t file_offset, std::uint64_t length) const {
   const std::uint64_t first = std::clamp(file_offset, start_, End());
   const std::uint64_t last = std::clamp(file_offset + std::min(length, UINT64_MAX - file_offset), first, End());

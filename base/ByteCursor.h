@@ -1,5 +1,5 @@
 // Reading bytes taken from a file: a cursor that knows where in the file it
-// stands and remembers the first read that came up short, so that every
+// stands and stops at the first read that comes up short, so that every
 // refusal can say at which offset what was missing.
 //
 // A read that needs more bytes than remain fails: it returns 0 (or nullptr),
@@ -9,20 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
 
 #include "base/Bytes.h"
 
 class ByteCursor {
  public:
-  // The first read that came up short: where it started, and how many bytes it wanted.
-  struct Failure {
-    std::uint64_t offset = 0;
-    std::uint64_t wanted = 0;
-  };
-
   ByteCursor() = default;
   // `bytes` are the file's bytes from `file_offset` on (as many as there are or were read).
   explicit ByteCursor(std::span<const std::uint8_t> bytes, std::uint64_t file_offset = 0)
@@ -32,48 +24,28 @@ class ByteCursor {
 
   // The file offset of the next byte.
   std::uint64_t Offset() const { return offset_; }
-  // The file offsets of the first byte held and just past the last; how many there are.
-  std::uint64_t Start() const { return start_; }
+  // The file offset just past the last byte held; how many there are.
   std::uint64_t End() const { return start_ + bytes_.size(); }
   std::uint64_t Size() const { return bytes_.size(); }
   std::uint64_t Remaining() const { return Index() < bytes_.size() ? bytes_.size() - Index() : 0; }
-  bool Has(std::uint64_t count) const {
-    return !failure_ && count <= bytes_.size() && Index() <= bytes_.size() - count;
-  }
-  bool Ok() const { return !failure_; }
-  const std::optional<Failure>& FirstFailure() const { return failure_; }
+  bool Has(std::uint64_t count) const { return !failed_ && count <= bytes_.size() && Index() <= bytes_.size() - count; }
 
   // The next `count` bytes, or nullptr when fewer remain (never for a count of 0 that succeeds).
   const std::uint8_t* Take(std::uint64_t count) {
-    if (!Has(count)) return Fail(count);
+    if (!Has(count)) return Fail();
     const std::uint8_t* bytes = bytes_.data() + Index();
     offset_ += count;
     return bytes;
   }
-  bool Skip(std::uint64_t count) { return Take(count) != nullptr; }
 
-  std::uint8_t U8() {
-    const std::uint8_t* bytes = Take(1);
-    return bytes != nullptr ? bytes[0] : 0;
-  }
   std::uint16_t LE16() {
     const std::uint8_t* bytes = Take(2);
     return bytes != nullptr ? ReadLE16(bytes) : 0;
-  }
-  std::uint32_t LE32() {
-    const std::uint8_t* bytes = Take(4);
-    return bytes != nullptr ? ReadLE32(bytes) : 0;
   }
   std::uint16_t BE16() {
     const std::uint8_t* bytes = Take(2);
     return bytes != nullptr ? ReadBE16(bytes) : 0;
   }
-  std::uint32_t BE32() {
-    const std::uint8_t* bytes = Take(4);
-    return bytes != nullptr ? ReadBE32(bytes) : 0;
-  }
-  // The next `count` bytes as a string of bytes; empty when fewer remain.
-  std::string Text(std::uint64_t count);
 
   // Moves to a file offset; outside the bytes held, the next read fails there.
   void Seek(std::uint64_t file_offset) { offset_ = file_offset; }
@@ -84,8 +56,8 @@ class ByteCursor {
   // Where the next byte is among the bytes held; beyond them when the offset
   // lies outside (below the start it wraps around to a huge number).
   std::uint64_t Index() const { return offset_ - start_; }
-  const std::uint8_t* Fail(std::uint64_t count) {
-    if (!failure_) failure_ = Failure{offset_, count};
+  const std::uint8_t* Fail() {
+    failed_ = true;
     return nullptr;
   }
 
@@ -94,5 +66,5 @@ class ByteCursor {
   std::span<const std::uint8_t> bytes_{&kNoByte, std::size_t{0}};
   std::uint64_t start_ = 0;
   std::uint64_t offset_ = 0;
-  std::optional<Failure> failure_;
+  bool failed_ = false;  // a read came up short
 };

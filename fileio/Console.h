@@ -10,21 +10,18 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 // The program's arguments after its name, in UTF-8.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
-// The file that UTF-8 `name` names.
-std::filesystem::path PathFromUtf8(const std::string& name);
-
 // All of standard input, byte for byte, at most `most` bytes; false with the
 // reason in `error` when it cannot be read or holds more.
 bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& error);
 
-// Writes UTF-8 `text` to standard output or standard error, unchanged; false
-// with the system's reason in `error` when not every byte got there.
+// Writes UTF-8 `text` to standard output, unchanged; false with the system's
+// reason in `error` when not every byte got there.
 bool WriteStandardOutput(const std::string& text, std::string& error);
-bool WriteStandardError(const std::string& text);
+// Writes UTF-8 `text` to standard error, unchanged, as far as it can.
+void WriteStandardError(const std::string& text);

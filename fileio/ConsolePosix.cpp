@@ -7,15 +7,13 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-std::filesystem::path PathFromUtf8(const std::string& name) { return std::filesystem::path(name); }
-
 bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& error) {
   return ReadStream(stdin, bytes, most, error);
 }
 
 bool WriteStandardOutput(const std::string& text, std::string& error) { return WriteStream(stdout, text, error); }
 
-bool WriteStandardError(const std::string& text) {
+void WriteStandardError(const std::string& text) {
   std::string ignored;
-  return WriteStream(stderr, text, ignored);
+  WriteStream(stderr, text, ignored);
 }

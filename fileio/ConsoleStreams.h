@@ -8,19 +8,17 @@
 #include <cstring>
 #include <string>
 
+#include "fileio/ReadToEnd.h"
+
 // All of `stream`, at most `most` bytes; false with the reason in `error`.
 inline bool ReadStream(std::FILE* stream, std::string& bytes, std::uint64_t most, std::string& error) {
-  char chunk[65536];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) {
-    if (bytes.size() + got > most) {
-      error = "it holds more than the " + std::to_string(most) + " bytes the tools read";
-      return false;
-    }
-    bytes.append(chunk, got);
-  }
-  if (std::ferror(stream) == 0) return true;
-  error = std::strerror(errno);
-  return false;
+  const auto read = [stream](char* buffer, std::size_t room, std::string& reason) -> std::int64_t {
+    const std::size_t got = std::fread(buffer, 1, room, stream);
+    if (got > 0 || std::ferror(stream) == 0) return static_cast<std::int64_t>(got);
+    reason = std::strerror(errno);
+    return -1;
+  };
+  return ReadToEnd(read, bytes, most, "the tools read", error);
 }
 
 // `text` to `stream`, flushed; false with the reason in `error`.

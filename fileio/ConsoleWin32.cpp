@@ -11,6 +11,7 @@
 
 #include "fileio/Console.h"
 #include "fileio/ConsoleStreams.h"
+#include "fileio/WideText.h"
 
 namespace {
 
@@ -21,14 +22,6 @@ std::string Utf8FromWide(const wchar_t* wide) {
   ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
   text.pop_back();  // the terminating NUL
   return text;
-}
-
-std::wstring WideFromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
 }
 
 // A console window shows the text through WriteConsoleW; a file or a pipe gets
@@ -58,8 +51,6 @@ std::vector<std::string> Utf8Arguments(int, char**) {
   return arguments;
 }
 
-std::filesystem::path PathFromUtf8(const std::string& name) { return std::filesystem::path(WideFromUtf8(name)); }
-
 bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& error) {
   _setmode(_fileno(stdin), _O_BINARY);  // no CR LF folding, no end at Ctrl-Z
   return ReadStream(stdin, bytes, most, error);
@@ -69,7 +60,7 @@ bool WriteStandardOutput(const std::string& text, std::string& error) {
   return Write(stdout, STD_OUTPUT_HANDLE, text, error);
 }
 
-bool WriteStandardError(const std::string& text) {
+void WriteStandardError(const std::string& text) {
   std::string ignored;
-  return Write(stderr, STD_ERROR_HANDLE, text, ignored);
+  Write(stderr, STD_ERROR_HANDLE, text, ignored);
 }

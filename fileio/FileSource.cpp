@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fileio/CurrentFile.h"
+#include "fileio/ReadToEnd.h"
 
 std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::string& error, std::uint64_t most_streamed) {
   const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kReadShared, Disposition::kOpenExisting);
@@ -17,19 +18,13 @@ std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::strin
 }
 
 bool FileSource::ReadStream(std::uint64_t most, std::string& error) {
+  const auto read = [this](char* buffer, std::size_t room, std::string& reason) {
+    const std::int64_t got = PlatformRead(handle_, buffer, room);
+    if (got < 0) reason = PlatformLastError();
+    return got;
+  };
   std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[64 * 1024];
-  for (std::int64_t got; (got = PlatformRead(handle_, chunk, sizeof chunk)) != 0;) {
-    if (got < 0) {
-      error = PlatformLastError();
-      return false;
-    }
-    if (bytes.size() + static_cast<std::uint64_t>(got) > most) {
-      error = "it holds more than the " + std::to_string(most) + " bytes read of a stream";
-      return false;
-    }
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  }
+  if (!ReadToEnd(read, bytes, most, "read of a stream", error)) return false;
   size_ = bytes.size();
   streamed_ = std::move(bytes);
   return true;

@@ -14,7 +14,6 @@ enum class Access {
   kRead,
   kReadShared,  // read, letting other readers open the file too (the tools: a file compared with itself)
   kWrite,
-  kReadWrite,
 };
 enum class Disposition {
   kOpenExisting,  // fail when missing

@@ -36,7 +36,7 @@ int Fd(PlatformHandle handle) { return static_cast<int>(handle); }
 PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition) {
   int flags = O_CLOEXEC;
   const bool read = access == Access::kRead || access == Access::kReadShared;
-  flags |= read ? O_RDONLY : access == Access::kWrite ? O_WRONLY : O_RDWR;
+  flags |= read ? O_RDONLY : O_WRONLY;
   if (disposition == Disposition::kCreateAlways) flags |= O_CREAT | O_TRUNC;
   if (disposition == Disposition::kOpenAlways) flags |= O_CREAT;
   if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;

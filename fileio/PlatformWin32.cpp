@@ -13,6 +13,7 @@
 #include <string>
 
 #include "fileio/Platform.h"
+#include "fileio/WideText.h"
 
 namespace {
 
@@ -22,21 +23,13 @@ HANDLE AsHandle(PlatformHandle handle) { return reinterpret_cast<HANDLE>(handle)
 // (the converter) names are in the ANSI code page, as they always were.
 bool utf8_names = false;
 
-std::wstring Wide(const char* utf8) {
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
-  if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), size);
-  wide.pop_back();  // the terminating NUL
-  return wide;
-}
-
 HANDLE CreateByName(const char* name, DWORD access, DWORD share, DWORD creation, DWORD flags) {
-  return utf8_names ? ::CreateFileW(Wide(name).c_str(), access, share, nullptr, creation, flags, nullptr)
+  return utf8_names ? ::CreateFileW(WideFromUtf8(name).c_str(), access, share, nullptr, creation, flags, nullptr)
                     : ::CreateFileA(name, access, share, nullptr, creation, flags, nullptr);
 }
 
 DWORD AttributesByName(const char* name) {
-  return utf8_names ? ::GetFileAttributesW(Wide(name).c_str()) : ::GetFileAttributesA(name);
+  return utf8_names ? ::GetFileAttributesW(WideFromUtf8(name).c_str()) : ::GetFileAttributesA(name);
 }
 
 // ReadFile and WriteFile take 32-bit counts; a larger request is served in part.
@@ -46,7 +39,7 @@ DWORD ClampCount(std::size_t count) { return static_cast<DWORD>(std::min<std::si
 
 PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition) {
   const bool read = access == Access::kRead || access == Access::kReadShared;
-  const DWORD desired = read ? GENERIC_READ : access == Access::kWrite ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
+  const DWORD desired = read ? GENERIC_READ : GENERIC_WRITE;
   const DWORD share = access == Access::kReadShared ? FILE_SHARE_READ : 0;
   DWORD creation = OPEN_EXISTING;
   if (disposition == Disposition::kCreateAlways) creation = CREATE_ALWAYS;
@@ -97,7 +90,8 @@ bool PlatformClose(PlatformHandle handle) { return ::CloseHandle(AsHandle(handle
 bool PlatformReplace(const char* from, const char* to) {
   for (int attempt = 0;; ++attempt) {
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if ((utf8_names ? ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags) : ::MoveFileExA(from, to, flags)) != 0)
+    if ((utf8_names ? ::MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), flags)
+                    : ::MoveFileExA(from, to, flags)) != 0)
       return true;
     const DWORD error = ::GetLastError();
     if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) return false;
@@ -108,7 +102,7 @@ bool PlatformReplace(const char* from, const char* to) {
 
 void PlatformRemove(const char* name) {
   if (utf8_names) {
-    ::DeleteFileW(Wide(name).c_str());
+    ::DeleteFileW(WideFromUtf8(name).c_str());
   } else {
     ::DeleteFileA(name);
   }

@@ -47,11 +47,6 @@ int Misused(const ProgramText& program, const std::string& what) {
   return kToolTrouble;
 }
 
-int Refuse(const ProgramText& program, const std::string& what) {
-  WriteStandardError(Prefix(program) + what + "\n");
-  return kToolTrouble;
-}
-
 int ReadArguments(const ProgramText& program, const std::vector<std::string>& args,
                   const std::vector<OptionRule>& rules, Arguments& arguments) {
   const std::string version = std::string(program.name) + " (fenwaimg) " FENWA_VERSION "\n";

@@ -39,8 +39,6 @@ int ReadArguments(const ProgramText& program, const std::vector<std::string>& ar
 
 // Names a wrong argument (or a wrong number of them) with the usage; returns status 2.
 int Misused(const ProgramText& program, const std::string& what);
-// Says why the arguments cannot be done as given; returns status 2.
-int Refuse(const ProgramText& program, const std::string& what);
 
 // Opens the file `name` for reading, at most `most` bytes of it; on failure
 // says why on standard error and returns nullptr.
