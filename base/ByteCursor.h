@@ -38,10 +38,6 @@ class ByteCursor {
     return bytes;
   }
 
-  std::uint16_t LE16() {
-    const std::uint8_t* bytes = Take(2);
-    return bytes != nullptr ? ReadLE16(bytes) : 0;
-  }
   std::uint16_t BE16() {
     const std::uint8_t* bytes = Take(2);
     return bytes != nullptr ? ReadBE16(bytes) : 0;

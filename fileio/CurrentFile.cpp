@@ -24,7 +24,7 @@ bool CurrentFile::MoveSystemPointer(std::int64_t offset) {
 
 bool CurrentFile::Open(const char* name) {
   Close();
-  handle_ = PlatformOpen(name, Access::kRead, Disposition::kOpenExisting);
+  handle_ = PlatformOpen(name, Access::kRead);
   if (handle_ == kInvalidHandle) {
     error_ = PlatformLastError();
     return false;

@@ -6,7 +6,7 @@
 #include "fileio/ReadToEnd.h"
 
 std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::string& error, std::uint64_t most_streamed) {
-  const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kReadShared, Disposition::kOpenExisting);
+  const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kReadShared);
   if (handle == kInvalidHandle) {
     error = PlatformLastError();
     return nullptr;

@@ -1,5 +1,5 @@
-// What the current file needs of the operating system: open by access and
-// disposition, read, write, absolute seek, sync, close, rename and remove.
+// What the current file needs of the operating system: open an existing file
+// to read, read, write, absolute seek, sync, close, rename and remove.
 // One implementation per platform; everything above it is shared.
 #pragma once
 
@@ -12,19 +12,12 @@ inline constexpr PlatformHandle kInvalidHandle = -1;
 
 enum class Access {
   kRead,
-  kReadShared,  // read, letting other readers open the file too (the tools: a file compared with itself)
-  kWrite,
-};
-enum class Disposition {
-  kOpenExisting,  // fail when missing
-  kCreateAlways,  // create, or truncate an existing file
-  kOpenAlways,    // open, or create when missing
-  kCreateNew,     // create; fail when the name exists
+  kReadShared,  // letting other readers open the file too (the tools: a file compared with itself)
 };
 
-// Opens a regular file (never a folder) for exclusive use where the platform
-// offers it (but for kReadShared).
-PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition);
+// Opens an existing regular file (never a folder) to read, for exclusive use
+// where the platform offers it (but for kReadShared).
+PlatformHandle PlatformOpen(const char* name, Access access);
 // Returns bytes read, 0 at the end, or -1 on error.
 std::int64_t PlatformRead(PlatformHandle handle, void* buffer, std::size_t count);
 // Returns bytes written (possibly fewer than asked), or -1 on error.

@@ -32,15 +32,9 @@ int Fd(PlatformHandle handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
-// POSIX has no exclusive open; an ordinary open serves.
-PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition) {
-  int flags = O_CLOEXEC;
-  const bool read = access == Access::kRead || access == Access::kReadShared;
-  flags |= read ? O_RDONLY : O_WRONLY;
-  if (disposition == Disposition::kCreateAlways) flags |= O_CREAT | O_TRUNC;
-  if (disposition == Disposition::kOpenAlways) flags |= O_CREAT;
-  if (disposition == Disposition::kCreateNew) flags |= O_CREAT | O_EXCL;
-  const int fd = Retried([&] { return system_calls::Open(name, flags, 0666); });
+// POSIX has no exclusive open; an ordinary open serves either access.
+PlatformHandle PlatformOpen(const char* name, Access) {
+  const int fd = Retried([&] { return system_calls::Open(name, O_RDONLY | O_CLOEXEC, 0); });
   if (fd < 0) return kInvalidHandle;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {

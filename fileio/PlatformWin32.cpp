@@ -37,15 +37,9 @@ DWORD ClampCount(std::size_t count) { return static_cast<DWORD>(std::min<std::si
 
 }  // namespace
 
-PlatformHandle PlatformOpen(const char* name, Access access, Disposition disposition) {
-  const bool read = access == Access::kRead || access == Access::kReadShared;
-  const DWORD desired = read ? GENERIC_READ : GENERIC_WRITE;
+PlatformHandle PlatformOpen(const char* name, Access access) {
   const DWORD share = access == Access::kReadShared ? FILE_SHARE_READ : 0;
-  DWORD creation = OPEN_EXISTING;
-  if (disposition == Disposition::kCreateAlways) creation = CREATE_ALWAYS;
-  if (disposition == Disposition::kOpenAlways) creation = OPEN_ALWAYS;
-  if (disposition == Disposition::kCreateNew) creation = CREATE_NEW;
-  HANDLE handle = CreateByName(name, desired, share, creation, FILE_ATTRIBUTE_NORMAL);
+  HANDLE handle = CreateByName(name, GENERIC_READ, share, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (handle == INVALID_HANDLE_VALUE) return kInvalidHandle;
   // CreateFileA already refuses folders without FILE_FLAG_BACKUP_SEMANTICS; this
   // keeps the rule whatever the file system does.
