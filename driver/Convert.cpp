@@ -102,24 +102,27 @@ int RunConverter(int argc, char** argv) {
   return 0;
 }
 
+std::string ReasonOf(const std::exception& failure) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) return "out of memory";
+  std::string reason = failure.what();
+  if (!reason.empty() && reason.back() == '\n') reason.pop_back();
+  return reason;
+}
+
 Conversion ConvertInMemory(std::span<const std::uint8_t> input, const std::string& name) {
   Conversion run;
-  run.console = "fn=" + name + "P\n";
   try {
+    run.console = "fn=" + name + "P\n";
     ByteWriter image;
     BuildImage(NetworkInput::FromBytes(input, name), image);
     run.image = image.ToVector();
-  } catch (const FatalErrorException& failure) {
-    run.error = failure.what();
-  } catch (const std::bad_alloc&) {
-    run.error = "out of memory";
-  }
-  if (!run.error.empty()) {
+    run.console += std::string("fn=") + kOutputFileName + "P\n" + kCompletionMessage;
+  } catch (const std::exception& failure) {  // FatalErrorException, memory running out, or one not expected
     run.status = kExitFailure;
-    run.error = "fenwaimg: " + run.error;
-    if (run.error.back() != '\n') run.error += '\n';
-    return run;
+    run.console = "fn=" + name + "P\n";
+    run.reason = ReasonOf(failure);
+    run.error = "fenwaimg: " + run.reason + "\n";
+    run.image.clear();
   }
-  run.console += std::string("fn=") + kOutputFileName + "P\n" + kCompletionMessage;
   return run;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,14 +18,20 @@ int RunConverter(int argc, char** argv);
 // What a run of the converter on a file named `name` holding `input` shows
 // and makes, without a file system: the same exit status, standard output
 // bytes (Shift_JIS, line feeds as on Linux) and standard error line as the
-// program, and the bytes of fenwaimg.pdb when it succeeds.
+// program, and the bytes of fenwaimg.pdb when it succeeds. Every failure,
+// memory running out included, ends in its result, as the program's does.
 struct Conversion {
   int status = 0;
   std::string console;  // standard output
   std::string error;    // standard error: empty, or one line
+  std::string reason;   // why it failed: the error line without "fenwaimg: " and its line feed
   std::vector<std::uint8_t> image;
 };
 Conversion ConvertInMemory(std::span<const std::uint8_t> input, const std::string& name);
+
+// Why a conversion failed, as its error line gives it: "out of memory" when
+// memory ran out, otherwise what() without a closing line feed.
+std::string ReasonOf(const std::exception& failure);
 
 // The image of the network an input describes: its tables loaded, its
 // companies grouped and its graph put into the state the handheld expects.

@@ -25,12 +25,6 @@ constexpr std::size_t kMostScored = 4096;
 // Renames found in one round place others; rounds end when one finds none.
 constexpr int kMostRounds = 8;
 
-template <typename T>
-const std::vector<T>& Items(const Maybe<std::vector<T>>& list) {
-  static const std::vector<T> kNoItems;
-  return list ? *list : kNoItems;
-}
-
 // ---------------------------------------------------------------------------
 // Keys: numbers that stand for names, places and neighbours.
 

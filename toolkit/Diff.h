@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@
 enum class FileKind { kIntermediate, kDatabase, kDescription, kIntermediateDump, kDatabaseDump };
 // "intermediate", "database", "description", "intermediate dump", "database dump".
 const char* FileKindName(FileKind kind);
+// A JSON document's kind as a file: a description or a dump; none for an unknown one.
+std::optional<FileKind> JsonFileKind(DocumentKind kind);
+// Whether `bytes` start with "{", after white space: a JSON document.
+bool LooksLikeJson(std::span<const std::uint8_t> bytes);
 
 // A file as compared: the image it is or makes, and that image's dump.
 struct ComparedFile {

@@ -25,31 +25,18 @@ std::vector<std::uint8_t> AllOf(ByteSource& source) {
   }
 }
 
-// A JSON document starts with "{", after white space.
-bool LooksLikeJson(const std::vector<std::uint8_t>& bytes) {
-  for (std::uint8_t c : bytes) {
-    if (c == '{') return true;
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
-  }
-  return false;
-}
-
 // The intermediate data file fenwamake makes of a description or a dump.
 std::vector<std::uint8_t> MakeFromJson(ComparedFile& file) {
   const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
   try {
     const Document document = ReadDocument(text);
-    file.kind = document.kind == DocumentKind::kIntermediate ? FileKind::kIntermediateDump
-                : document.kind == DocumentKind::kDatabase   ? FileKind::kDatabaseDump
-                                                             : FileKind::kDescription;
+    file.kind = JsonFileKind(document.kind).value_or(FileKind::kDescription);  // an unknown one is refused below
     const MadeNetwork made = MakeNetwork(document, MakeOptions{});
     for (const std::string& note : made.notes) file.notes.push_back("note: " + note);
     for (const std::string& warning : made.warnings) file.notes.push_back("warning: " + warning);
     return BuildNetworkFile(made.network);
   } catch (const DocumentError& error) {
-    throw CompareError("fenwamake refuses it: line " + std::to_string(error.At().line) + ", column " +
-                       std::to_string(error.At().column) + ": " + (error.Path().empty() ? "" : error.Path() + ": ") +
-                       error.what());
+    throw CompareError("fenwamake refuses it: " + DescribeRefusal(error));
   } catch (const std::invalid_argument& error) {
     throw CompareError(std::string("fenwamake cannot lay out its file: ") + error.what());
   }
@@ -58,10 +45,7 @@ std::vector<std::uint8_t> MakeFromJson(ComparedFile& file) {
 std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& file, const std::string& name) {
   Conversion conversion = ConvertInMemory(file, name);
   if (conversion.status == 0) return std::move(conversion.image);
-  std::string reason = conversion.error;
-  if (reason.rfind("fenwaimg: ", 0) == 0) reason.erase(0, 10);
-  while (!reason.empty() && reason.back() == '\n') reason.pop_back();
-  throw CompareError("the converter refuses it: " + reason);
+  throw CompareError("the converter refuses it: " + conversion.reason);
 }
 
 }  // namespace
@@ -75,6 +59,24 @@ const char* FileKindName(FileKind kind) {
     case FileKind::kDatabaseDump: return "database dump";
   }
   return "";
+}
+
+std::optional<FileKind> JsonFileKind(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::kDescription: return FileKind::kDescription;
+    case DocumentKind::kIntermediate: return FileKind::kIntermediateDump;
+    case DocumentKind::kDatabase: return FileKind::kDatabaseDump;
+    case DocumentKind::kUnknown: break;
+  }
+  return std::nullopt;
+}
+
+bool LooksLikeJson(std::span<const std::uint8_t> bytes) {
+  for (std::uint8_t c : bytes) {
+    if (c == '{') return true;
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
+  }
+  return false;
 }
 
 ComparedFile ReadCompared(ByteSource& source, const std::string& name) {

@@ -14,12 +14,6 @@
 
 namespace {
 
-template <typename T>
-const std::vector<T>& Items(const Maybe<std::vector<T>>& list) {
-  static const std::vector<T> kNoItems;
-  return list ? *list : kNoItems;
-}
-
 // ---------------------------------------------------------------------------
 // Text.
 
@@ -405,7 +399,6 @@ void WriteFile(JsonWriter& out, const char* key, const ComparedFile& file) {
 // ---------------------------------------------------------------------------
 // The picture.
 
-constexpr const char* kFont = "fontname=\"sans-serif\"";
 constexpr const char* kAdded = "#2ca02c";
 constexpr const char* kRemoved = "#d62728";
 constexpr const char* kRenamed = "#9467bd";
@@ -436,10 +429,7 @@ class Picture {
     std::set<std::string> drawn = focus;
     for (const auto& [id, route] : routes_) DrawRoute(paths, route, focus, drawn);
     std::ostringstream out;
-    out << "graph difference {\n"
-        << "  graph [layout=neato, overlap=false, splines=true, outputorder=edgesfirst, " << kFont << "];\n"
-        << "  node [shape=ellipse, style=filled, fillcolor=white, fontsize=11, " << kFont << "];\n"
-        << "  edge [penwidth=3];\n";
+    out << "graph difference {\n" << DotNetworkStyle();
     for (const std::string& id : drawn) DrawStation(out, id, focus.count(id) > 0);
     out << paths.str();
     Legend(out);
@@ -601,20 +591,16 @@ class Picture {
     out << "  " << id << " [label=" << DotQuoted(mark.label);
     if (mark.colour) out << ", color=\"" << mark.colour << "\", fontcolor=\"" << mark.colour << "\", penwidth=2";
     if (mark.removed) out << ", style=\"dashed,filled\"";
-    if (!mark.colour && !in_focus) out << ", color=\"#aaaaaa\", fontcolor=\"#777777\"";
+    if (!mark.colour && !in_focus) out << kDotFaded;
     out << "];\n";
   }
 
   void Legend(std::ostringstream& out) const {
-    out << "  legend [shape=plaintext, style=\"\", label=<<table border=\"1\" cellborder=\"0\" cellspacing=\"3\">"
-        << "<tr><td colspan=\"2\"><b>" << DotHtml(title_) << "</b></td></tr>";
-    for (const auto& [colour, what] :
-         {std::pair{kAdded, "added"}, std::pair{kRemoved, "removed"}, std::pair{kRenamed, "renamed (old → new)"},
-          std::pair{kChanged, "changed: words, stops or company"}, std::pair{kSame, "the same"}}) {
-      out << "<tr><td bgcolor=\"" << colour << "\" width=\"24\"> </td><td align=\"left\">" << DotHtml(what)
-          << "</td></tr>";
-    }
-    out << "</table>>];\n";
+    out << DotLegend(title_, {{kAdded, "added"},
+                              {kRemoved, "removed"},
+                              {kRenamed, "renamed (old → new)"},
+                              {kChanged, "changed: words, stops or company"},
+                              {kSame, "the same"}});
   }
 
   const Difference& d_;
@@ -675,6 +661,6 @@ std::string DiffJson(const Difference& d, const ComparedFile& old_file, const Co
 }
 
 std::string DiffDot(const Difference& difference, const ComparedFile& old_file, const ComparedFile& new_file) {
-  const auto name = [](const ComparedFile& file) { return ClipToWidth(Escaped(file.name), kLabelColumns); };
+  const auto name = [](const ComparedFile& file) { return DotName(Escaped(file.name)); };
   return Picture(difference, old_file.dump, new_file.dump, name(old_file) + " → " + name(new_file)).Draw();
 }

@@ -23,6 +23,13 @@ using Maybe = std::optional<T>;
 template <typename T>
 using MaybeNull = std::optional<std::optional<T>>;
 
+// The items of a list, none when it is absent.
+template <typename T>
+const std::vector<T>& Items(const Maybe<std::vector<T>>& list) {
+  static const std::vector<T> kNoItems;
+  return list ? *list : kNoItems;
+}
+
 enum class DocumentKind { kDescription, kIntermediate, kDatabase, kUnknown };
 
 // A station, route or node named by its number or by its name (or a node by its id).

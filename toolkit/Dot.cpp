@@ -19,7 +19,6 @@ constexpr const char* kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", 
                                     "#e377c2", "#17becf", "#bcbd22", "#393b79", "#637939", "#843c39"};
 constexpr const char* kNoCompany = "#888888";
 constexpr const char* kMissing = "#cc0000";
-constexpr const char* kFont = "fontname=\"sans-serif\"";
 
 // What the pictures need of a dump.
 struct Model {
@@ -44,20 +43,20 @@ struct Model {
 
 Model ModelOf(const Document& doc) {
   Model model;
-  for (const StationEntry& station : doc.stations.value_or(std::vector<StationEntry>())) {
+  for (const StationEntry& station : Items(doc.stations)) {
     model.stations.push_back(station.name ? DotName(Escaped(*station.name))
                                           : "station " + std::to_string(model.stations.size()));
   }
-  for (const RouteEntry& item : doc.routes.value_or(std::vector<RouteEntry>())) {
+  for (const RouteEntry& item : Items(doc.routes)) {
     Model::Route route;
     route.name = item.name && *item.name ? Escaped(**item.name) : "route " + std::to_string(model.routes.size());
     if (item.company && *item.company) route.company = **item.company;
-    for (const StopEntry& stop : item.stops.value_or(std::vector<StopEntry>()))
+    for (const StopEntry& stop : Items(item.stops))
       route.stops.push_back(stop.station && stop.station->number ? *stop.station->number : 0);
     model.routes.push_back(route);
   }
   std::size_t named = 0;
-  for (const CompanyEntry& item : doc.companies.value_or(std::vector<CompanyEntry>())) {
+  for (const CompanyEntry& item : Items(doc.companies)) {
     if (!item.number) continue;
     const bool has_name = item.name && *item.name;
     model.companies[*item.number] = {has_name ? Escaped(**item.name) : "(no company)",
@@ -95,14 +94,12 @@ std::string StationId(std::uint64_t station, const Model& model) {
 
 void Legend(std::ostringstream& out, const Model& model, const std::set<std::uint64_t>& shown) {
   if (shown.empty()) return;
-  out << "  legend [shape=plaintext, style=\"\", label=<<table border=\"1\" cellborder=\"0\" cellspacing=\"3\">"
-      << "<tr><td colspan=\"2\"><b>companies</b></td></tr>";
+  std::vector<DotLegendRow> rows;
   for (std::uint64_t number : shown) {
     const Model::Company& company = model.companies.at(number);
-    out << "<tr><td bgcolor=\"" << company.colour << "\" width=\"24\"> </td><td align=\"left\">" << number << " "
-        << DotHtml(DotName(company.name)) << "</td></tr>";
+    rows.push_back({company.colour, std::to_string(number) + " " + DotName(company.name)});
   }
-  out << "</table>>];\n";
+  out << DotLegend("companies", rows);
 }
 
 std::string DrawNetwork(const Document& doc, const DotOptions& options) {
@@ -145,14 +142,11 @@ std::string DrawNetwork(const Document& doc, const DotOptions& options) {
     if (touches && route.company && model.companies.count(*route.company)) companies.insert(*route.company);
   }
   std::ostringstream out;
-  out << "graph network {\n"
-      << "  graph [layout=neato, overlap=false, splines=true, outputorder=edgesfirst, " << kFont << "];\n"
-      << "  node [shape=ellipse, style=filled, fillcolor=white, fontsize=11, " << kFont << "];\n"
-      << "  edge [penwidth=3];\n";
+  out << "graph network {\n" << DotNetworkStyle();
   for (std::uint64_t s : drawn) {
     if (s < model.stations.size()) {
-      out << "  s" << s << " [label=" << DotQuoted(model.stations[s])
-          << (all || stations.count(s) ? "" : ", color=\"#aaaaaa\", fontcolor=\"#777777\"") << "];\n";
+      out << "  s" << s << " [label=" << DotQuoted(model.stations[s]) << (all || stations.count(s) ? "" : kDotFaded)
+          << "];\n";
     } else {
       out << "  x" << s << " [label=" << DotQuoted("station " + std::to_string(s) + "\n(no such station)")
           << ", color=\"" << kMissing << "\", fontcolor=\"" << kMissing << "\", style=dashed];\n";
@@ -171,8 +165,7 @@ std::string DrawGraph(const Document& doc, const DotOptions& options) {
   const Model model = ModelOf(doc);
   const std::vector<bool> chosen = Chosen(model, options);
   const bool all = options.only == DotOptions::Only::kAll;
-  const std::vector<NodeEntry> none;
-  const std::vector<NodeEntry>& nodes = doc.nodes ? *doc.nodes : none;
+  const std::vector<NodeEntry>& nodes = Items(doc.nodes);
   struct Arc {
     std::optional<std::uint64_t> from;  // none: owned by no node
     std::uint64_t to;
@@ -185,14 +178,13 @@ std::string DrawGraph(const Document& doc, const DotOptions& options) {
   std::vector<bool> empty(nodes.size(), true);
   std::vector<bool> picked(nodes.size(), all);  // the nodes of the chosen routes
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    const std::vector<EdgeEntry> edges = nodes[i].edges.value_or(std::vector<EdgeEntry>());
+    const std::vector<EdgeEntry>& edges = Items(nodes[i].edges);
     const std::uint16_t b = nodes[i].word_b.value_or(0);
     empty[i] = nodes[i].word_a.value_or(0) == 0 && b == 0 && edges.empty();
     if (!all && nodes[i].word_b && b < chosen.size() && chosen[b]) picked[i] = true;
     for (const EdgeEntry& edge : edges) arcs.push_back(to_arc(i, edge));
   }
-  for (const EdgeEntry& edge : doc.unowned_edges.value_or(std::vector<EdgeEntry>()))
-    arcs.push_back(to_arc(std::nullopt, edge));
+  for (const EdgeEntry& edge : Items(doc.unowned_edges)) arcs.push_back(to_arc(std::nullopt, edge));
   // The arcs drawn: all, or those from or to a node of the chosen routes; the nodes at their ends.
   std::set<std::uint64_t> drawn;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -212,9 +204,9 @@ std::string DrawGraph(const Document& doc, const DotOptions& options) {
   std::set<std::uint64_t> companies;
   std::ostringstream out;
   out << "digraph route_graph {\n"
-      << "  graph [rankdir=LR, " << kFont << "];\n"
-      << "  node [shape=box, style=\"rounded,filled\", fillcolor=white, fontsize=10, " << kFont << "];\n"
-      << "  edge [fontsize=9, " << kFont << "];\n";
+      << "  graph [rankdir=LR, " << kDotFont << "];\n"
+      << "  node [shape=box, style=\"rounded,filled\", fillcolor=white, fontsize=10, " << kDotFont << "];\n"
+      << "  edge [fontsize=9, " << kDotFont << "];\n";
   for (std::uint64_t i : drawn) {
     if (i >= nodes.size()) {
       out << "  n" << i << " [label=" << DotQuoted("node " + std::to_string(i) + "\n(no such node)") << ", color=\""

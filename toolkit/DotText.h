@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A quoted Graphviz string: a line break kept as one, any other control character a space.
 std::string DotQuoted(std::string_view text);
@@ -16,3 +17,20 @@ std::string DotHtml(std::string_view text);
 inline constexpr std::size_t kLabelColumns = 60;
 // A name cut to kLabelColumns, with "…" where it was cut.
 std::string DotName(std::string_view name);
+
+// The font of every picture, as an attribute.
+inline constexpr char kDotFont[] = "fontname=\"sans-serif\"";
+// The attributes that grey out a station drawn only as the end of another route's stretch.
+inline constexpr char kDotFaded[] = ", color=\"#aaaaaa\", fontcolor=\"#777777\"";
+
+// The lines after "graph NAME {" of a picture of stations and routes: the
+// layout, the stations as ellipses, the routes as thick lines.
+std::string DotNetworkStyle();
+
+// A row of a legend: a colour and what it stands for.
+struct DotLegendRow {
+  std::string colour;  // "#rrggbb"
+  std::string text;
+};
+// A legend: a table headed by `title` in bold, a row per colour.
+std::string DotLegend(std::string_view title, const std::vector<DotLegendRow>& rows);

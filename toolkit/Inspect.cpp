@@ -264,9 +264,7 @@ void TryConversion(ByteSource& source, Findings& findings) {
     ByteWriter image;
     BuildImage(NetworkInput::Read(source, "the file"), image);
   } catch (const FatalErrorException& refusal) {
-    std::string reason = refusal.what();
-    if (!reason.empty() && reason.back() == '\n') reason.pop_back();
-    findings.Problem("the converter refuses the file: " + reason);
+    findings.Problem("the converter refuses the file: " + ReasonOf(refusal));
   }
 }
 

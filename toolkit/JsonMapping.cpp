@@ -607,6 +607,11 @@ Document Read(Input& kind, Input& in) {
 
 }  // namespace
 
+std::string DescribeRefusal(const DocumentError& error) {
+  return "line " + std::to_string(error.At().line) + ", column " + std::to_string(error.At().column) + ": " +
+         (error.Path().empty() ? "" : error.Path() + ": ") + error.what();
+}
+
 Document ReadDocument(std::string_view text) {
   Input kind(text), in(text);
   return Read(kind, in);

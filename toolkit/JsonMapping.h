@@ -42,6 +42,8 @@ class DocumentError : public std::runtime_error {
   TextPosition at_;
   std::string path_;
 };
+// "line L, column C: path: what" (no path when it has none).
+std::string DescribeRefusal(const DocumentError& error);
 
 // Reads a description or a dump. Throws DocumentError.
 Document ReadDocument(std::string_view text);

@@ -21,12 +21,6 @@ std::string At(const std::string& where, std::size_t index) { return where + "["
   throw DocumentError(at, where, what);
 }
 
-template <typename T>
-const std::vector<T>& Items(const Maybe<std::vector<T>>& list) {
-  static const std::vector<T> kNone;
-  return list ? *list : kNone;
-}
-
 // The Shift_JIS bytes of a name or a string given as UTF-8; refused when a
 // character has no Shift_JIS form or the text holds a NUL.
 std::string ShiftJis(const std::string& utf8, const TextPosition& offset, const std::string& where) {

@@ -51,16 +51,16 @@ std::string RouteName(const RouteEntry& route) {
 // One line a company: its number, its name and as many of its routes as fit.
 void Companies(std::ostringstream& out, const Document& doc) {
   if (Count(doc.companies) == 0) return;
-  const std::vector<RouteEntry> none;
-  const std::vector<RouteEntry>& routes = doc.routes ? *doc.routes : none;
+  const std::vector<RouteEntry>& routes = Items(doc.routes);
+  static const RouteEntry kNoRoute;
   out << "  companies:\n";
   for (std::size_t c = 0; c < doc.companies->size() && c < kShownCompanies; ++c) {
     const CompanyEntry& company = (*doc.companies)[c];
     const bool named = company.name && *company.name;
     std::string line = "    " + Show(company.number) + " " + (named ? Escaped(**company.name) : "(no company)") + ":";
-    const std::vector<std::uint64_t> numbers = company.routes.value_or(std::vector<std::uint64_t>());
+    const std::vector<std::uint64_t>& numbers = Items(company.routes);
     for (std::size_t k = 0; k < numbers.size(); ++k) {
-      const RouteEntry route = numbers[k] < routes.size() ? routes[numbers[k]] : RouteEntry();
+      const RouteEntry& route = numbers[k] < routes.size() ? routes[numbers[k]] : kNoRoute;
       const std::string item =
           std::string(k == 0 ? " " : ", ") + RouteName(route) + " (" + std::to_string(Count(route.stops)) + " stops)";
       const std::size_t left = numbers.size() - k - 1;

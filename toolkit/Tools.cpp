@@ -31,16 +31,6 @@ std::string ProblemLines(const std::vector<std::string>& problems, const std::st
 
 }  // namespace
 
-namespace {
-
-// "line L, column C: path: what".
-std::string DescribeRefusal(const DocumentError& error) {
-  return "line " + std::to_string(error.At().line) + ", column " + std::to_string(error.At().column) + ": " +
-         (error.Path().empty() ? "" : error.Path() + ": ") + error.what();
-}
-
-}  // namespace
-
 ToolOutput RunFenwadump(ByteSource& file, const std::string& name, const DumpRequest& request) {
   ToolOutput run;
   Document document;

@@ -10,6 +10,7 @@
 #include <exception>
 #include <map>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "driver/Convert.h"
 #include "pdb/ImageFormat.h"
 #include "text/Terminal.h"
+#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 #include "toolkit/Tools.h"
@@ -48,14 +50,7 @@ val Result(int status) {
 
 // fenwaimg NAME on `input`.
 val Convert(const std::string& input, const std::string& name) {
-  Conversion run;
-  try {
-    run = ConvertInMemory(BytesOf(input), name);
-  } catch (const std::bad_alloc&) {
-    run = Conversion{kExitFailure, "fn=" + name + "P\n", "fenwaimg: out of memory\n", {}};
-  } catch (const std::exception& failure) {  // none is expected; the program takes the same road
-    run = Conversion{kExitFailure, "fn=" + name + "P\n", std::string("fenwaimg: ") + failure.what() + "\n", {}};
-  }
+  const Conversion run = ConvertInMemory(BytesOf(input), name);
   val result = Result(run.status);
   result.set("console", Uint8Array(run.console));
   result.set("error", Text(run.error));
@@ -158,17 +153,12 @@ val Make(const std::string& json, const std::string& name, bool accept_damage) {
 val Identify(const std::string& bytes) {
   MemorySource source(BytesOf(bytes));
   const DocumentKind kind = DetectKind(source.Read(0, image::database::kSize));  // as fenwadump tells them apart
-  if (kind == DocumentKind::kIntermediate) return Text("intermediate");
-  if (kind == DocumentKind::kDatabase) return Text("database");
-  const std::size_t first = bytes.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos || bytes[first] != '{' || bytes.size() > kMostJsonBytes) return Text("unknown");
+  if (kind == DocumentKind::kIntermediate) return Text(FileKindName(FileKind::kIntermediate));
+  if (kind == DocumentKind::kDatabase) return Text(FileKindName(FileKind::kDatabase));
+  if (!LooksLikeJson(BytesOf(bytes)) || bytes.size() > kMostJsonBytes) return Text("unknown");
   try {
-    switch (ReadDocument(bytes).kind) {
-      case DocumentKind::kDescription: return Text("description");
-      case DocumentKind::kIntermediate: return Text("intermediate dump");
-      case DocumentKind::kDatabase: return Text("database dump");
-      case DocumentKind::kUnknown: return Text("unknown dump");
-    }
+    const std::optional<FileKind> json = JsonFileKind(ReadDocument(bytes).kind);
+    return Text(json ? FileKindName(*json) : "unknown dump");
   } catch (const std::exception&) {
   }
   return Text("json");
