@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/ByteSource.h"
 #include "network/IntermediateFormat.h"
 
 namespace {
@@ -1064,24 +1065,17 @@ bool NothingListed(const Difference& d) {
          d.nodes.empty() && d.edges.empty() && d.strings.empty() && d.image_header.empty() && d.database.empty();
 }
 
-// The bytes of a region of an image: [start, start + length), cut to the file.
-std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& image, std::uint64_t start, std::uint64_t length) {
-  if (start >= image.size()) return {};
-  const std::uint64_t end = std::min<std::uint64_t>(image.size(), start + length);
-  return {image.begin() + static_cast<std::ptrdiff_t>(start), image.begin() + static_cast<std::ptrdiff_t>(end)};
-}
-
 // Which regions of two images differ: the header with the record list, and each record.
 void ListRegions(const ComparedFile& a, const ComparedFile& b, Difference& d) {
   const std::vector<RecordEntry>&x = Items(a.dump.records), &y = Items(b.dump.records);
   const auto front = [](const ComparedFile& file, const std::vector<RecordEntry>& records) {
-    return Slice(file.image, 0, records.empty() ? file.image.size() : records[0].offset.value_or(0));
+    return MemorySource(file.image).Read(0, records.empty() ? file.image.size() : records[0].offset.value_or(0));
   };
   if (front(a, x) != front(b, y)) d.regions.push_back("database header and record list");
   for (std::size_t i = 0; i < std::max(x.size(), y.size()); ++i) {
     const auto bytes = [i](const ComparedFile& file, const std::vector<RecordEntry>& records) {
       if (i >= records.size() || !records[i].length || !*records[i].length) return std::vector<std::uint8_t>();
-      return Slice(file.image, records[i].offset.value_or(0), **records[i].length);
+      return MemorySource(file.image).Read(records[i].offset.value_or(0), **records[i].length);
     };
     if (bytes(a, x) != bytes(b, y)) d.regions.push_back((i < x.size() ? x[i] : y[i]).content.value_or("record"));
   }

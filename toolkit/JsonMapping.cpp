@@ -175,7 +175,7 @@ struct TextValue {
     if (in.json.Peek() == JsonReader::Type::kString) {
       const std::string utf8 = in.json.String();
       std::optional<std::string> bytes = Utf8ToShiftJis(utf8);
-      if (!bytes) in.Fail(at, Quoted(utf8) + " has a character that Shift_JIS cannot hold");
+      if (!bytes) in.Fail(at, NoShiftJisForm(utf8));
       return *bytes;
     }
     if (in.json.Peek() != JsonReader::Type::kObject) in.Fail("must be a text or {\"hex\": \"...\"}");
@@ -199,8 +199,7 @@ struct NameTextValue {
   static std::string Read(Input& in) {
     const TextPosition at = in.json.Here();
     std::string bytes = TextValue::Read(in);
-    if (bytes.find('\0') != std::string::npos)
-      in.Fail(at, "holds a NUL, which would end it there in the file; the rest would be lost");
+    if (bytes.find('\0') != std::string::npos) in.Fail(at, kTextHoldsNul);
     return bytes;
   }
 };
@@ -564,6 +563,10 @@ FieldListing Listing(const std::string& record, const Rule<Record> (&rules)[N]) 
 }
 
 }  // namespace
+
+std::string NoShiftJisForm(const std::string& utf8) {
+  return Quoted(utf8) + " has a character that Shift_JIS cannot hold";
+}
 
 std::string FieldPath(const std::vector<std::string>& segments) {
   std::string path;

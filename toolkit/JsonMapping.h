@@ -45,6 +45,12 @@ class DocumentError : public std::runtime_error {
 // "line L, column C: path: what" (no path when it has none).
 std::string DescribeRefusal(const DocumentError& error);
 
+// Why a text cannot go into a file as it is: a character Shift_JIS has no
+// code for, or a NUL that would end it early.
+std::string NoShiftJisForm(const std::string& utf8);
+inline constexpr const char* kTextHoldsNul =
+    "holds a NUL, which would end it there in the file; the rest would be lost";
+
 // Reads a description or a dump. Throws DocumentError.
 Document ReadDocument(std::string_view text);
 // The same, of a text that open() gives in pieces from its start each time it

@@ -25,9 +25,8 @@ std::string At(const std::string& where, std::size_t index) { return where + "["
 // character has no Shift_JIS form or the text holds a NUL.
 std::string ShiftJis(const std::string& utf8, const TextPosition& offset, const std::string& where) {
   std::optional<std::string> bytes = Utf8ToShiftJis(utf8);
-  if (!bytes) Fail(offset, where, Quoted(utf8) + " has a character that Shift_JIS cannot hold");
-  if (bytes->find('\0') != std::string::npos)
-    Fail(offset, where, "holds a NUL, which would end it there in the file; the rest would be lost");
+  if (!bytes) Fail(offset, where, NoShiftJisForm(utf8));
+  if (bytes->find('\0') != std::string::npos) Fail(offset, where, kTextHoldsNul);
   return *bytes;
 }
 

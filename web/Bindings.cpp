@@ -1,6 +1,6 @@
 // The library for JavaScript: what fenwaimg, fenwadump and fenwamake print and
 // make, as calls on bytes in memory (Embind). web/api.js wraps these raw calls
-// into the documented API (README, "The web page"); each returns what the
+// into the documented API (README, "The JavaScript API"); each returns what the
 // program would: its exit status, its standard output and standard error, and
 // the file it writes.
 #include <emscripten/bind.h>
