@@ -121,7 +121,6 @@ Conversion ConvertInMemory(std::span<const std::uint8_t> input, const std::strin
     run.status = kExitFailure;
     run.console = "fn=" + name + "P\n";
     run.reason = ReasonOf(failure);
-    run.error = "fenwaimg: " + run.reason + "\n";
     run.image.clear();
   }
   return run;

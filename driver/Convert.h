@@ -23,9 +23,11 @@ int RunConverter(int argc, char** argv);
 struct Conversion {
   int status = 0;
   std::string console;  // standard output
-  std::string error;    // standard error: empty, or one line
-  std::string reason;   // why it failed: the error line without "fenwaimg: " and its line feed
+  std::string reason;   // why it failed; empty when it did not
   std::vector<std::uint8_t> image;
+
+  // Standard error: empty, or "fenwaimg: REASON" and a line feed.
+  std::string Error() const { return status == 0 ? std::string() : "fenwaimg: " + reason + "\n"; }
 };
 Conversion ConvertInMemory(std::span<const std::uint8_t> input, const std::string& name);
 

@@ -53,7 +53,7 @@ val Convert(const std::string& input, const std::string& name) {
   const Conversion run = ConvertInMemory(BytesOf(input), name);
   val result = Result(run.status);
   result.set("console", Uint8Array(run.console));
-  result.set("error", Text(run.error));
+  result.set("error", Text(run.Error()));
   result.set("image", Uint8Array(run.image));
   return result;
 }

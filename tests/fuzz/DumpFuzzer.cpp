@@ -33,7 +33,7 @@ std::vector<std::uint8_t> ImageOfDump(const std::string& json) {
   const MadeNetwork made = MakeNetwork(ReadDocument(json), MakeOptions{});
   const std::vector<std::uint8_t> file = BuildNetworkFile(made.network);
   const Conversion converted = ConvertInMemory(file, "made.dat");
-  Check(converted.status == 0, "the dump of a sound image makes a file the converter refuses: " + converted.error);
+  Check(converted.status == 0, "the dump of a sound image makes a file the converter refuses: " + converted.Error());
   return converted.image;
 }
 

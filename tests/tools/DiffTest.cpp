@@ -166,7 +166,7 @@ Files FilesOf(const ordered_json& description) {
   EXPECT_EQ(made.status, kToolSuccess) << made.err;
   files.intermediate.assign(made.file.begin(), made.file.end());
   const Conversion converted = ConvertInMemory(made.file, "network.dat");
-  EXPECT_EQ(converted.status, 0) << converted.error;
+  EXPECT_EQ(converted.status, 0) << converted.Error();
   files.image.assign(converted.image.begin(), converted.image.end());
   for (auto [bytes, dump] : {std::pair{&files.intermediate, &files.file_dump}, {&files.image, &files.image_dump}}) {
     MemorySource source(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
