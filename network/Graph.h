@@ -27,8 +27,8 @@ struct Graph {
   // T = N + 20 nodes: the file's nodes, then the reserve nodes. Nodes 0 and 1 are special.
   std::vector<Node> nodes;
   std::uint16_t file_node_count = 0;  // N
-  std::int32_t edge_capacity = 0;  // M
-  std::vector<Edge> edges;         // the F edges stored
+  std::int32_t edge_capacity = 0;     // M
+  std::vector<Edge> edges;            // the F edges stored
   std::uint16_t value_entry_count = 0;
 
   std::uint16_t NodeTotal() const { return static_cast<std::uint16_t>(nodes.size()); }
