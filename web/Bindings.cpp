@@ -18,7 +18,9 @@
 #include "base/ByteSource.h"
 #include "driver/Convert.h"
 #include "pdb/ImageFormat.h"
+#include "text/ShiftJis.h"
 #include "text/Terminal.h"
+#include "text/Utf8.h"
 #include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
@@ -48,12 +50,30 @@ val Result(int status) {
   return result;
 }
 
-// fenwaimg NAME on `input`.
+// The bytes the converter gets on the command line for the file name `utf8`
+// where its console is Shift_JIS: the name in code page 932, each character
+// without a form there (one outside the Basic Multilingual Plane too) as one
+// '?', as the conversion to that platform's ANSI code page gives them.
+std::string ShiftJisName(const std::string& utf8) {
+  std::string bytes;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const Utf8Character character = Utf8CharacterAt(utf8, at);
+    const std::size_t length = character.length == 0 ? 1 : character.length;  // a stray byte: one '?'
+    const std::optional<std::string> encoded = Utf8ToShiftJis(utf8.substr(at, length));
+    bytes += encoded ? *encoded : "?";
+    at += length;
+  }
+  return bytes;
+}
+
+// fenwaimg NAME on `input`, `name` given as text: the console is its
+// Shift_JIS bytes, and the standard-error line, which names the file as the
+// console does, that line decoded as text.
 val Convert(const std::string& input, const std::string& name) {
-  const Conversion run = ConvertInMemory(BytesOf(input), name);
+  const Conversion run = ConvertInMemory(BytesOf(input), ShiftJisName(name));
   val result = Result(run.status);
   result.set("console", Uint8Array(run.console));
-  result.set("error", Text(run.Error()));
+  result.set("error", Text(ShiftJisToUtf8(run.Error()).utf8));
   result.set("image", Uint8Array(run.image));
   return result;
 }

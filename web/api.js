@@ -20,9 +20,16 @@ Module['identify'] = function (bytes) {
   return Module['rawIdentify'](fenwaBytes(bytes, 'bytes'));
 };
 
-// fenwaimg NAME: {status, console (Shift_JIS bytes), error (standard error), image (fenwaimg.pdb, empty on failure)}.
+// A name as Unicode text: a surrogate without its pair, which is no character
+// (and which Embind's UTF-8 would join with the character behind it), as U+FFFD.
+function fenwaText(name) {
+  return name.replace(/[\uD800-\uDBFF](?![\uDC00-\uDFFF])|(?<![\uD800-\uDBFF])[\uDC00-\uDFFF]/g, '\uFFFD');
+}
+
+// fenwaimg NAME: {status, console (Shift_JIS bytes), error (standard error), image (fenwaimg.pdb, empty on failure)};
+// the converter gets NAME in Shift_JIS, each character Shift_JIS cannot hold as '?'.
 Module['convert'] = function (bytes, name) {
-  return Module['rawConvert'](fenwaBytes(bytes, 'bytes'), fenwaName(name, 'network.dat'));
+  return Module['rawConvert'](fenwaBytes(bytes, 'bytes'), fenwaText(fenwaName(name, 'network.dat')));
 };
 
 // fenwadump NAME: {status, out (the JSON dump), err}.

@@ -67,15 +67,17 @@ def run(command, cwd, stdin=None):
     return done.returncode, done.stdout, done.stderr
 
 
-def native_convert(name, data):
+def native_convert(name, data, encoding="utf-8"):
+    """fenwaimg NAME, NAME given in `encoding` ('?' for a character it cannot hold) and its error line read in it."""
     folder = tempfile.mkdtemp(dir=work)
-    with open(os.path.join(folder, name), "wb") as file:
+    argument = name.encode(encoding, errors="replace")
+    with open(os.path.join(os.fsencode(folder), argument), "wb") as file:
         file.write(data)
-    status, out, err = run([FENWAIMG, name], folder)
+    status, out, err = run([FENWAIMG, argument], folder)
     image_path = os.path.join(folder, "fenwaimg.pdb")
     image = open(image_path, "rb").read() if os.path.exists(image_path) else b""
     shutil.rmtree(folder)
-    return {"status": status, "console": out, "error": err.decode("utf-8"), "image": image}
+    return {"status": status, "console": out, "error": err.decode(encoding), "image": image}
 
 
 def native_dump(name, data, *options):
@@ -391,16 +393,22 @@ class Converter(unittest.TestCase):
         driver.find_element("id", "picture").screenshot(os.path.join(shots, "sample-picture.png"))
 
     def test_refused_inputs_through_the_page(self):
-        for name in ("past-companies.dat", "bad-magic.dat", "sample.dat.cut-65"):
+        # The converter gets the name as where its console is Shift_JIS: in code page 932, each character it
+        # cannot hold (丂, and 😀 outside the Basic Multilingual Plane) as one '?'.
+        cases = [(name, inputs[name]) for name in ("past-companies.dat", "bad-magic.dat", "sample.dat.cut-65")]
+        cases.append(("東京丂駅😀.dat", inputs["bad-magic.dat"]))
+        for name, data in cases:
             with self.subTest(name):
-                path = write_file(name, inputs[name])
+                path = write_file(name, data)
                 open_in_page(path)
-                native = native_convert(name, inputs[name])
+                native = native_convert(name, data, "cp932")
                 self.assertEqual(native["status"], 9)
                 self.assertEqual(browser.text("convert-console"), native["console"].decode("cp932"))
                 self.assertEqual(status_shown("convert-status"), 9)
                 self.assertEqual(browser.text("convert-error"), native["error"])
                 self.assertIsNone(offered("convert-download"))
+                self.assertEqual(page_convert([(name, data)])[0]["console"], native["console"])
+        self.assertEqual(browser.text("convert-console"), "fn=東京?駅?.datP\n")
 
 
 class Tools(unittest.TestCase):
