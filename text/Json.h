@@ -7,10 +7,12 @@
 // JsonReader reads a document token by token, without building a tree, so
 // that what it reads goes straight into the reader's own records. It is
 // strict: the text must be one JSON value with nothing but white space behind
-// it, in UTF-8 (one byte order mark before it, as editors on Windows save it, is
-// passed over; lines and columns count from the character after it); control characters inside strings, lone
-// surrogates, leading zeros and nesting deeper than kMostDepth are refused. Every refusal is a JsonError that knows the
-// offset where it happened; LineAndColumn turns that into the line and column a person finds it at.
+// it, in UTF-8 (one byte order mark before it, as editors on Windows save it,
+// is passed over; lines and columns count from the character after it);
+// control characters inside strings, lone surrogates, leading zeros and
+// nesting deeper than kMostDepth are refused. Every refusal is a JsonError
+// that knows the offset where it happened; LineAndColumn turns that into the
+// line and column a person finds it at.
 #pragma once
 
 #include <cstddef>
@@ -68,8 +70,8 @@ class JsonError : public std::runtime_error {
 // The UTF-8 byte order mark, which some editors put at the start of a text.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Where an offset of `text` is, counted from 1 (after a byte order mark): lines end at line feeds, and a
-// column counts characters, not bytes.
+// Where an offset of `text` is, counted from 1 (from after a byte order mark):
+// lines end at line feeds, and a column counts characters, not bytes.
 struct TextPosition {
   std::uint32_t line = 1;
   std::uint32_t column = 1;
