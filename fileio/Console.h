@@ -20,6 +20,11 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // reason in `error` when it cannot be read or holds more.
 bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& error);
 
+// From now on a write to a pipe whose reader has gone fails with the system's
+// reason (a broken pipe) instead of ending the process (POSIX's SIGPIPE);
+// Windows has no such signal.
+void KeepRunningOnClosedPipes();
+
 // Writes UTF-8 `text` to standard output, unchanged; false with the system's
 // reason in `error` when not every byte got there.
 bool WriteStandardOutput(const std::string& text, std::string& error);

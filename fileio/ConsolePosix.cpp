@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 
 #include "fileio/Console.h"
@@ -10,6 +11,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& error) {
   return ReadStream(stdin, bytes, most, error);
 }
+
+void KeepRunningOnClosedPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 bool WriteStandardOutput(const std::string& text, std::string& error) { return WriteStream(stdout, text, error); }
 

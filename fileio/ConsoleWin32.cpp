@@ -56,6 +56,9 @@ bool ReadStandardInput(std::string& bytes, std::uint64_t most, std::string& erro
   return ReadStream(stdin, bytes, most, error);
 }
 
+// A write to a pipe whose reader has gone fails there (ERROR_NO_DATA); nothing ends the process.
+void KeepRunningOnClosedPipes() {}
+
 bool WriteStandardOutput(const std::string& text, std::string& error) {
   return Write(stdout, STD_OUTPUT_HANDLE, text, error);
 }

@@ -100,6 +100,7 @@ void CurrentFile::Close() {
 bool CurrentFile::OpenReplacement(const char* name) {
   Close();
   std::string target = PlatformReplacementTarget(name);
+  if (!PlatformIsReplaceable(target.c_str(), error_)) return false;
   if (!PlatformMayReplace(target.c_str())) {
     error_ = PlatformLastError();
     return false;
@@ -130,6 +131,8 @@ bool CurrentFile::CommitReplacement() {
     NoteFailure("close");
     ok = false;
   }
+  // Should something else have taken the target's place meanwhile, it is not renamed over.
+  if (ok && !PlatformIsReplaceable(replacement_target_.c_str(), error_)) ok = false;
   if (ok && !PlatformReplace(replacement_temp_.c_str(), replacement_target_.c_str())) {
     NoteFailure("rename");
     ok = false;

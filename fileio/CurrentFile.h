@@ -38,10 +38,12 @@ class CurrentFile {
   void Close();
 
   // Opens a new temporary file beside NAME (beside the file a symbolic link
-  // NAME points to) for writing. False when it cannot be created, or when NAME
-  // exists but may not be written.
+  // NAME points to, which need not exist yet) for writing. False when it
+  // cannot be created, or when NAME exists but is not a regular file (a
+  // folder, a device, a named pipe: never opened) or may not be written.
   bool OpenReplacement(const char* name);
-  // Syncs and closes the temporary file and renames it over the target. On
+  // Syncs and closes the temporary file and renames it over the target, unless
+  // the target has become something other than a regular file meanwhile. On
   // any failure the temporary file is removed and the target left as it was.
   bool CommitReplacement();
   // Closes the file; a replacement in progress is removed unfinished.

@@ -23,6 +23,8 @@ class FileSource : public ByteSource {
   FileSource& operator=(const FileSource&) = delete;
 
   std::uint64_t Size() const override { return size_; }
+  // True when the file was a stream (a pipe, a terminal), read whole at the open.
+  bool Streamed() const { return streamed_.has_value(); }
   std::vector<std::uint8_t> Read(std::uint64_t offset, std::uint64_t length) override;
   // The file from its start, a piece at a time: each call puts up to `room`
   // bytes into `buffer` and returns how many (0 at the end).

@@ -27,9 +27,14 @@ std::int64_t PlatformSeek(PlatformHandle handle, std::int64_t offset, bool from_
 bool PlatformSync(PlatformHandle handle);
 bool PlatformClose(PlatformHandle handle);
 bool PlatformReplace(const char* from, const char* to);
-// The file a replacement of `name` takes the place of: the target of a symbolic
-// link, so that the link survives; `name` itself otherwise.
+// The file a replacement of `name` takes the place of: where a symbolic link
+// (or a chain of them) points, whether that exists or not, so that the link
+// survives; `name` itself otherwise. A relative link is read from its folder.
 std::string PlatformReplacementTarget(const char* name);
+// False, with the reason in `reason`, when `name` exists but is not a regular
+// file once links are followed (a folder, a device, a named pipe, a socket),
+// or cannot be looked at. Never opens it.
+bool PlatformIsReplaceable(const char* name, std::string& reason);
 // False, with the system's reason, when `name` exists but may not be written.
 bool PlatformMayReplace(const char* name);
 void PlatformRemove(const char* name);

@@ -71,11 +71,47 @@ bool PlatformReplace(const char* from, const char* to) {
 
 void PlatformRemove(const char* name) { ::unlink(name); }
 
+namespace {
+
+// As many links as the system follows in one name before it gives up.
+constexpr int kMostLinks = 40;
+
+std::string NotRegular(mode_t mode) {
+  const char* kind = S_ISDIR(mode)                    ? " (a folder)"
+                     : S_ISCHR(mode) || S_ISBLK(mode) ? " (a device)"
+                     : S_ISFIFO(mode)                 ? " (a named pipe)"
+                     : S_ISSOCK(mode)                 ? " (a socket)"
+                                                      : "";
+  return std::string("not a regular file") + kind;
+}
+
+}  // namespace
+
 std::string PlatformReplacementTarget(const char* name) {
+  std::string target = name;
+  for (int hop = 0; hop < kMostLinks; ++hop) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    char link[PATH_MAX];
+    const ssize_t length = ::readlink(target.c_str(), link, sizeof link);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof link) break;  // left for stat() to refuse
+    const std::string points_to(link, static_cast<std::size_t>(length));
+    const std::size_t slash = target.rfind('/');
+    target = points_to[0] == '/' || slash == std::string::npos ? points_to : target.substr(0, slash + 1) + points_to;
+  }
+  return target;
+}
+
+bool PlatformIsReplaceable(const char* name, std::string& reason) {
   struct stat info {};
-  if (::lstat(name, &info) != 0 || !S_ISLNK(info.st_mode)) return name;
-  char resolved[PATH_MAX];
-  return ::realpath(name, resolved) != nullptr ? std::string(resolved) : std::string(name);
+  if (::stat(name, &info) != 0) {
+    if (errno == ENOENT) return true;  // made anew; a folder on the way that is missing fails the creation
+    reason = std::strerror(errno);
+    return false;
+  }
+  if (S_ISREG(info.st_mode)) return true;
+  reason = NotRegular(info.st_mode);
+  return false;
 }
 
 bool PlatformMayReplace(const char* name) { return ::access(name, F_OK) != 0 || ::access(name, W_OK) == 0; }

@@ -104,6 +104,42 @@ void PlatformRemove(const char* name) {
 
 std::string PlatformReplacementTarget(const char* name) { return name; }
 
+namespace {
+
+// True when the system takes `name` for a device ("NUL", "COM1", "\\.\pipe\x"):
+// its full form lies in the device space "\\.\", but for a drive there ("\\.\C:\...").
+template <typename Char>
+bool InDeviceSpace(const Char* full, DWORD length) {
+  return length >= 4 && full[0] == '\\' && full[1] == '\\' && full[2] == '.' && full[3] == '\\' &&
+         !(length >= 6 && full[5] == ':');
+}
+
+bool IsDevice(const char* name) {
+  if (utf8_names) {
+    wchar_t full[MAX_PATH + 8];
+    const DWORD length = ::GetFullPathNameW(WideFromUtf8(name).c_str(), MAX_PATH + 8, full, nullptr);
+    return length > 0 && length < MAX_PATH + 8 && InDeviceSpace(full, length);
+  }
+  char full[MAX_PATH + 8];
+  const DWORD length = ::GetFullPathNameA(name, MAX_PATH + 8, full, nullptr);
+  return length > 0 && length < MAX_PATH + 8 && InDeviceSpace(full, length);
+}
+
+}  // namespace
+
+bool PlatformIsReplaceable(const char* name, std::string& reason) {
+  const DWORD attributes = AttributesByName(name);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    reason = "not a regular file (a folder)";
+    return false;
+  }
+  if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) || IsDevice(name)) {
+    reason = "not a regular file (a device)";
+    return false;
+  }
+  return true;
+}
+
 bool PlatformMayReplace(const char* name) {
   const DWORD attributes = AttributesByName(name);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;

@@ -101,7 +101,8 @@ void JsonWriter::Bool(bool value) {
 
 TextPosition LineAndColumn(std::string_view text, std::size_t offset) {
   TextPosition position;
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+  for (std::size_t i = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0; i < offset && i < text.size();
+       ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte == '\n') {
       ++position.line;
@@ -153,9 +154,18 @@ bool JsonReader::Refill(std::size_t count) {
   return at_ + count <= text_.size();
 }
 
+// Passed over once, before the first token; the first line starts after it.
+void JsonReader::PassByteOrderMark() {
+  started_ = true;
+  if (!Have(kByteOrderMark.size()) || text_.substr(at_, kByteOrderMark.size()) != kByteOrderMark) return;
+  at_ += kByteOrderMark.size();
+  line_start_ = Absolute(at_);
+}
+
 // Line feeds are white space outside strings and refused inside them: the
 // reader counts lines as it passes white space.
 void JsonReader::SkipSpace() {
+  if (!started_) PassByteOrderMark();
   for (; Have() && IsSpace(At()); ++at_) {
     if (At() == '\n') {
       ++line_;

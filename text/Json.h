@@ -7,10 +7,12 @@
 // JsonReader reads a document token by token, without building a tree, so
 // that what it reads goes straight into the reader's own records. It is
 // strict: the text must be one JSON value with nothing but white space behind
-// it, in UTF-8; control characters inside strings, lone surrogates, leading
-// zeros and nesting deeper than kMostDepth are refused. Every refusal is a
-// JsonError that knows the offset where it happened; LineAndColumn turns that
-// into the line and column a person finds it at.
+// it, in UTF-8 (one byte order mark before it, as editors on Windows save it,
+// is passed over; lines and columns count from the character after it);
+// control characters inside strings, lone surrogates, leading zeros and
+// nesting deeper than kMostDepth are refused. Every refusal is a JsonError
+// that knows the offset where it happened; LineAndColumn turns that into the
+// line and column a person finds it at.
 #pragma once
 
 #include <cstddef>
@@ -65,8 +67,11 @@ class JsonError : public std::runtime_error {
   std::size_t offset_;
 };
 
-// Where an offset of `text` is, counted from 1: lines end at line feeds, and a
-// column counts characters, not bytes.
+// The UTF-8 byte order mark, which some editors put at the start of a text.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Where an offset of `text` is, counted from 1 (from after a byte order mark):
+// lines end at line feeds, and a column counts characters, not bytes.
 struct TextPosition {
   std::uint32_t line = 1;
   std::uint32_t column = 1;
@@ -128,6 +133,7 @@ class JsonReader {
   bool Refill(std::size_t count);
   char At(std::size_t ahead = 0) const { return text_[at_ + ahead]; }
   std::size_t Absolute(std::size_t at) const { return base_ + at; }
+  void PassByteOrderMark();
   void SkipSpace();
   char Next();  // the next character, past white space; refused at the end of the text
   void Expect(char c, const char* what);
@@ -145,6 +151,7 @@ class JsonReader {
   std::size_t base_ = 0;        // the offset in the whole text of text_[0]
   std::size_t at_ = 0;          // the position, in text_
   bool ended_ = false;          // `more` has given everything
+  bool started_ = false;        // a byte order mark at the start has been looked for
   std::uint32_t line_ = 1;      // the line the position is on
   std::size_t line_start_ = 0;  // where that line starts, in the whole text
   // The column of an offset on that line that was asked for last: the next is

@@ -72,6 +72,9 @@ std::optional<FileKind> JsonFileKind(DocumentKind kind) {
 }
 
 bool LooksLikeJson(std::span<const std::uint8_t> bytes) {
+  const std::string_view start(reinterpret_cast<const char*>(bytes.data()),
+                               std::min(bytes.size(), kByteOrderMark.size()));
+  if (start == kByteOrderMark) bytes = bytes.subspan(kByteOrderMark.size());
   for (std::uint8_t c : bytes) {
     if (c == '{') return true;
     if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;

@@ -1,5 +1,6 @@
 #include "toolkit/JsonMapping.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -479,6 +480,9 @@ constexpr const char* KindName(DocumentKind kind) {
   }
   return "description";
 }
+// The kinds of dump fenwamake makes a file of (a description has no kind).
+constexpr DocumentKind kKindsMade[] = {DocumentKind::kDatabase, DocumentKind::kIntermediate};
+
 // A dump's kind, written from the document's; the kind was read before the rest (KindOf).
 constexpr Rule<Document> kKind = {
     "kind", kDerived, [](const Document& document) { return document.kind != DocumentKind::kDescription; },
@@ -550,7 +554,7 @@ DocumentKind KindOf(Input& in) {
     for (DocumentKind dump : {DocumentKind::kIntermediate, DocumentKind::kDatabase, DocumentKind::kUnknown}) {
       if (kind == KindName(dump)) return dump;
     }
-    in.Fail(at, "must be \"database\", \"intermediate\" or \"unknown\"");
+    in.Fail(at, KindRefusal());
   }
   return DocumentKind::kDescription;
 }
@@ -609,6 +613,20 @@ Document Read(Input& kind, Input& in) {
 }
 
 }  // namespace
+
+bool KindIsMade(DocumentKind kind) {
+  return kind == DocumentKind::kDescription ||
+         std::find(std::begin(kKindsMade), std::end(kKindsMade), kind) != std::end(kKindsMade);
+}
+
+std::string KindRefusal() {
+  std::string text = "must be";
+  for (std::size_t i = 0; i < std::size(kKindsMade); ++i) {
+    text += i == 0 ? " \"" : i + 1 < std::size(kKindsMade) ? ", \"" : " or \"";
+    text += KindName(kKindsMade[i]) + std::string("\"");
+  }
+  return text + ": fenwamake reads fenwadump's dump of a file it could read";
+}
 
 std::string DescribeRefusal(const DocumentError& error) {
   return "line " + std::to_string(error.At().line) + ", column " + std::to_string(error.At().column) + ": " +

@@ -51,6 +51,12 @@ std::string NoShiftJisForm(const std::string& utf8);
 inline constexpr const char* kTextHoldsNul =
     "holds a NUL, which would end it there in the file; the rest would be lost";
 
+// Whether fenwamake makes a file of a document of this kind: a description, or
+// a dump of a file fenwadump could read. What it says of any other "kind" (a
+// dump of a file of no kind, a difference), from one list of the kinds it reads.
+bool KindIsMade(DocumentKind kind);
+std::string KindRefusal();
+
 // Reads a description or a dump. Throws DocumentError.
 Document ReadDocument(std::string_view text);
 // The same, of a text that open() gives in pieces from its start each time it

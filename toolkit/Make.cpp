@@ -599,9 +599,7 @@ void RefuseDamage(const Document& d, const MakeOptions& options) {
 
 MadeNetwork MakeNetwork(const Document& document, const MakeOptions& options) {
   MadeNetwork made;
-  if (document.kind == DocumentKind::kUnknown)
-    Fail(document.at, "kind",
-         "must be \"database\" or \"intermediate\": fenwamake reads fenwadump's dump of a file it could read");
+  if (!KindIsMade(document.kind)) Fail(document.at, "kind", KindRefusal());
   if (document.kind == DocumentKind::kDescription) {
     made.network = DescriptionMaker().Make(document);
   } else {

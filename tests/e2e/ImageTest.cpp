@@ -2,9 +2,11 @@
 // expected from the network description, and read back by an independent reader.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -263,9 +265,36 @@ class OutputFault : public testing::Test {
 TEST_F(OutputFault, AFolderNamedLikeTheOutputIsLeftAlone) {
   fs::remove(dir_ / kOutput);
   fs::create_directory(dir_ / kOutput);
-  ExpectRefused(RunFenwaimg(dir_.Path(), {input_}));
+  const RunResult run = RunFenwaimg(dir_.Path(), {input_});
+  ExpectRefused(run);
+  EXPECT_NE(run.err.find("fenwaimg: cannot create fenwaimg.pdb: not a regular file (a folder)"), std::string::npos)
+      << run.err;
   EXPECT_TRUE(fs::is_directory(dir_ / kOutput));
   EXPECT_EQ(FolderEntries(dir_.Path()), (std::vector<std::string>{kOutput, "net.dat"}));
+}
+
+// A link to what is not a regular file leaves both alone, and the target is
+// never opened (a named pipe opened to write waits for a reader). The device
+// node is the test's own, made where root may make one.
+TEST_F(OutputFault, ALinkToANamedPipeOrADeviceIsLeftAlone) {
+  if (ConverterReplaced()) GTEST_SKIP() << "named pipes and device nodes of the native file system";
+  fs::remove(dir_ / kOutput);
+  fs::create_symlink("target", dir_ / kOutput);
+  const std::string target = (dir_ / "target").string();
+  const std::vector<std::pair<std::string, std::function<int()>>> targets = {
+      {"a named pipe", [&] { return ::mkfifo(target.c_str(), 0600); }},
+      {"a device", [&] { return ::geteuid() == 0 ? ::mknod(target.c_str(), S_IFCHR | 0600, makedev(1, 7)) : -1; }}};
+  for (const auto& [kind, make] : targets) {
+    SCOPED_TRACE(kind);
+    if (make() != 0) continue;  // no device node but as root
+    const RunResult run = RunFenwaimg(dir_.Path(), {input_});
+    ExpectRefused(run);
+    EXPECT_EQ(run.err, "fenwaimg: cannot create fenwaimg.pdb: not a regular file (" + kind + ")\n");
+    EXPECT_TRUE(fs::is_symlink(dir_ / kOutput));
+    EXPECT_FALSE(fs::is_regular_file(dir_ / "target"));
+    EXPECT_EQ(FolderEntries(dir_.Path()), (std::vector<std::string>{kOutput, "net.dat", "target"}));
+    fs::remove(dir_ / "target");
+  }
 }
 
 TEST_F(OutputFault, AWriteFailingPartWayKeepsThePreviousImage) {

@@ -476,6 +476,8 @@ TEST(Diff, RefusesWhatItCannotCompare) {
   WriteText(dir / "bad.json",
             R"({"stations": [{"name": "x"}], "routes": [{"name": "r", "stops": [{"station": "y"}]}]})");
   WriteText(dir / "cut.dat", SampleFiles().intermediate.substr(0, 200));
+  WriteText(dir / "marked.json", "\xEF\xBB\xBF" + ReadText(dir / "bad.json"));
+  WriteText(dir / "difference.json", R"({"kind": "difference"})");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--diff", "a.pdb"}, "fenwadump: --diff compares two files, OLD and NEW; given 1\n"},
       {{"--diff", "a.pdb", "a.pdb", "a.pdb"}, "fenwadump: --diff compares two files, OLD and NEW; given 3\n"},
@@ -490,6 +492,13 @@ TEST(Diff, RefusesWhatItCannotCompare) {
       {{"--diff", "a.pdb", "bad.json"},
        "fenwadump: bad.json: fenwamake refuses it: line 1, column 66: routes[0].stops[0].station: no station is named "
        "\"y\"\n"},
+      // Read as JSON past its byte order mark, the columns counted from the character after it.
+      {{"--diff", "a.pdb", "marked.json"},
+       "fenwadump: marked.json: fenwamake refuses it: line 1, column 66: routes[0].stops[0].station: no station is "
+       "named \"y\"\n"},
+      {{"--diff", "difference.json", "a.pdb"},
+       "fenwadump: difference.json: fenwamake refuses it: line 1, column 10: kind: must be \"database\" or "
+       "\"intermediate\": fenwamake reads fenwadump's dump of a file it could read\n"},
       {{"--diff", "a.pdb", "cut.dat"}, "fenwadump: cut.dat: the converter refuses it: read failure"}};
   for (const auto& [args, err] : cases) {
     SCOPED_TRACE(args.back());

@@ -1,5 +1,6 @@
 // fenwamake: descriptions into intermediate data files, and the descriptions it refuses.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -234,8 +235,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"BadHex", R"({"raw_pool": {"hex": "4g"}})", "raw_pool.hex: must be pairs of hexadecimal digits"},
         Refusal{"MagicOfWrongSize", R"({"header": {"magic": "AD4"}})", "header.magic: must be exactly 4 bytes"},
         Refusal{"BadOrder", R"({"section_order": "trailer-first"})", "section_order: must be"},
+        // One list of the kinds it reads, whatever the kind refused.
         Refusal{"DumpOfAnUnknownFile", R"({"kind": "unknown", "size": 3, "problems": [], "warnings": []})",
-                "kind: must be \"database\" or \"intermediate\""},
+                "line 1, column 1: kind: must be \"database\" or \"intermediate\": fenwamake reads fenwadump's dump of "
+                "a file it could read\n"},
+        Refusal{
+            "DumpOfADifference", "{\n  \"kind\": \"difference\",\n  \"old\": {}}",
+            "line 2, column 11: kind: must be \"database\" or \"intermediate\": fenwamake reads fenwadump's dump of "
+            "a file it could read\n"},
+        // As editors on Windows save it: passed over, the columns counted from the character after it.
+        Refusal{"ByteOrderMarkBeforeAnError", "\xEF\xBB\xBF{\"stations\": [}",
+                "line 1, column 15: stations[0]: not valid JSON: expected a JSON value"},
         Refusal{"UnknownFieldInADump", R"({"kind": "database", "stations": [{"nmae": "東"}]})",
                 "stations[0].nmae: unknown field"},
         Refusal{"DumpNameWithoutShiftJis", R"({"kind": "intermediate", "stations": [{"name": "🚃"}]})",
@@ -343,15 +353,24 @@ struct Failure {
   int status;
   const char* message;  // what stderr must say
   bool native = false;  // needs the native programs (their system's reasons, limits, devices)
+  bool root = false;    // makes device nodes of its own, which only root may
 };
 
 class Failing : public testing::TestWithParam<Failure> {};
 
-// Writes big.json, a description of 9000 stations: more than a tool holds in 8.5 MB.
-const std::string kStations =
-    "awk 'BEGIN { printf \"{\\\"stations\\\": [\"; for (i = 0; i < 9000; i++) printf \"{\\\"name\\\": \\\"s%d\\\"},\", "
-    "i; "
-    "print \"{}]}\" }' >big.json";
+// Writes big.json, a description of `count` stations.
+std::string Stations(int count) {
+  return "awk 'BEGIN { printf \"{\\\"stations\\\": [\"; for (i = 0; i < " + std::to_string(count) +
+         "; i++) printf \"{\\\"name\\\": \\\"s%d\\\"},\", i; print \"{}]}\" }' >big.json";
+}
+// 9000 stations: more than a tool holds in 8.5 MB.
+const std::string kStations = Stations(9000);
+// 2000 stations, a network the converter takes, whose dump (480 KB) is more than a pipe holds (64 KiB): a
+// reader that leaves without reading makes its write fail, whether it leaves before or after the write.
+const std::string kDumpIntoAPipeNobodyReads =
+    Stations(2000) +
+    " && $FENWAMAKE big.json big.dat && { $FENWADUMP big.dat; echo $? >status; } | true; status=$(cat status); "
+    "rm -f big.json big.dat status; exit $status";
 
 TEST_P(Failing, EndsWithOneMessageAndTheDocumentedStatus) {
   const Failure& f = GetParam();
@@ -359,6 +378,7 @@ TEST_P(Failing, EndsWithOneMessageAndTheDocumentedStatus) {
   if (f.command.find("ulimit") != std::string::npos) GTEST_SKIP() << "the sanitizers reserve more than any limit";
 #endif
   if (f.native && ToolsReplaced()) GTEST_SKIP() << "needs the native programs";
+  if (f.root && ::geteuid() != 0) GTEST_SKIP() << "only root makes device nodes";
   TempDir dir;
   WriteText(dir / "sample.json", ReadText(FENWA_SAMPLE_NETWORK));
   MakeAndConvert(dir.Path(), json::parse(ReadText(FENWA_SAMPLE_NETWORK)));
@@ -394,6 +414,17 @@ INSTANTIATE_TEST_SUITE_P(
                 "fenwadump: cannot write to standard output: No space left on device", true},
         Failure{"PictureWithStandardOutputClosed", "$FENWADUMP --dot sample.pdb >&-", 2,
                 "fenwadump: cannot write to standard output: Bad file descriptor", true},
+        Failure{"DumpIntoAPipeNobodyReads", kDumpIntoAPipeNobodyReads, 2,
+                "fenwadump: cannot write to standard output: Broken pipe", true},
+        Failure{"VersionToAFullDisk", "$FENWADUMP --version >/dev/full", 2,
+                "fenwadump: cannot write to standard output: No space left on device", true},
+        Failure{"HelpToAFullDisk", "$FENWAMAKE --help >/dev/full", 1,
+                "fenwamake: cannot write to standard output: No space left on device", true},
+        Failure{
+            "DiffOfStandardInputWithItself", "cat sample.json | $FENWADUMP --diff /dev/stdin /dev/stdin", 2,
+            "fenwadump: /dev/stdin: cannot read it as NEW: it is the stream OLD \"/dev/stdin\" was read from, and a "
+            "stream (standard input, a pipe) can be read only once\n",
+            true},
         Failure{"DumpWithoutMemory",
                 kStations + " && $FENWAMAKE big.json big.dat && (ulimit -v 8500; exec $FENWADUMP big.dat >/dev/null); "
                             "status=$?; rm -f big.json big.dat; exit $status",
@@ -409,7 +440,23 @@ INSTANTIATE_TEST_SUITE_P(
                 "fenwamake: missing.json: cannot open it: No such file or directory", true},
         Failure{"MakeIntoAMissingFolder", "$FENWAMAKE sample.json no/out.dat", 1,
                 "fenwamake: no/out.dat: cannot write it: No such file or directory", true},
-        Failure{"MakeOntoAFolder", "$FENWAMAKE sample.json folder", 1, "fenwamake: folder: cannot write it: "},
+        Failure{"MakeOntoAFolder", "$FENWAMAKE sample.json folder", 1,
+                "fenwamake: folder: cannot write it: not a regular file (a folder)\n"},
+        // Never opened: a named pipe opened to write would wait for a reader.
+        Failure{"MakeOntoANamedPipe",
+                "mkfifo fifo && timeout 10 $FENWAMAKE sample.json fifo; status=$?; rm fifo; exit $status", 1,
+                "fenwamake: fifo: cannot write it: not a regular file (a named pipe)\n", true},
+        Failure{"MakeOntoADevice", "mknod null c 1 3 && $FENWAMAKE sample.json null; status=$?; rm null; exit $status",
+                1, "fenwamake: null: cannot write it: not a regular file (a device)\n", true, true},
+        Failure{"MakeThroughALinkToADevice",
+                "mknod full c 1 7 && ln -s full link.dat && $FENWAMAKE sample.json link.dat; status=$?; "
+                "rm full link.dat; exit $status",
+                1, "fenwamake: link.dat: cannot write it: not a regular file (a device)\n", true, true},
+        Failure{"MakeThroughALinkIntoAMissingFolder",
+                "ln -s no/out.dat link.dat && $FENWAMAKE sample.json link.dat; status=$?; rm link.dat; exit $status", 1,
+                "fenwamake: link.dat: cannot write it: No such file or directory\n", true},
+        Failure{"MakeToAFullStandardOutput", "$FENWAMAKE sample.json - >/dev/full", 1,
+                "fenwamake: cannot write to standard output: No space left on device", true},
         Failure{"MakeOverItsInput", "$FENWAMAKE sample.json sample.json", 2,
                 "fenwamake: \"sample.json\" is the input \"sample.json\" itself: writing it would destroy it"},
         Failure{"MakeOverItsInputThroughALink",
@@ -453,6 +500,23 @@ TEST(Fenwamake, ReplacesItsOutputAsTheConverterDoes) {
   EXPECT_EQ(FolderEntries(dir.Path()),
             (std::vector<std::string>{"network.json", "out.dat", "out.dat.part", "out.dat.tmp", "victim"}));
   EXPECT_NE(ReadText(dir / "out.dat"), "old");
+
+  // A link that points to no file yet is written through, relative links read from their own folder.
+  fs::create_directory(dir / "made");
+  fs::create_symlink("made/link", dir / "link.dat");
+  fs::create_symlink("new.dat", dir / "made" / "link");
+  const RunResult through = RunFenwamake(dir.Path(), {"network.json", "link.dat"});
+  ASSERT_EQ(through.status, 0) << through.err;
+  EXPECT_TRUE(fs::is_symlink(dir / "link.dat"));
+  EXPECT_TRUE(fs::is_symlink(dir / "made" / "link"));
+  EXPECT_EQ(ReadText(dir / "made" / "new.dat"), ReadText(dir / "out.dat"));
+  EXPECT_EQ(FolderEntries(dir / "made"), (std::vector<std::string>{"link", "new.dat"}));
+
+  // OUT - is standard output.
+  const RunResult printed = RunFenwamake(dir.Path(), {"network.json", "-"});
+  ASSERT_EQ(printed.status, 0) << printed.err;
+  EXPECT_EQ(printed.out, ReadText(dir / "out.dat"));
+  EXPECT_FALSE(fs::exists(dir / "-"));
 }
 
 }  // namespace

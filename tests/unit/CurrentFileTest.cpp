@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -127,14 +128,23 @@ TEST_F(ReplacementTest, AbandoningLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_FALSE(file_.CommitReplacement());
 }
 
-TEST_F(ReplacementTest, ATargetThatIsAFolderFailsTheCommitAndIsLeftAlone) {
+// A target that is no regular file is refused before anything is made, and
+// one that becomes none before the commit (a rename would replace a named
+// pipe) is not renamed over.
+TEST_F(ReplacementTest, ATargetThatIsNoRegularFileIsLeftAlone) {
   fs::create_directory(target_);
   WriteBytes(target_ / "inside", Bytes{1});
+  EXPECT_FALSE(OpenTarget());
+  EXPECT_EQ(file_.Error(), "not a regular file (a folder)");
+  EXPECT_TRUE(fs::is_directory(target_));
+  EXPECT_EQ(FolderEntries(dir_.Path()), std::vector<std::string>{"out.pdb"});
+  fs::remove_all(target_);
   ASSERT_TRUE(OpenTarget());
   file_.Write("data", 4);
+  ASSERT_EQ(::mkfifo(target_.c_str(), 0600), 0);
   EXPECT_FALSE(file_.CommitReplacement());
-  EXPECT_FALSE(file_.Error().empty());
-  EXPECT_TRUE(fs::is_directory(target_));
+  EXPECT_EQ(file_.Error(), "not a regular file (a named pipe)");
+  EXPECT_TRUE(fs::is_fifo(target_));
   EXPECT_EQ(FolderEntries(dir_.Path()), std::vector<std::string>{"out.pdb"});
 }
 

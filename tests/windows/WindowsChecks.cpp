@@ -183,9 +183,10 @@ void Replacement() {
   Check(FolderNames() == std::vector<std::string>{"target.pdb"}, "closing without a commit removes the temporary file");
 
   Check(::CreateDirectoryA("dir.pdb", nullptr) != 0, "test setup: make a folder");
-  Check(current.OpenReplacement("dir.pdb"), "a replacement opens beside a folder of the target's name");
-  current.Write("new", 3);
-  Check(!current.CommitReplacement(), "a folder is never replaced");
+  Check(!current.OpenReplacement("dir.pdb"), "a folder is never replaced");
+  Check(current.Error() == "not a regular file (a folder)", "and says why: " + current.Error());
+  Check(!current.OpenReplacement("NUL"), "a device is never replaced");
+  Check(current.Error() == "not a regular file (a device)", "and says why: " + current.Error());
   Check(::GetFileAttributesA("dir.pdb") != INVALID_FILE_ATTRIBUTES &&
             (::GetFileAttributesA("dir.pdb") & FILE_ATTRIBUTE_DIRECTORY) != 0,
         "the folder stays");

@@ -50,13 +50,10 @@ int Misused(const ProgramText& program, const std::string& what) {
 int ReadArguments(const ProgramText& program, const std::vector<std::string>& args,
                   const std::vector<OptionRule>& rules, Arguments& arguments) {
   const std::string version = std::string(program.name) + " (fenwaimg) " FENWA_VERSION "\n";
-  std::string ignored;
   for (const std::string& arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      return WriteStandardOutput(std::string(program.usage) + program.help + version, ignored) ? 0
-                                                                                               : program.failure_status;
-    }
-    if (arg == "--version") return WriteStandardOutput(version, ignored) ? 0 : program.failure_status;
+    if (arg == "--help" || arg == "-h")
+      return Finish(program, {.out = std::string(program.usage) + program.help + version});
+    if (arg == "--version") return Finish(program, {.out = version});
   }
   bool only_operands = false;
   for (const std::string& arg : args) {
@@ -115,6 +112,7 @@ int Finish(const ProgramText& program, const ToolOutput& output, const StreamedO
 int RunProgram(const ProgramText& program, int argc, char** argv,
                const std::function<int(const std::vector<std::string>&)>& body) {
   try {
+    KeepRunningOnClosedPipes();
     PlatformUseUtf8Names();
     return body(Utf8Arguments(argc, argv));
   } catch (const std::bad_alloc&) {

@@ -31,7 +31,8 @@ struct Arguments {
 };
 
 // Reads the command line. --help and --version (anywhere) print to standard
-// output and end the program with status 0; an unknown option, an option given
+// output and end the program with status 0 (the failure status, said why, when
+// standard output cannot take them); an unknown option, an option given
 // twice or a value where none belongs is named on standard error with the usage,
 // status 2. Returns the status to end with, or -1 to go on.
 int ReadArguments(const ProgramText& program, const std::vector<std::string>& args,

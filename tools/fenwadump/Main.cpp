@@ -1,7 +1,9 @@
 // fenwadump [--summary | --dot[=graph] [--only=company:NAME | --only=route:NAME]] FILE: prints an
 // intermediate data file or a fenwaimg.pdb as JSON, a summary or a picture; fenwadump --diff OLD NEW
 // prints what differs between two networks.
+#include "fileio/Console.h"
 #include "fileio/FileSource.h"
+#include "fileio/Platform.h"
 #include "text/Terminal.h"
 #include "toolkit/Tools.h"
 #include "tools/common/Program.h"
@@ -25,6 +27,14 @@ constexpr ProgramText kProgram = {
     "cannot be written, or running out of memory.\n",
     kToolTrouble};
 
+// OLD and NEW name one stream (standard input twice, say): reading OLD used it up.
+int SameStream(const std::vector<std::string>& files) {
+  WriteStandardError(std::string(kProgram.name) + ": " + Escaped(files[1]) +
+                     ": cannot read it as NEW: it is the stream OLD " + Quoted(files[0]) +
+                     " was read from, and a stream (standard input, a pipe) can be read only once\n");
+  return kProgram.failure_status;
+}
+
 int Dump(const std::vector<std::string>& args) {
   Arguments arguments;
   const int status = ReadArguments(
@@ -42,6 +52,7 @@ int Dump(const std::vector<std::string>& args) {
   const std::unique_ptr<FileSource> file = OpenInput(kProgram, files[0]);
   if (!file) return kProgram.failure_status;
   if (request.diff) {
+    if (file->Streamed() && PlatformSameFile(files[0].c_str(), files[1].c_str())) return SameStream(files);
     const std::unique_ptr<FileSource> new_file = OpenInput(kProgram, files[1]);
     return new_file ? Finish(kProgram, RunDiff(*file, files[0], *new_file, files[1], *request.diff))
                     : kProgram.failure_status;

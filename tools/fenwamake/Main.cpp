@@ -1,6 +1,6 @@
 // fenwamake [--accept-damage] NETWORK.json OUT: writes the intermediate data
 // file that a JSON description of a network (or fenwadump's dump of a file or
-// an image) makes.
+// an image) makes; OUT - is standard output.
 #include "fileio/FileSource.h"
 #include "fileio/Platform.h"
 #include "text/Terminal.h"
@@ -14,6 +14,7 @@ constexpr ProgramText kProgram = {
     "       fenwamake --help | --version\n",
     "Writes the intermediate data file that the network description NETWORK.json makes to OUT.\n"
     "NETWORK.json may also be what fenwadump prints of a file or an image; - reads standard input.\n"
+    "OUT - writes the file to standard output.\n"
     "A dump whose problems list is not empty came from a damaged file: it is refused unless\n"
     "--accept-damage is given.\n"
     "Exit status: 0 when OUT was written (notes and warnings on standard error); 1 when the\n"
@@ -30,7 +31,7 @@ int Make(const std::vector<std::string>& args) {
                                  (arguments.operands.size() == 1 ? " argument given)" : " arguments given)"));
   const std::string& input = arguments.operands[0];
   const std::string& output = arguments.operands[1];
-  if (input != "-" && PlatformSameFile(input.c_str(), output.c_str()))
+  if (input != "-" && output != "-" && PlatformSameFile(input.c_str(), output.c_str()))
     return Misused(kProgram,
                    Quoted(output) + " is the input " + Quoted(input) + " itself: writing it would destroy it");
   MakeOptions options;
@@ -46,7 +47,10 @@ int Make(const std::vector<std::string>& args) {
     made = RunFenwamake([&file] { return file->Pieces(); }, input, options);
   }
   std::string error;
-  if (made.status == kToolSuccess && !ReplaceFileWith(output, std::string(made.file.begin(), made.file.end()), error)) {
+  if (made.status == kToolSuccess && output == "-") {
+    made.out.assign(made.file.begin(), made.file.end());
+  } else if (made.status == kToolSuccess &&
+             !ReplaceFileWith(output, std::string(made.file.begin(), made.file.end()), error)) {
     made.err += "fenwamake: " + Escaped(output) + ": cannot write it: " + error + "\n";
     made.status = kProgram.failure_status;
   }
