@@ -151,7 +151,7 @@ DecodedText ShiftJisToUtf8(const std::string& bytes) {
     const auto character = DecodeCharacter(bytes, at);
     if (character) {
       AppendUtf8(character->first, text.utf8);
-      if (text.round_trips && !EncodesTo(character->first, bytes, at, character->second)) text.round_trips = false;
+      text.round_trips = text.round_trips && EncodesTo(character->first, bytes, at, character->second);
       at += character->second;
     } else {
       text.utf8 += "\xEF\xBF\xBD";
