@@ -114,6 +114,12 @@ std::optional<std::pair<char32_t, std::size_t>> DecodeCharacter(const std::strin
   return std::pair(*c, std::size_t{1});
 }
 
+// Whether `c` encodes to exactly the `size` bytes at `bytes[at]`.
+bool EncodesTo(char32_t c, const std::string& bytes, std::size_t at, std::size_t size) {
+  std::string encoded;
+  return AppendEncoded(c, encoded) && bytes.compare(at, size, encoded) == 0;
+}
+
 // The code points of `utf8`; nullopt when it is not valid UTF-8.
 std::optional<std::u32string> DecodeUtf8(const std::string& utf8) {
   std::u32string text;
@@ -145,10 +151,12 @@ DecodedText ShiftJisToUtf8(const std::string& bytes) {
     const auto character = DecodeCharacter(bytes, at);
     if (character) {
       AppendUtf8(character->first, text.utf8);
+      text.round_trips = text.round_trips && EncodesTo(character->first, bytes, at, character->second);
       at += character->second;
     } else {
       text.utf8 += "\xEF\xBF\xBD";
       text.complete = false;
+      text.round_trips = false;
       ++at;
     }
   }

@@ -31,6 +31,11 @@ std::optional<std::string> Utf8ToShiftJis(const std::string& utf8);
 struct DecodedText {
   std::string utf8;      // every byte that does not decode shown as U+FFFD
   bool complete = true;  // false when some byte did not decode
+  // False also when some character's Shift_JIS form is other bytes than it
+  // was read from: code page 932 gives a few hundred characters two codes
+  // (NEC's and IBM's extensions, 0xED95 and 0xFAB1 for U+FA11), and encodes
+  // each as one of them. Only a text that round-trips gives its bytes back.
+  bool round_trips = true;
 };
 // The UTF-8 of Shift_JIS `bytes`. Never fails: a byte that starts no valid
 // character becomes U+FFFD and decoding goes on with the byte behind it.

@@ -84,7 +84,7 @@ struct FieldChange {
 struct Named {
   std::uint32_t number = 0;
   std::optional<std::string> name;        // UTF-8; none when it has no readable name
-  std::optional<std::string> name_bytes;  // the Shift_JIS bytes, when some do not decode
+  std::optional<std::string> name_bytes;  // the Shift_JIS bytes, when the name does not give them back
 };
 
 // A station or a route added, removed, renamed, moved in its table or with other words.

@@ -56,7 +56,7 @@ struct StationEntry {
   TextPosition at;
   Maybe<std::uint32_t> index;
   Maybe<std::string> name;        // UTF-8
-  Maybe<std::string> name_bytes;  // the raw bytes, when some do not decode
+  Maybe<std::string> name_bytes;  // the raw bytes, when the name does not give them back
   Maybe<std::string> name_text;   // by hand: the name in Shift_JIS
   Maybe<std::uint16_t> word_a;
   Maybe<std::uint16_t> word_b;

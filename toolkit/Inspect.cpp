@@ -90,14 +90,15 @@ class Strings {
                        std::to_string(limit_) + " bytes shown of a file this size; those beyond are left out");
   }
 
-  // Shift_JIS bytes as a text, and the raw bytes as well when some do not
-  // decode; none leaves the text absent.
+  // Shift_JIS bytes as a text, and the raw bytes as well when the text does
+  // not give them back (some do not decode, or a character has another code
+  // too and encodes to that one); none leaves the text absent.
   template <typename Text>
   static void SetText(const std::optional<std::string>& bytes, Text& text, Maybe<std::string>& raw) {
     if (!bytes) return;
     DecodedText decoded = ShiftJisToUtf8(*bytes);
     text = std::move(decoded.utf8);
-    if (!decoded.complete) raw = *bytes;
+    if (!decoded.round_trips) raw = *bytes;
   }
 
  private:

@@ -583,6 +583,47 @@ void CheckReferences(const NetworkDescription& made, const Document& d, std::vec
                        " more stops or edges at stations or nodes that do not exist");
 }
 
+// An entry of a dump is known by its place in its table, not by its `index`:
+// what refers to one by number (a stop, a node's words, an edge) means the
+// entry at that place. An index that is not the entry's place tells of
+// entries deleted, added or moved before it, after which such numbers mean
+// others; the first few of each table are named, the rest counted.
+template <typename Entry>
+void CheckPlaces(const char* table, const Maybe<std::vector<Entry>>& list, const std::string& meaning,
+                 std::vector<std::string>& warnings) {
+  constexpr std::size_t kNamed = 10;
+  const std::vector<Entry>& entries = Items(list);
+  std::string named;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!entries[i].index || *entries[i].index == i) continue;
+    if (count++ < kNamed)
+      named += (count > 1 ? ", " : "") + At(table, i) + " has index " + std::to_string(*entries[i].index);
+  }
+  if (count == 0) return;
+  if (count > kNamed) named += ", … and " + std::to_string(count - kNamed) + " more";
+  warnings.push_back(
+      std::string(table) + ": " + std::to_string(count) +
+      (count == 1 ? " entry is not where its index says (" : " entries are not where their index says (") + named +
+      "): " + meaning);
+}
+
+void CheckPlaces(const Document& d, std::vector<std::string>& warnings) {
+  const std::string by_place = "fenwamake goes by place, not by index, so ";
+  CheckPlaces("stations", d.stations, by_place + "a stop's station or a node's word_a means the station at its place",
+              warnings);
+  CheckPlaces("routes", d.routes, by_place + "a node's word_b means the route at its place", warnings);
+  CheckPlaces("strings", d.strings,
+              by_place +
+                  "a station's word_a or a route's name_index means the string at its place, unless the "
+                  "station's or route's name says otherwise",
+              warnings);
+  CheckPlaces("nodes", d.nodes, by_place + "an edge's target means the node at its place", warnings);
+  CheckPlaces("unowned_edges", d.unowned_edges, by_place + "these edges go into the edge table in this order",
+              warnings);
+  CheckPlaces("records", d.records, "fenwamake works the records out again and does not read this list", warnings);
+}
+
 // A dump of a damaged file makes a damaged network: refused unless asked for.
 void RefuseDamage(const Document& d, const MakeOptions& options) {
   const std::vector<std::string>& problems = Items(d.problems);
@@ -609,6 +650,9 @@ MadeNetwork MakeNetwork(const Document& document, const MakeOptions& options) {
   CheckReferences(made.network, document, made.warnings);
   CountCompanies(made.network, made.warnings);
   CheckMagic(made.network, made.warnings);
-  if (document.kind != DocumentKind::kDescription) DerivedFields(made.network).Check(document, made.warnings);
+  if (document.kind != DocumentKind::kDescription) {
+    CheckPlaces(document, made.warnings);
+    DerivedFields(made.network).Check(document, made.warnings);
+  }
   return made;
 }

@@ -332,7 +332,18 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"kind": "intermediate", "strings": [{"text": "東都急行線"}],
                     "routes": [{"name_index": 0}, {"name_index": 0, "company_length": 4}],
                     "companies": [{"number": 0, "name": "北辰", "routes": [1]}]})",
-                "companies[0].name is \"北辰\", but no route's name begins with it"}),
+                "companies[0].name is \"北辰\", but no route's name begins with it"},
+        Warning{"StationDeletedFromADump",
+                R"({"kind": "intermediate", "strings": [{"text": "駅"}],
+                    "stations": [{"index": 0, "word_a": 0}, {"index": 1, "word_a": 0}, {"index": 3, "word_a": 0}],
+                    "routes": [{"index": 0, "name_index": 0, "stops": [{"station": 2}]}]})",
+                "stations: 1 entry is not where its index says (stations[2] has index 3): fenwamake goes by place, "
+                "not by index, so a stop's station or a node's word_a means the station at its place"},
+        Warning{
+            "NodeMovedInADump",
+            R"({"kind": "database", "nodes": [{"index": 0}, {"index": 2, "edges": [{"target": 1}]}, {"index": 1}]})",
+            "nodes: 2 entries are not where their index says (nodes[1] has index 2, nodes[2] has index 1): "
+            "fenwamake goes by place, not by index, so an edge's target means the node at its place"}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 
 // A dump whose file was damaged is made only when asked for.
