@@ -10,15 +10,13 @@ StringTableEditor::StringTableEditor(std::vector<std::uint16_t> index, std::stri
 std::optional<std::string_view> StringTableEditor::View(std::size_t i) const {
   if (i >= edited_.size()) return std::nullopt;
   if (edited_[i]) return std::string_view(*edits_[i]);
-  if (index_[i] >= pool_.size()) return std::nullopt;
-  const std::string_view rest = std::string_view(pool_).substr(index_[i]);
-  return rest.substr(0, rest.find('\0'));
+  return Original(i);
 }
 
-std::optional<std::string> StringTableEditor::Original(std::size_t i) const {
+std::optional<std::string_view> StringTableEditor::Original(std::size_t i) const {
   if (i >= index_.size() || index_[i] >= pool_.size()) return std::nullopt;
-  const std::size_t end = pool_.find('\0', index_[i]);
-  return pool_.substr(index_[i], end == std::string::npos ? std::string::npos : end - index_[i]);
+  const std::string_view rest = std::string_view(pool_).substr(index_[i]);
+  return rest.substr(0, rest.find('\0'));
 }
 
 std::optional<std::string> StringTableEditor::Current(std::size_t i) const {
@@ -29,14 +27,17 @@ std::optional<std::string> StringTableEditor::Current(std::size_t i) const {
 void StringTableEditor::Set(std::size_t i, const std::string& bytes) {
   if (i >= edited_.size()) throw std::out_of_range("no string " + std::to_string(i));
   if (View(i) == bytes) return;
+  if (edited_[i]) edited_bytes_ -= edits_[i]->size() + 1;
   edited_[i] = Original(i) != bytes;
   edits_[i] = edited_[i] ? std::optional<std::string>(bytes) : std::nullopt;
+  if (edited_[i]) edited_bytes_ += bytes.size() + 1;
   first_.clear();  // rebuilt at the next Intern
 }
 
 std::size_t StringTableEditor::Add(const std::string& bytes) {
   edits_.emplace_back(bytes);
   edited_.push_back(true);
+  edited_bytes_ += bytes.size() + 1;
   if (!first_.empty()) first_.emplace(*edits_.back(), edited_.size() - 1);
   return edited_.size() - 1;
 }
