@@ -176,7 +176,7 @@ class DescriptionMaker {
   }
 
   void ReadNodes(const std::vector<NodeEntry>& nodes) {
-    std::map<std::string, std::uint16_t> node_by_id;
+    std::map<std::string_view, std::uint16_t, std::less<>> node_by_id;  // the ids stay in the document
     for (std::size_t i = 0; i < nodes.size(); ++i) {
       if (!nodes[i].id) continue;
       if (!node_by_id.emplace(*nodes[i].id, static_cast<std::uint16_t>(i)).second)
