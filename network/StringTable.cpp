@@ -5,47 +5,53 @@
 #include "network/IntermediateFormat.h"
 
 StringTableEditor::StringTableEditor(std::vector<std::uint16_t> index, std::string pool)
-    : index_(std::move(index)), pool_(std::move(pool)) {
-  current_.reserve(index_.size());
-  for (std::size_t i = 0; i < index_.size(); ++i) current_.push_back(Original(i));
-  edited_.assign(index_.size(), false);
+    : index_(std::move(index)), pool_(std::move(pool)), edits_(index_.size()), edited_(index_.size(), false) {}
+
+std::optional<std::string_view> StringTableEditor::View(std::size_t i) const {
+  if (i >= edited_.size()) return std::nullopt;
+  if (edited_[i]) return std::string_view(*edits_[i]);
+  return Original(i);
 }
 
-std::optional<std::string> StringTableEditor::Original(std::size_t i) const {
+std::optional<std::string_view> StringTableEditor::Original(std::size_t i) const {
   if (i >= index_.size() || index_[i] >= pool_.size()) return std::nullopt;
-  const std::size_t end = pool_.find('\0', index_[i]);
-  return pool_.substr(index_[i], end == std::string::npos ? std::string::npos : end - index_[i]);
+  const std::string_view rest = std::string_view(pool_).substr(index_[i]);
+  return rest.substr(0, rest.find('\0'));
 }
 
 std::optional<std::string> StringTableEditor::Current(std::size_t i) const {
-  return i < current_.size() ? current_[i] : std::nullopt;
+  const std::optional<std::string_view> bytes = View(i);
+  return bytes ? std::optional<std::string>(*bytes) : std::nullopt;
 }
 
 void StringTableEditor::Set(std::size_t i, const std::string& bytes) {
-  if (i >= current_.size()) throw std::out_of_range("no string " + std::to_string(i));
-  if (current_[i] == bytes) return;
-  current_[i] = bytes;
+  if (i >= edited_.size()) throw std::out_of_range("no string " + std::to_string(i));
+  if (View(i) == bytes) return;
+  if (edited_[i]) edited_bytes_ -= edits_[i]->size() + 1;
   edited_[i] = Original(i) != bytes;
+  edits_[i] = edited_[i] ? std::optional<std::string>(bytes) : std::nullopt;
+  if (edited_[i]) edited_bytes_ += bytes.size() + 1;
   first_.clear();  // rebuilt at the next Intern
 }
 
 std::size_t StringTableEditor::Add(const std::string& bytes) {
-  current_.emplace_back(bytes);
+  edits_.emplace_back(bytes);
   edited_.push_back(true);
-  if (!first_.empty()) first_.emplace(bytes, current_.size() - 1);
-  return current_.size() - 1;
+  edited_bytes_ += bytes.size() + 1;
+  if (!first_.empty()) first_.emplace(*edits_.back(), edited_.size() - 1);
+  return edited_.size() - 1;
 }
 
 std::size_t StringTableEditor::Intern(const std::string& bytes) {
   if (first_.empty()) {
-    for (std::size_t i = 0; i < current_.size(); ++i) {
-      if (current_[i]) first_.emplace(*current_[i], i);
+    for (std::size_t i = 0; i < edited_.size(); ++i) {
+      if (const std::optional<std::string_view> text = View(i)) first_.emplace(*text, i);
     }
   }
   const auto found = first_.find(bytes);
   if (found != first_.end()) return found->second;
   const std::size_t added = Add(bytes);
-  first_.emplace(bytes, added);
+  first_.emplace(*edits_.back(), added);
   return added;
 }
 
@@ -61,8 +67,8 @@ bool StringTableEditor::HeldOneAfterAnother() const {
 }
 
 StringTableBytes StringTableEditor::Finish() const {
-  if (current_.size() > static_cast<std::size_t>(intermediate::kMaxStrings))
-    throw std::invalid_argument("the string table would hold " + std::to_string(current_.size()) +
+  if (edited_.size() > static_cast<std::size_t>(intermediate::kMaxStrings))
+    throw std::invalid_argument("the string table would hold " + std::to_string(edited_.size()) +
                                 " strings, more than " + std::to_string(intermediate::kMaxStrings));
   StringTableBytes table;
   const bool again = HeldOneAfterAnother();
@@ -70,12 +76,12 @@ StringTableBytes StringTableEditor::Finish() const {
     table.index = index_;
     table.pool = pool_;
   }
-  table.index.resize(current_.size());
-  for (std::size_t i = 0; i < current_.size(); ++i) {
+  table.index.resize(edited_.size());
+  for (std::size_t i = 0; i < edited_.size(); ++i) {
     if (!again && !edited_[i]) continue;
     if (table.pool.size() > 0xFFFF) break;  // refused below
     table.index[i] = static_cast<std::uint16_t>(table.pool.size());
-    table.pool += current_[i].value_or(std::string());
+    table.pool += View(i).value_or(std::string_view());
     table.pool += '\0';
   }
   if (table.pool.size() > 0xFFFF) throw std::invalid_argument("the string pool would hold more than 65535 bytes");

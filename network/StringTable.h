@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -18,12 +20,18 @@ class StringTableEditor {
  public:
   StringTableEditor(std::vector<std::uint16_t> index, std::string pool);
 
-  std::size_t Count() const { return current_.size(); }
+  std::size_t Count() const { return edited_.size(); }
   // String i's bytes as the table held them, up to its NUL or the end of the
   // pool; nullopt when its offset lies outside the pool or it was added.
-  std::optional<std::string> Original(std::size_t i) const;
+  std::optional<std::string_view> Original(std::size_t i) const;
   // String i's bytes now: as edited or added, else as held.
   std::optional<std::string> Current(std::size_t i) const;
+  // The same where they are kept, until string i is set again: a string left
+  // as it was is not copied, so strings that overlap in the pool cost no more
+  // than the pool.
+  std::optional<std::string_view> View(std::size_t i) const;
+  // The bytes the strings edited or added take in the pool, their NULs included.
+  std::size_t EditedBytes() const { return edited_bytes_; }
 
   // String i reads `bytes` from now on.
   void Set(std::size_t i, const std::string& bytes);
@@ -42,9 +50,10 @@ class StringTableEditor {
  private:
   bool HeldOneAfterAnother() const;
 
-  std::vector<std::uint16_t> index_;  // as held
-  std::string pool_;                  // as held
-  std::vector<std::optional<std::string>> current_;
-  std::vector<bool> edited_;                            // differs from what was held, or added
-  std::unordered_map<std::string, std::size_t> first_;  // by bytes, built at the first Intern
+  std::vector<std::uint16_t> index_;              // as held
+  std::string pool_;                              // as held
+  std::deque<std::optional<std::string>> edits_;  // string i's bytes when edited or added (a deque keeps them in place)
+  std::vector<bool> edited_;                      // differs from what was held, or added
+  std::size_t edited_bytes_ = 0;
+  std::unordered_map<std::string_view, std::size_t> first_;  // by bytes, built at the first Intern
 };

@@ -1,5 +1,6 @@
 #include "text/Json.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "text/Utf8.h"
@@ -134,12 +135,12 @@ const char* Describe(char c) {
 
 }  // namespace
 
-// Line feeds are white space outside strings and refused inside them: the
-// reader counts lines as it passes white space.
 bool JsonReader::Refill(std::size_t count) {
   while (at_ + count > text_.size() && more_ && !ended_) {
-    // Keep the line being read (for the columns of messages), drop what lies before it.
-    const std::size_t keep = line_start_ - base_;
+    // Keep the string or number being read, drop what lies before it (and its
+    // column, for the messages' columns).
+    const std::size_t keep = std::min(Absolute(at_), token_) - base_;
+    if (base_ + keep > line_start_) base_column_ = PositionOf(base_ + keep).column;
     buffer_.erase(0, keep);
     base_ += keep;
     at_ -= keep;
@@ -179,9 +180,12 @@ TextPosition JsonReader::PositionOf(std::size_t offset) const {
     if (!more_) return LineAndColumn(text_, offset);
     return {line_, 1};  // no longer kept; never asked of the tools' readers
   }
-  if (counted_to_ < line_start_ || counted_to_ > offset) {
-    counted_to_ = line_start_;
-    counted_column_ = 1;
+  if (offset < base_) return {line_, base_column_};  // likewise
+  // Counted from the last offset asked for, the start of the line or the first byte kept.
+  if (counted_to_ < line_start_ || counted_to_ < base_ || counted_to_ > offset) {
+    const bool whole_line = line_start_ >= base_;
+    counted_to_ = whole_line ? line_start_ : base_;
+    counted_column_ = whole_line ? 1 : base_column_;
   }
   for (; counted_to_ < offset && counted_to_ - base_ < text_.size(); ++counted_to_) {
     if ((static_cast<unsigned char>(text_[counted_to_ - base_]) & 0xC0) != 0x80) ++counted_column_;
@@ -238,44 +242,57 @@ bool JsonReader::Bool() {
   return value;
 }
 
-// Passes over a number as JSON writes it, -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, and returns it.
-std::string_view JsonReader::ScanNumber() {
-  const std::size_t start = Absolute(at_);  // reading more may move the buffer
-  const auto digits = [this](const char* what) {
+void JsonReader::CheckLength(std::size_t start, const char* what) const {
+  if (Absolute(at_) - start > kMostTokenBytes)
+    Fail(start, std::string(what) + " longer than " + std::to_string(kMostTokenBytes) + " bytes");
+}
+
+// Passes over a number as JSON writes it, -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?.
+JsonReader::Number JsonReader::ScanNumber(std::uint64_t& magnitude, bool& negative) {
+  const std::size_t start = Absolute(at_);
+  token_ = start;  // kept while it is read, for the place of its start
+  Number number = Number::kInteger;
+  magnitude = 0;
+  const auto digits = [&](const char* what, bool integral) {
     if (!Have() || !IsDigit(At())) Fail(Absolute(at_), what);
-    while (Have() && IsDigit(At())) ++at_;
+    for (; Have() && IsDigit(At()); ++at_) {
+      CheckLength(start, "a number");
+      const auto digit = static_cast<std::uint64_t>(At() - '0');
+      if (!integral || number != Number::kInteger) continue;
+      if (magnitude > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) number = Number::kTooLarge;
+      magnitude = magnitude * 10 + digit;
+    }
   };
-  if (At() == '-') ++at_;
+  negative = At() == '-';
+  if (negative) ++at_;
   if (Have(2) && At() == '0' && IsDigit(At(1)))
     Fail(start, "a number may not start with the digit 0 followed by more digits");
-  digits("a number needs a digit after its sign");
+  digits("a number needs a digit after its sign", true);
   if (Have() && At() == '.') {
+    if (number == Number::kInteger) number = Number::kNotInteger;
     ++at_;
-    digits("a number needs digits after its decimal point");
+    digits("a number needs digits after its decimal point", false);
   }
   if (Have() && (At() == 'e' || At() == 'E')) {
+    if (number == Number::kInteger) number = Number::kNotInteger;
     ++at_;
     if (Have() && (At() == '+' || At() == '-')) ++at_;
-    digits("a number needs digits in its exponent");
+    digits("a number needs digits in its exponent", false);
   }
-  // A number never spans lines, so its bytes are all still in the buffer.
-  return text_.substr(start - base_, Absolute(at_) - start);
+  token_ = kNoToken;
+  const auto most = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  if (number == Number::kInteger && magnitude > most + (negative ? 1 : 0)) number = Number::kTooLarge;
+  return number;
 }
 
 std::int64_t JsonReader::Integer(const char* what) {
   if (Peek() != Type::kNumber) Fail(what);
   const std::size_t start = Absolute(at_);
-  const std::string_view number = ScanNumber();
-  const bool negative = number[0] == '-';
   std::uint64_t magnitude = 0;
-  for (std::size_t i = negative ? 1 : 0; i < number.size(); ++i) {
-    if (!IsDigit(number[i])) Fail(start, what);  // a fraction or an exponent
-    const auto digit = static_cast<std::uint64_t>(number[i] - '0');
-    if (magnitude > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) Fail(start, "the number is too large");
-    magnitude = magnitude * 10 + digit;
-  }
-  const auto most = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-  if (magnitude > most + (negative ? 1 : 0)) Fail(start, "the number is too large");
+  bool negative = false;
+  const Number number = ScanNumber(magnitude, negative);
+  if (number == Number::kNotInteger) Fail(start, what);  // a fraction or an exponent
+  if (number == Number::kTooLarge) Fail(start, "the number is too large");
   return negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
 }
 
@@ -293,22 +310,27 @@ std::uint32_t JsonReader::Hex4() {
   return value;
 }
 
-void JsonReader::AppendEscape(std::string& out) {
+void JsonReader::AppendEscape(std::string* out) {
   const std::size_t start = Absolute(at_ - 1);  // at the backslash
   if (!Have()) Fail(start, "the text ends inside a string");
   const char c = At();
   ++at_;
+  char plain = c;
   switch (c) {
-    case '"': out += '"'; return;
-    case '\\': out += '\\'; return;
-    case '/': out += '/'; return;
-    case 'b': out += '\b'; return;
-    case 'f': out += '\f'; return;
-    case 'n': out += '\n'; return;
-    case 'r': out += '\r'; return;
-    case 't': out += '\t'; return;
-    case 'u': break;
+    case '"':
+    case '\\':
+    case '/': break;
+    case 'b': plain = '\b'; break;
+    case 'f': plain = '\f'; break;
+    case 'n': plain = '\n'; break;
+    case 'r': plain = '\r'; break;
+    case 't': plain = '\t'; break;
+    case 'u': plain = '\0'; break;
     default: Fail(start, "unknown escape in a string");
+  }
+  if (c != 'u') {
+    if (out) *out += plain;
+    return;
   }
   std::uint32_t code = Hex4();
   if (code >= 0xDC00 && code <= 0xDFFF) Fail(start, "a low surrogate without a high one before it");
@@ -319,25 +341,35 @@ void JsonReader::AppendEscape(std::string& out) {
     if (low < 0xDC00 || low > 0xDFFF) Fail(start, "a high surrogate without a low one behind it");
     code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
   }
-  AppendUtf8(static_cast<char32_t>(code), out);
+  if (out) AppendUtf8(static_cast<char32_t>(code), *out);
 }
 
 std::string JsonReader::String() {
   if (Peek() != Type::kString) Fail(std::string("expected a string, not ") + Describe(At()));
-  const std::size_t start = Absolute(at_++);
   std::string out;
+  ScanString(&out);
+  if (out.capacity() - out.size() > out.size() / 8 + 64) out.shrink_to_fit();  // kept as long as the document
+  return out;
+}
+
+void JsonReader::ScanString(std::string* out) {
+  const std::size_t start = Absolute(at_++);
+  token_ = start;  // kept while it is read, for the place of its start
   for (;;) {
-    std::size_t plain = at_;  // a run of printable ASCII is taken as it is
-    while (plain < text_.size() && text_[plain] >= 0x20 && text_[plain] < 0x7F && text_[plain] != '"' &&
-           text_[plain] != '\\')
+    // A run of printable ASCII is taken as it is, up to just past the most a string may take.
+    const std::size_t end = std::min(text_.size(), start - base_ + kMostTokenBytes + 2);
+    std::size_t plain = at_;
+    while (plain < end && text_[plain] >= 0x20 && text_[plain] < 0x7F && text_[plain] != '"' && text_[plain] != '\\')
       ++plain;
-    out.append(text_.substr(at_, plain - at_));
+    if (out) out->append(text_.substr(at_, plain - at_));
     at_ = plain;
+    CheckLength(start, "a string");
     if (!Have()) Fail(start, "the text ends inside a string");
     const char c = At();
     if (c == '"') {
       ++at_;
-      return out;
+      token_ = kNoToken;
+      return;
     }
     if (c == '\\') {
       ++at_;
@@ -350,7 +382,7 @@ std::string JsonReader::String() {
     Have(4);
     const std::size_t length = Utf8CharacterAt(text_, at_).length;
     if (length == 0) Fail(Absolute(at_), "bytes that are not UTF-8 inside a string");
-    out.append(text_.substr(at_, length));
+    if (out) out->append(text_.substr(at_, length));
     at_ += length;
   }
 }
@@ -388,7 +420,7 @@ bool JsonReader::NextKey(std::string& key) {
   if (Leave(c, '}')) return false;
   Separate(c, "expected ',' or '}' after a member of an object");
   if (Next() != '"') Fail("expected the name of a member, a string in double quotes");
-  key_offset_ = Absolute(at_);
+  key_at_ = PositionOf(Absolute(at_));
   key = String();
   Expect(':', "':' after the name of a member");
   return true;
@@ -410,8 +442,13 @@ void JsonReader::Skip() {
   switch (Peek()) {
     case Type::kNull: Null(); return;
     case Type::kBool: Bool(); return;
-    case Type::kString: String(); return;
-    case Type::kNumber: ScanNumber(); return;
+    case Type::kString: ScanString(nullptr); return;
+    case Type::kNumber: {
+      std::uint64_t magnitude = 0;
+      bool negative = false;
+      ScanNumber(magnitude, negative);
+      return;
+    }
     case Type::kArray:
       BeginArray();
       while (NextItem()) Skip();

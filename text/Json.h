@@ -9,10 +9,10 @@
 // strict: the text must be one JSON value with nothing but white space behind
 // it, in UTF-8 (one byte order mark before it, as editors on Windows save it,
 // is passed over; lines and columns count from the character after it);
-// control characters inside strings, lone surrogates, leading zeros and
-// nesting deeper than kMostDepth are refused. Every refusal is a JsonError
-// that knows the offset where it happened; LineAndColumn turns that into the
-// line and column a person finds it at.
+// control characters inside strings, lone surrogates, leading zeros, nesting
+// deeper than kMostDepth and a string or number longer than kMostTokenBytes
+// are refused. Every refusal is a JsonError that knows the offset where it
+// happened; LineAndColumn turns that into the line and column a person finds it at.
 #pragma once
 
 #include <cstddef>
@@ -87,12 +87,14 @@ class JsonReader {
   enum class Type { kNull, kBool, kNumber, kString, kArray, kObject };
 
   static constexpr std::size_t kMostDepth = 64;
+  // The most bytes a string (between its quotes) or a number takes in the text.
+  static constexpr std::size_t kMostTokenBytes = 1u << 20;
 
   // Reads `text`, which must outlive the reader.
   explicit JsonReader(std::string_view text) : text_(text) {}
   // Reads what `more` gives a piece at a time: more(buffer, room) puts up to
   // `room` bytes into `buffer` and returns how many (0 at the end). Only the
-  // line being read is kept, so a document of many lines is never held whole.
+  // string or number being read is kept, so a document is never held whole.
   explicit JsonReader(JsonPieces more) : more_(std::move(more)) {}
 
   // The type of the next value, which starts at Offset().
@@ -100,8 +102,8 @@ class JsonReader {
   // The offset of the next token in the whole text, and where a person finds it.
   std::size_t Offset();
   TextPosition Here() { return PositionOf(Offset()); }
-  // Where an offset on the line being read lies (an earlier one of a text read
-  // whole is counted from the start).
+  // Where an offset lies: one of the value being read or after it (an earlier
+  // one of a text read whole is counted from the start).
   TextPosition PositionOf(std::size_t offset) const;
 
   void Null();
@@ -116,7 +118,7 @@ class JsonReader {
   void BeginObject();
   bool NextKey(std::string& key);
   // Where the key NextKey read last starts.
-  std::size_t KeyOffset() const { return key_offset_; }
+  const TextPosition& KeyAt() const { return key_at_; }
   void BeginArray();
   bool NextItem();
   // Passes over the next value, whatever it is.
@@ -141,23 +143,31 @@ class JsonReader {
   void Enter();
   bool Leave(char c, char bracket);
   void Separate(char c, const char* what);
-  void AppendEscape(std::string& out);
+  void ScanString(std::string* out);  // appends to `out` unless it is null
+  void CheckLength(std::size_t start, const char* what) const;
+  void AppendEscape(std::string* out);
   std::uint32_t Hex4();
-  std::string_view ScanNumber();
+  // Passes over a number, and says whether it is an integer that 64 bits hold
+  // (its magnitude then in `magnitude`).
+  enum class Number { kInteger, kNotInteger, kTooLarge };
+  Number ScanNumber(std::uint64_t& magnitude, bool& negative);
 
-  JsonPieces more_;             // empty when the text is read whole
-  std::string buffer_;          // when streaming: the bytes kept, from the start of the line being read
-  std::string_view text_;       // the text, or the buffer
-  std::size_t base_ = 0;        // the offset in the whole text of text_[0]
-  std::size_t at_ = 0;          // the position, in text_
-  bool ended_ = false;          // `more` has given everything
-  bool started_ = false;        // a byte order mark at the start has been looked for
-  std::uint32_t line_ = 1;      // the line the position is on
-  std::size_t line_start_ = 0;  // where that line starts, in the whole text
+  JsonPieces more_;               // empty when the text is read whole
+  std::string buffer_;            // when streaming: the bytes kept, from the start of the token being read
+  std::string_view text_;         // the text, or the buffer
+  std::size_t base_ = 0;          // the offset in the whole text of text_[0]
+  std::size_t at_ = 0;            // the position, in text_
+  bool ended_ = false;            // `more` has given everything
+  bool started_ = false;          // a byte order mark at the start has been looked for
+  std::uint32_t line_ = 1;        // the line the position is on
+  std::size_t line_start_ = 0;    // where that line starts, in the whole text
+  std::size_t token_ = kNoToken;  // where the string or number being read starts, kept until it ends
+  static constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
+  std::uint32_t base_column_ = 1;  // the column of text_[0] when it lies on the line being read
   // The column of an offset on that line that was asked for last: the next is
   // counted from there, so that a document on one long line costs no more.
   mutable std::size_t counted_to_ = 0;
   mutable std::uint32_t counted_column_ = 1;
-  std::size_t key_offset_ = 0;
+  TextPosition key_at_;
   std::vector<bool> first_;  // per open container: no member or item read yet
 };

@@ -1,9 +1,12 @@
 #include "toolkit/JsonMapping.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
+#include <unordered_set>
 
+#include "network/IntermediateFormat.h"
 #include "text/Json.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
@@ -12,6 +15,57 @@ namespace {
 
 // ---------------------------------------------------------------------------
 // Reading with a path: every refusal names the field it is about.
+
+// A table of the file that a list's items go into, and the most items the
+// file's count of it holds; a table that records share (the route-station
+// table of every route's stops, the edges of every node) is counted over the
+// whole document. Each has its own slot in Input::tallies.
+struct Table {
+  const char* items;
+  std::size_t most;
+  const char* count;
+  std::size_t slot;
+};
+constexpr std::size_t kTables = 12;
+
+// The string table a description's texts go into while it is read: each of
+// its strings, and each station or route name that is not one of them yet
+// (fenwamake makes one string of a name, and refers to it from every station
+// or route of that name). Its texts are at most the pool's bytes.
+class PoolTally {
+ public:
+  // What the table passes by the bytes of another string or name, or empty.
+  std::string AddString(const std::string& bytes) {
+    Count(bytes, +1);
+    if (names_.erase(bytes) > 0) Count(bytes, -1);  // that name uses this string from now on
+    strings_.insert(bytes);
+    return Passed();
+  }
+  std::string AddName(const std::string& bytes) {
+    if (strings_.count(bytes) == 0 && names_.insert(bytes).second) Count(bytes, +1);
+    return Passed();
+  }
+
+ private:
+  void Count(const std::string& bytes, int sign) {
+    bytes_ += sign * static_cast<std::int64_t>(bytes.size() + 1);
+    strings_count_ += sign;
+  }
+  std::string Passed() const {
+    if (strings_count_ > intermediate::kMaxStrings)
+      return "more than " + std::to_string(intermediate::kMaxStrings) +
+             " strings and names: the file's string count is a signed 16-bit number";
+    if (bytes_ > 0xFFFF)
+      return "the strings and names come to more than 65535 bytes with their NULs: the file's string pool size is an "
+             "unsigned 16-bit number";
+    return "";
+  }
+
+  std::unordered_set<std::string> strings_;
+  std::unordered_set<std::string> names_;  // those that are not strings too
+  std::int64_t bytes_ = 0;
+  std::int64_t strings_count_ = 0;
+};
 
 class Input {
  public:
@@ -28,7 +82,9 @@ class Input {
   }
 
   JsonReader json;
-  std::vector<std::string> path;  // left as it is when a refusal is thrown, so that it names the field
+  std::vector<std::string> path;               // left as it is when a refusal is thrown, so that it names the field
+  std::array<std::size_t, kTables> tallies{};  // the items read so far of each table
+  PoolTally pool;
 };
 
 // A record's field: its key, its role, and how its value is written and read.
@@ -76,7 +132,7 @@ void ReadObject(Input& in, Record& record, const Rule<Record> (&rules)[N]) {
   std::uint32_t seen = 0;
   std::string key;
   while (in.json.NextKey(key)) {
-    const std::size_t key_at = in.json.KeyOffset();
+    const TextPosition key_at = in.json.KeyAt();
     in.path.push_back(key);
     std::size_t found = N;
     for (std::size_t i = 0; i < N && found == N; ++i) {
@@ -88,7 +144,7 @@ void ReadObject(Input& in, Record& record, const Rule<Record> (&rules)[N]) {
     seen |= bit;
     if (found == N) {
       if (in.json.Peek() != JsonReader::Type::kString) in.Fail("must be a text");
-      in.json.String();  // a note: for the reader, ignored
+      in.json.Skip();  // a note: for the reader, ignored
     } else {
       rules[found].read(in, record);
     }
@@ -205,6 +261,31 @@ struct NameTextValue {
   }
 };
 
+// By hand: a string of the table or a station's or route's name, which goes into the string pool.
+template <bool Name>
+struct PooledTextValue {
+  static void Write(JsonWriter& out, const std::string& bytes) { TextValue::Write(out, bytes); }
+  static std::string Read(Input& in) {
+    const TextPosition at = in.json.Here();
+    std::string bytes = NameTextValue::Read(in);
+    const std::string passed = Name ? in.pool.AddName(bytes) : in.pool.AddString(bytes);
+    if (!passed.empty()) in.Fail(at, passed);
+    return bytes;
+  }
+};
+
+// Bytes of the string pool, which holds at most 65535.
+template <typename Value>
+struct PoolValue {
+  static void Write(JsonWriter& out, const std::string& bytes) { Value::Write(out, bytes); }
+  static std::string Read(Input& in) {
+    const TextPosition at = in.json.Here();
+    std::string bytes = Value::Read(in);
+    if (bytes.size() > 0xFFFF) in.Fail(at, "holds more than 65535 bytes");
+    return bytes;
+  }
+};
+
 template <typename Value>
 struct NullableValue {
   template <typename Type>
@@ -244,7 +325,7 @@ struct ReferenceValue {
   }
 };
 
-template <typename Value>
+template <typename Value, const Table* Limit = nullptr>
 struct ListValue {
   template <typename Type>
   static void Write(JsonWriter& out, const std::vector<Type>& items) {
@@ -258,6 +339,10 @@ struct ListValue {
     in.json.BeginArray();
     while (in.json.NextItem()) {
       in.path.push_back("[" + std::to_string(items.size()) + "]");
+      if constexpr (Limit != nullptr) {
+        if (++in.tallies[Limit->slot] > Limit->most)
+          in.Fail("more than " + std::to_string(Limit->most) + " " + Limit->items + ": " + Limit->count);
+      }
       items.push_back(Value::Read(in));
       in.path.pop_back();
     }
@@ -275,8 +360,26 @@ struct ObjectValue {
   }
 };
 
-template <typename Record, const auto& Rules>
-using ObjectListValue = ListValue<ObjectValue<Record, Rules>>;
+template <typename Record, const auto& Rules, const Table* Limit>
+using ObjectListValue = ListValue<ObjectValue<Record, Rules>, Limit>;
+
+// The tables, with the width of their counts in the file (network/IntermediateFormat.h).
+constexpr Table kStationTable = {"stations", 0x7FFF, "the file's station count is a signed 16-bit number", 0};
+constexpr Table kRouteTable = {"routes", 0x7FFF, "the file's route count is a signed 16-bit number", 1};
+constexpr Table kStopTable = {"stops in all", 0x7FFF,
+                              "the file's route-station capacity, which they must fit, is a signed 16-bit number", 2};
+constexpr Table kNodeTable = {"nodes", 0xFFFF, "the file's node count is an unsigned 16-bit number", 3};
+constexpr Table kEdgeTable = {"edges in all", 0x7FFF,
+                              "the file's edge capacity, which they must fit, is a signed 16-bit number", 4};
+constexpr Table kStringTable = {"strings", 0x7FFF, "the file's string count is a signed 16-bit number", 5};
+constexpr Table kStringIndexTable = {"strings", 0x7FFF, "the file's string count is a signed 16-bit number", 6};
+constexpr Table kCompanyTable = {"companies", 0x7FFF,
+                                 "each has a route, and the file's route count is a signed 16-bit number", 7};
+constexpr Table kCompanyRouteTable = {
+    "routes in all", 0x7FFF, "each is in one company, and the file's route count is a signed 16-bit number", 8};
+constexpr Table kRecordTable = {"records", 0xFFFF, "the image's record count is an unsigned 16-bit number", 9};
+constexpr Table kProblemTable = {"problems", 0xFFFF, "no dump of a file lists that many", 10};
+constexpr Table kWarningTable = {"warnings", 0xFFFF, "no dump of a file lists that many", 11};
 
 constexpr FieldRole kReadBack = FieldRole::kReadBack;
 constexpr FieldRole kDerived = FieldRole::kDerived;
@@ -316,12 +419,13 @@ constexpr Rule<StationEntry> kFileStation[] = {Index<StationEntry>(), kStationNa
                                                kStationSort,          kStationKanaSort};
 constexpr Rule<StationEntry> kImageStation[] = {Index<StationEntry>(), kStationName, kStationNameBytes, kStationWordA,
                                                 kStationWordB,         kStationSort, kStationKanaSort};
-constexpr Rule<StationEntry> kDescribedStation[] = {Field<NameTextValue, &StationEntry::name_text>("name", kByHand),
-                                                    kStationWordA,
-                                                    kStationWordB,
-                                                    kStationSpare,
-                                                    kStationSort,
-                                                    kStationKanaSort};
+constexpr Rule<StationEntry> kDescribedStation[] = {
+    Field<PooledTextValue<true>, &StationEntry::name_text>("name", kByHand),
+    kStationWordA,
+    kStationWordB,
+    kStationSpare,
+    kStationSort,
+    kStationKanaSort};
 
 // Routes.
 constexpr Rule<RouteEntry> kRouteNameIndex = Field<WordValue, &RouteEntry::name_index>("name_index", kReadBack);
@@ -340,7 +444,7 @@ constexpr Rule<RouteEntry> kRouteWord = Field<WordValue, &RouteEntry::word>("wor
 constexpr Rule<RouteEntry> kRouteByte = Field<ByteValue, &RouteEntry::byte>("byte", kReadBack);
 constexpr Rule<RouteEntry> kRouteTrailer = Field<WordValue, &RouteEntry::trailer>("trailer", kReadBack);
 constexpr Rule<RouteEntry> kRouteStops =
-    Field<ObjectListValue<StopEntry, kStop>, &RouteEntry::stops>("stops", kReadBack);
+    Field<ObjectListValue<StopEntry, kStop, &kStopTable>, &RouteEntry::stops>("stops", kReadBack);
 constexpr Rule<RouteEntry> kFileRoute[] = {
     Index<RouteEntry>(), kRouteNameIndex,     kRouteName,        kRouteNameBytes,
     kRouteCompany,       kRouteCompanyLength, kRouteCompanyName, kRouteCompanyNameBytes,
@@ -352,7 +456,7 @@ constexpr Rule<RouteEntry> kImageRoute[] = {
     kRouteFirstSlot,     kRouteStationCount,  kRouteWord,        kRouteByte,
     kRouteTrailer,       kRouteStops};
 constexpr Rule<RouteEntry> kDescribedRoute[] = {
-    Field<NameTextValue, &RouteEntry::name_text>("name", kByHand),
+    Field<PooledTextValue<true>, &RouteEntry::name_text>("name", kByHand),
     Field<NameTextValue, &RouteEntry::company_text>("company", kByHand),
     kRouteWord,
     kRouteByte,
@@ -367,7 +471,8 @@ constexpr Rule<RouteEntry> kDescribedRoute[] = {
 constexpr Rule<NodeEntry> kNodeWordA = Field<WordValue, &NodeEntry::word_a>("word_a", kReadBack);
 constexpr Rule<NodeEntry> kNodeWordB = Field<WordValue, &NodeEntry::word_b>("word_b", kReadBack);
 constexpr Rule<NodeEntry> kNodeEdgeCount = Field<WordValue, &NodeEntry::edge_count>("edge_count", kDerived);
-constexpr Rule<NodeEntry> kNodeEdges = Field<ObjectListValue<EdgeEntry, kEdge>, &NodeEntry::edges>("edges", kReadBack);
+constexpr Rule<NodeEntry> kNodeEdges =
+    Field<ObjectListValue<EdgeEntry, kEdge, &kEdgeTable>, &NodeEntry::edges>("edges", kReadBack);
 constexpr Rule<NodeEntry> kFileNode[] = {Index<NodeEntry>(), kNodeWordA, kNodeWordB, kNodeEdgeCount, kNodeEdges};
 constexpr Rule<NodeEntry> kImageNode[] = {
     Index<NodeEntry>(),
@@ -384,7 +489,7 @@ constexpr Rule<NodeEntry> kDescribedNode[] = {
     Field<ReferenceValue, &NodeEntry::route>("route", kByHand),
     kNodeWordA,
     kNodeWordB,
-    Field<ObjectListValue<EdgeEntry, kDescribedEdge>, &NodeEntry::edges>("edges", kByHand),
+    Field<ObjectListValue<EdgeEntry, kDescribedEdge, &kEdgeTable>, &NodeEntry::edges>("edges", kByHand),
     Field<WordValue, &NodeEntry::edge_count>("edge_count", kByHand)};
 
 // Strings and companies.
@@ -393,10 +498,11 @@ constexpr Rule<StringEntry> kString[] = {Index<StringEntry>(),
                                          Field<NullableValue<StringValue>, &StringEntry::text>("text", kReadBack),
                                          Field<HexValue, &StringEntry::text_bytes>("text_bytes", kReadBack),
                                          Field<BoolValue, &StringEntry::terminated>("terminated", kDerived)};
-constexpr Rule<CompanyEntry> kCompany[] = {Field<CountValue, &CompanyEntry::number>("number", kDerived),
-                                           Field<NullableValue<StringValue>, &CompanyEntry::name>("name", kDerived),
-                                           Field<HexValue, &CompanyEntry::name_bytes>("name_bytes", kDerived),
-                                           Field<ListValue<CountValue>, &CompanyEntry::routes>("routes", kDerived)};
+constexpr Rule<CompanyEntry> kCompany[] = {
+    Field<CountValue, &CompanyEntry::number>("number", kDerived),
+    Field<NullableValue<StringValue>, &CompanyEntry::name>("name", kDerived),
+    Field<HexValue, &CompanyEntry::name_bytes>("name_bytes", kDerived),
+    Field<ListValue<CountValue, &kCompanyRouteTable>, &CompanyEntry::routes>("routes", kDerived)};
 
 // The header of an intermediate data file: as the dump shows it, and as a description overrides it.
 constexpr Rule<HeaderEntry> kBaseOffset = Field<OffsetValue, &HeaderEntry::base_offset>("base_offset", kReadBack);
@@ -490,53 +596,55 @@ constexpr Rule<Document> kKind = {
     [](Input& in, Document&) { StringValue::Read(in); }};
 constexpr Rule<Document> kSize = Field<CountValue, &Document::size>("size", kDerived);
 constexpr Rule<Document> kCompanies =
-    Field<ObjectListValue<CompanyEntry, kCompany>, &Document::companies>("companies", kDerived);
+    Field<ObjectListValue<CompanyEntry, kCompany, &kCompanyTable>, &Document::companies>("companies", kDerived);
 constexpr Rule<Document> kStrings =
-    Field<ObjectListValue<StringEntry, kString>, &Document::strings>("strings", kReadBack);
-constexpr Rule<Document> kStringPool = Field<HexValue, &Document::string_pool>("string_pool", kReadBack);
-constexpr Rule<Document> kProblems = Field<ListValue<StringValue>, &Document::problems>("problems", kDerived);
-constexpr Rule<Document> kWarnings = Field<ListValue<StringValue>, &Document::warnings>("warnings", kDerived);
+    Field<ObjectListValue<StringEntry, kString, &kStringTable>, &Document::strings>("strings", kReadBack);
+constexpr Rule<Document> kStringPool = Field<PoolValue<HexValue>, &Document::string_pool>("string_pool", kReadBack);
+constexpr Rule<Document> kProblems =
+    Field<ListValue<StringValue, &kProblemTable>, &Document::problems>("problems", kDerived);
+constexpr Rule<Document> kWarnings =
+    Field<ListValue<StringValue, &kWarningTable>, &Document::warnings>("warnings", kDerived);
 constexpr Rule<Document> kFileDocument[] = {
     kKind,
     kSize,
     Field<ObjectValue<HeaderEntry, kFileHeader>, &Document::header>("header", kReadBack),
     Field<CountValue, &Document::node_section_end>("node_section_end", kDerived),
     Field<CountValue, &Document::edge_total>("edge_total", kDerived),
-    Field<ObjectListValue<StationEntry, kFileStation>, &Document::stations>("stations", kReadBack),
-    Field<ObjectListValue<RouteEntry, kFileRoute>, &Document::routes>("routes", kReadBack),
+    Field<ObjectListValue<StationEntry, kFileStation, &kStationTable>, &Document::stations>("stations", kReadBack),
+    Field<ObjectListValue<RouteEntry, kFileRoute, &kRouteTable>, &Document::routes>("routes", kReadBack),
     kCompanies,
     kStrings,
     kStringPool,
-    Field<ObjectListValue<NodeEntry, kFileNode>, &Document::nodes>("nodes", kReadBack),
+    Field<ObjectListValue<NodeEntry, kFileNode, &kNodeTable>, &Document::nodes>("nodes", kReadBack),
     kProblems,
     kWarnings};
 constexpr Rule<Document> kImageDocument[] = {
     kKind,
     kSize,
     Field<ObjectValue<DatabaseEntry, kDatabase>, &Document::database>("database", kDerived),
-    Field<ObjectListValue<RecordEntry, kRecord>, &Document::records>("records", kDerived),
+    Field<ObjectListValue<RecordEntry, kRecord, &kRecordTable>, &Document::records>("records", kDerived),
     Field<ObjectValue<ImageHeaderEntry, kImageHeader>, &Document::image_header>("image_header", kDerived),
-    Field<ObjectListValue<StationEntry, kImageStation>, &Document::stations>("stations", kReadBack),
+    Field<ObjectListValue<StationEntry, kImageStation, &kStationTable>, &Document::stations>("stations", kReadBack),
     Field<ObjectValue<RouteStationsEntry, kRouteStations>, &Document::route_stations>("route_stations", kDerived),
-    Field<ObjectListValue<RouteEntry, kImageRoute>, &Document::routes>("routes", kReadBack),
+    Field<ObjectListValue<RouteEntry, kImageRoute, &kRouteTable>, &Document::routes>("routes", kReadBack),
     kCompanies,
     kStrings,
     kStringPool,
-    Field<ObjectListValue<NodeEntry, kImageNode>, &Document::nodes>("nodes", kReadBack),
-    Field<ObjectListValue<EdgeEntry, kUnownedEdge>, &Document::unowned_edges>("unowned_edges", kReadBack),
+    Field<ObjectListValue<NodeEntry, kImageNode, &kNodeTable>, &Document::nodes>("nodes", kReadBack),
+    Field<ObjectListValue<EdgeEntry, kUnownedEdge, &kEdgeTable>, &Document::unowned_edges>("unowned_edges", kReadBack),
     Field<CountValue, &Document::edge_count>("edge_count", kDerived),
     kProblems,
     kWarnings};
 constexpr Rule<Document> kUnknownDocument[] = {kKind, kSize, kProblems, kWarnings};
 constexpr Rule<Document> kDescription[] = {
-    Field<ListValue<NameTextValue>, &Document::extra_strings>("strings", kByHand),
-    Field<ObjectListValue<StationEntry, kDescribedStation>, &Document::stations>("stations", kByHand),
-    Field<ObjectListValue<RouteEntry, kDescribedRoute>, &Document::routes>("routes", kByHand),
-    Field<ObjectListValue<NodeEntry, kDescribedNode>, &Document::nodes>("nodes", kByHand),
+    Field<ListValue<PooledTextValue<false>, &kStringTable>, &Document::extra_strings>("strings", kByHand),
+    Field<ObjectListValue<StationEntry, kDescribedStation, &kStationTable>, &Document::stations>("stations", kByHand),
+    Field<ObjectListValue<RouteEntry, kDescribedRoute, &kRouteTable>, &Document::routes>("routes", kByHand),
+    Field<ObjectListValue<NodeEntry, kDescribedNode, &kNodeTable>, &Document::nodes>("nodes", kByHand),
     Field<ObjectValue<HeaderEntry, kDescribedHeader>, &Document::header>("header", kByHand),
     Field<StringValue, &Document::section_order>("section_order", kByHand),
-    Field<ListValue<WordValue>, &Document::raw_string_index>("raw_string_index", kByHand),
-    Field<TextValue, &Document::raw_pool>("raw_pool", kByHand)};
+    Field<ListValue<WordValue, &kStringIndexTable>, &Document::raw_string_index>("raw_string_index", kByHand),
+    Field<PoolValue<TextValue>, &Document::raw_pool>("raw_pool", kByHand)};
 
 // The kind a document says it is, from its "kind" (usually its first member).
 DocumentKind KindOf(Input& in) {
@@ -589,15 +697,20 @@ namespace {
                       std::string("not valid JSON: ") + error.what());
 }
 
-// Reads the document `in` holds, of the kind `kind` (the same text) says it is.
-Document Read(Input& kind, Input& in) {
-  Document document;
+// The kind `in` says it is; a text that is not JSON before any "kind" is read
+// as a description, which meets the same fault and names its field.
+DocumentKind KindOfText(Input in) {
   try {
-    document.kind = KindOf(kind);
+    return KindOf(in);
   } catch (const JsonError&) {
-    // Not JSON before any "kind": reading it as a description meets the same fault, and names its field.
-    document.kind = DocumentKind::kDescription;
+    return DocumentKind::kDescription;
   }
+}
+
+// Reads the document `in` holds, of the kind it says it is.
+Document Read(DocumentKind kind, Input& in) {
+  Document document;
+  document.kind = kind;
   try {
     switch (document.kind) {
       case DocumentKind::kDescription: ReadObject(in, document, kDescription); break;
@@ -634,12 +747,13 @@ std::string DescribeRefusal(const DocumentError& error) {
 }
 
 Document ReadDocument(std::string_view text) {
-  Input kind(text), in(text);
+  const DocumentKind kind = KindOfText(Input(text));
+  Input in(text);
   return Read(kind, in);
 }
 
 Document ReadDocument(const std::function<JsonPieces()>& open) {
-  Input kind(open());
+  const DocumentKind kind = KindOfText(Input(open()));  // its buffer is gone before the document is read
   Input in(open());
   return Read(kind, in);
 }

@@ -44,7 +44,8 @@ class NameIndex {
  public:
   explicit NameIndex(const char* kind) : kind_(kind) {}
 
-  void Add(const std::string& bytes, std::size_t number) {
+  // `bytes` must stay where they are while the index is used: they are not copied.
+  void Add(std::string_view bytes, std::size_t number) {
     if (!numbers_.emplace(bytes, static_cast<std::uint16_t>(number)).second) ambiguous_.insert(bytes);
   }
   // A number given as it is, or the number of the one that has the name.
@@ -54,15 +55,15 @@ class NameIndex {
     const auto found = bytes ? numbers_.find(*bytes) : numbers_.end();
     if (found == numbers_.end())
       Fail(offset, where, std::string("no ") + kind_ + " is named " + Quoted(reference.name));
-    if (ambiguous_.count(*bytes))
+    if (ambiguous_.count(*bytes) > 0)
       Fail(offset, where, std::string("two ") + kind_ + "s are named " + Quoted(reference.name));
     return found->second;
   }
 
  private:
   const char* kind_;
-  std::unordered_map<std::string, std::uint16_t> numbers_;
-  std::set<std::string> ambiguous_;
+  std::unordered_map<std::string_view, std::uint16_t> numbers_;
+  std::set<std::string_view, std::less<>> ambiguous_;
 };
 
 // A route's stops, at stations by number or name.
@@ -175,7 +176,7 @@ class DescriptionMaker {
   }
 
   void ReadNodes(const std::vector<NodeEntry>& nodes) {
-    std::map<std::string, std::uint16_t> node_by_id;
+    std::map<std::string_view, std::uint16_t, std::less<>> node_by_id;  // the ids stay in the document
     for (std::size_t i = 0; i < nodes.size(); ++i) {
       if (!nodes[i].id) continue;
       if (!node_by_id.emplace(*nodes[i].id, static_cast<std::uint16_t>(i)).second)
@@ -255,12 +256,7 @@ class DumpMaker {
     image_ = d.kind == DocumentKind::kDatabase;
     ReadStrings(d);
     const std::vector<StationEntry>& stations = Items(d.stations);
-    for (std::size_t i = 0; i < stations.size(); ++i) {
-      if (stations[i].name)
-        station_names_.Add(
-            TextBytes(*stations[i].name, stations[i].name_bytes, stations[i].at, At(At("stations", i), "name")), i);
-    }
-    for (std::size_t i = 0; i < stations.size(); ++i) ReadStation(stations[i], At("stations", i));
+    for (std::size_t i = 0; i < stations.size(); ++i) ReadStation(stations[i], i);
     const std::vector<RouteEntry>& routes = Items(d.routes);
     for (std::size_t r = 0; r < routes.size(); ++r) ReadRoute(routes[r], At("routes", r));
     ReadNodes(d);
@@ -297,28 +293,45 @@ class DumpMaker {
     }
     strings_.emplace(index, pool);
     for (std::size_t i = 0; i < strings.size(); ++i) {
-      if (strings[i].text && *strings[i].text)
-        strings_->Set(i,
-                      TextBytes(**strings[i].text, strings[i].text_bytes, strings[i].at, At(At("strings", i), "text")));
+      if (strings[i].text && *strings[i].text) {
+        const std::string where = At(At("strings", i), "text");
+        strings_->Set(i, TextBytes(**strings[i].text, strings[i].text_bytes, strings[i].at, where));
+        CheckPool(strings[i].at, where);
+      }
     }
   }
 
   // The string index a station's word A or a route's name gives: as given,
-  // unless the name reads otherwise than the string it was read from.
+  // unless the name reads otherwise than the string it was read from. With a
+  // name, `bytes` is where the string table keeps its bytes.
   std::uint16_t Named(const Maybe<std::string>& name, const Maybe<std::string>& raw, const TextPosition& at,
-                      const std::string& where, std::uint16_t index) {
+                      const std::string& where, std::uint16_t index, std::string_view* bytes = nullptr) {
     if (!name) return index;
-    const std::string bytes = TextBytes(*name, raw, at, At(where, "name"));
-    if (strings_->Original(index) == bytes) return index;
-    const std::size_t found = strings_->Intern(bytes);
+    const std::string text = TextBytes(*name, raw, at, At(where, "name"));
+    const std::optional<std::string_view> original = strings_->Original(index);
+    if (original == text) {
+      if (bytes) *bytes = *original;
+      return index;
+    }
+    const std::size_t found = strings_->Intern(text);
     if (found > static_cast<std::size_t>(intermediate::kMaxStrings))
       Fail(at, At(where, "name"), "the string table is full");
+    CheckPool(at, At(where, "name"));
+    if (bytes) *bytes = strings_->View(found).value_or("");
     return static_cast<std::uint16_t>(found);
   }
 
-  void ReadStation(const StationEntry& item, const std::string& where) {
+  // The strings edited or added so far take no more than the pool holds.
+  void CheckPool(const TextPosition& at, const std::string& where) const {
+    if (strings_->EditedBytes() > 0xFFFF) Fail(at, where, "the string pool would hold more than 65535 bytes");
+  }
+
+  void ReadStation(const StationEntry& item, std::size_t i) {
+    const std::string where = At("stations", i);
     StationDescription station;
-    station.word_a = Named(item.name, item.name_bytes, item.at, where, item.word_a.value_or(0));
+    std::string_view bytes;
+    station.word_a = Named(item.name, item.name_bytes, item.at, where, item.word_a.value_or(0), &bytes);
+    if (item.name) station_names_.Add(bytes, i);
     station.word_b = item.word_b.value_or(0);
     station.spare = item.spare.value_or(0);
     station.sort = item.sort.value_or(0);

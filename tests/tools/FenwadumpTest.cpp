@@ -402,12 +402,47 @@ TEST(Fenwadump, RefusesFilesItDoesNotKnow) {
 
 // Files made to cost much: each is read and shown in work and output that
 // stay in proportion to its size, within 200 MB of memory and a few seconds.
+// A description or dump in JSON is read by fenwamake and fenwadump --diff:
+// each refuses it where it passes what the file can hold, or makes it.
 struct Costly {
   const char* label;
   std::function<void(const fs::path&)> make;  // writes the file "costly"
-  const char* problem;                        // a part of the problem (or warning) that must be reported
-  int status = 1;                             // 0 when the file has warnings only
+  const char* problem;                        // a part of the problem (or warning, or refusal) that must be reported
+  int status = 1;                             // 0 when the file has warnings only (or fenwamake makes it)
+  bool json = false;                          // run fenwamake and fenwadump --diff on it
 };
+
+// JSON of the most bytes the tools read: `head`, `item` over and over with
+// `between` between them, and `tail`.
+std::string Repeated(const std::string& head, const std::string& item, const std::string& tail,
+                     const std::string& between = ",") {
+  constexpr std::size_t kMost = 64u << 20;
+  std::string text;
+  text.reserve(kMost);
+  text += head + item;
+  while (text.size() + between.size() + item.size() + tail.size() <= kMost) text += between + item;
+  return text + tail;
+}
+
+// JSON of nearly the most bytes the tools read, whose `count` texts after `head` differ.
+std::string DistinctTexts(const std::string& head, std::size_t count, const std::string& open,
+                          const std::string& close) {
+  const std::size_t length = (64u << 20) / count - open.size() - close.size() - 16;
+  std::string text = head;
+  text.reserve(64u << 20);
+  for (std::size_t i = 0; i < count; ++i) {
+    text += (i == 0 ? "" : ",") + open + std::string(length, 'a') + std::to_string(1000000 + i) + close;
+  }
+  return text + "]}";
+}
+
+// A dump whose 32767 strings all start at the first byte of a full pool.
+std::string OverlappingStringsDump() {
+  std::string strings;
+  for (int i = 0; i < 32767; ++i) strings += std::string(i == 0 ? "" : ",") + "{\"offset\": 0}";
+  return "{\"kind\": \"intermediate\", \"string_pool\": \"" + std::string(2 * 65535, '4') + "\", \"strings\": [" +
+         strings + "]}";
+}
 
 // An image whose routes (or nodes) all claim the whole route-station (or edge) table.
 Bytes ClaimingImage(bool routes) {
@@ -478,6 +513,18 @@ TEST_P(CostlyFile, IsShownInProportionToItsSize) {
   const bool limited = !ToolsReplaced();  // an emulator needs room of its own
 #endif
   const std::string limits = limited ? "ulimit -v 204800; " : "";
+  if (GetParam().json) {
+    WriteText(dir / "sample.json", ReadText(FENWA_SAMPLE_NETWORK));
+    const RunResult made =
+        RunCommand(dir.Path(), "/bin/sh", {"-c", limits + "exec timeout 20 " + FenwamakeCommand() + " costly made"});
+    EXPECT_EQ(made.status, GetParam().status) << made.err.substr(0, 500);
+    EXPECT_NE(made.err.find(GetParam().problem), std::string::npos) << made.err.substr(0, 500);
+    const RunResult diff = RunCommand(
+        dir.Path(), "/bin/sh", {"-c", limits + "exec timeout 20 " + FenwadumpCommand() + " --diff costly sample.json"});
+    EXPECT_EQ(diff.status, GetParam().status == 0 ? 1 : 2) << diff.err.substr(0, 500);
+    EXPECT_NE(diff.err.find(GetParam().problem), std::string::npos) << diff.err.substr(0, 500);
+    return;
+  }
   for (const char* output : {"", "--summary", "--dot"}) {
     const RunResult run = RunCommand(
         dir.Path(), "/bin/sh", {"-c", limits + "exec timeout 20 " + FenwadumpCommand() + " " + output + " costly"});
@@ -491,35 +538,77 @@ TEST_P(CostlyFile, IsShownInProportionToItsSize) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, CostlyFile,
-    testing::Values(Costly{"RoutesClaimingTheWholeRouteStationTable",
-                           [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(true)); },
-                           "4680 routes (the first route 1) claim route-station slots that routes before them have"},
-                    Costly{"NodesClaimingTheWholeEdgeTable",
-                           [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(false)); },
-                           "6532 nodes (the first node 1) claim edges that nodes before them have"},
-                    Costly{"NamesOverlappingAcrossThePool",
-                           [](const fs::path& dir) { WriteBytes(dir / "costly", OverlappingNamesImage()); },
-                           "the names and strings overlap so much in the pool"},
-                    Costly{"StringsOutsideThePool",
-                           [](const fs::path& dir) { WriteBytes(dir / "costly", StringsOutsideThePoolImage()); },
-                           "… and 32757 more strings start outside the pool", 0},
-                    Costly{"TwoGibibytesOfNothing", [](const fs::path& dir) { Sparse(dir / "costly", {}); },
-                           "neither an intermediate data file"},
-                    Costly{"AnImageOfTwoGibibytes",
-                           [](const fs::path& dir) {
-                             Bytes image = Sample().image;
-                             image.resize(image.size() - 4);  // the last edge's place, then the hole
-                             Sparse(dir / "costly", image);
-                           },
-                           "the FNOD table is 2147482"},
-                    Costly{"SectionsNearTheEndOfTwoGibibytes",
-                           [](const fs::path& dir) {
-                             NetworkDescription network = SmallNetwork();
-                             network.header.base_offset = 0x7FFFFF00;
-                             network.header.trailer_offset = 0x7FFFFFFE;  // room for one of the three trailer words
-                             Sparse(dir / "costly", BuildNetworkFile(network));
-                           },
-                           "the file ends inside"}),
+    testing::Values(
+        Costly{"RoutesClaimingTheWholeRouteStationTable",
+               [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(true)); },
+               "4680 routes (the first route 1) claim route-station slots that routes before them have"},
+        Costly{"NodesClaimingTheWholeEdgeTable",
+               [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(false)); },
+               "6532 nodes (the first node 1) claim edges that nodes before them have"},
+        Costly{"NamesOverlappingAcrossThePool",
+               [](const fs::path& dir) { WriteBytes(dir / "costly", OverlappingNamesImage()); },
+               "the names and strings overlap so much in the pool"},
+        Costly{"StringsOutsideThePool",
+               [](const fs::path& dir) { WriteBytes(dir / "costly", StringsOutsideThePoolImage()); },
+               "… and 32757 more strings start outside the pool", 0},
+        Costly{"TwoGibibytesOfNothing", [](const fs::path& dir) { Sparse(dir / "costly", {}); },
+               "neither an intermediate data file"},
+        Costly{"AnImageOfTwoGibibytes",
+               [](const fs::path& dir) {
+                 Bytes image = Sample().image;
+                 image.resize(image.size() - 4);  // the last edge's place, then the hole
+                 Sparse(dir / "costly", image);
+               },
+               "the FNOD table is 2147482"},
+        Costly{"SectionsNearTheEndOfTwoGibibytes",
+               [](const fs::path& dir) {
+                 NetworkDescription network = SmallNetwork();
+                 network.header.base_offset = 0x7FFFFF00;
+                 network.header.trailer_offset = 0x7FFFFFFE;  // room for one of the three trailer words
+                 Sparse(dir / "costly", BuildNetworkFile(network));
+               },
+               "the file ends inside"},
+        Costly{"EmptyNodesPastTheNodeCount",
+               [](const fs::path& dir) { WriteText(dir / "costly", Repeated("{\"nodes\": [", "{}", "]}")); },
+               "line 1, column 196617: nodes[65535]: more than 65535 nodes", 1, true},
+        Costly{"StationsOnLinesPastTheStationCount",
+               [](const fs::path& dir) {
+                 WriteText(dir / "costly", Repeated("{\"stations\": [\n",
+                                                    "{\"word_a\": 1, \"sort\": 2, \"note\": \"\"}", "\n]}", ",\n"));
+               },
+               "line 32769, column 1: stations[32767]: more than 32767 stations", 1, true},
+        Costly{"StopsPastTheRouteStationCapacity",
+               [](const fs::path& dir) {
+                 WriteText(dir / "costly",
+                           Repeated("{\"routes\": [{\"name\": \"a\", \"stops\": [", "{\"station\": 0}", "]}]}"));
+               },
+               "routes[0].stops[32767]: more than 32767 stops in all", 1, true},
+        Costly{"NamesPastTheStringPool",
+               [](const fs::path& dir) {
+                 WriteText(dir / "costly", DistinctTexts("{\"stations\": [", 2000, "{\"name\": \"", "\"}"));
+               },
+               "stations[1].name: the strings and names come to more than 65535 bytes", 1, true},
+        Costly{"DumpedNamesPastTheStringPool",
+               [](const fs::path& dir) {
+                 WriteText(dir / "costly", DistinctTexts("{\"kind\": \"intermediate\", \"stations\": [", 32000,
+                                                         "{\"name\": \"", "\"}"));
+               },
+               "stations[31].name: the string pool would hold more than 65535 bytes", 1, true},
+        Costly{"AStringOfSixtyFourMebibytes",
+               [](const fs::path& dir) { WriteText(dir / "costly", Repeated("{\"note\": \"", "a", "\"}", "")); },
+               "line 1, column 10: note: not valid JSON: a string longer than 1048576 bytes", 1, true},
+        Costly{"ANumberOfSixtyFourMebibytes",
+               [](const fs::path& dir) {
+                 WriteText(dir / "costly", Repeated("{\"stations\": [{\"word_a\": ", "1", "}]}", ""));
+               },
+               "stations[0].word_a: a number longer than 1048576 bytes", 1, true},
+        Costly{"LongNodeIds",
+               [](const fs::path& dir) {
+                 WriteText(dir / "costly", DistinctTexts("{\"nodes\": [", 6000, "{\"id\": \"", "\"}"));
+               },
+               "", 0, true},
+        Costly{"StringsOverlappingInThePool",
+               [](const fs::path& dir) { WriteText(dir / "costly", OverlappingStringsDump()); }, "", 0, true}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 
 // Names from a file reach the terminal with their control characters escaped:
