@@ -138,6 +138,57 @@ void InsertNamesake(ordered_json& d) {
                        ordered_json::object({{"name", "中央"}, {"sort", 16}, {"kana_sort", 16}}));
 }
 
+// みなと環状線 closed into a loop: back to 中央 at its end.
+void CloseTheLoop(ordered_json& d) {
+  Named(d["routes"], "みなと環状線")["stops"].push_back({{"station", "中央"}, {"companion", 7}});
+}
+
+// The loop starts at its second stop: the 中央 it loses is the first, not the last.
+void LoopLosesItsFirstStop(ordered_json& d) {
+  CloseTheLoop(d);
+  ordered_json& stops = Named(d["routes"], "みなと環状線")["stops"];
+  stops.erase(stops.begin());
+}
+
+// 北辰電鉄白樺支線 the other way round, its nodes too, each with the edge to
+// the stop before it first: the middle node keeps its number and its edges'
+// numbers, which now lead to the other ends.
+void ReverseRoute(ordered_json& d) {
+  ordered_json& stops = Named(d["routes"], "北辰電鉄白樺支線")["stops"];
+  std::reverse(stops.begin(), stops.end());
+  ordered_json& nodes = d["nodes"];
+  const auto first = nodes.begin() + (&Named(nodes, "白樺 北辰電鉄白樺支線") - &nodes[0]);
+  std::reverse(first, first + 3);
+  ordered_json& middle = Named(nodes, "高原 北辰電鉄白樺支線")["edges"];
+  std::reverse(middle.begin(), middle.end());
+}
+
+// 北辰湖 renamed 北町, a namesake of the 北町 two places before it; every
+// reference to either by number.
+void MakeNamesakes(ordered_json& d) {
+  for (ordered_json& route : d["routes"])
+    for (ordered_json& stop : route["stops"])
+      for (auto [name, number] : {std::pair{"北町", 5}, {"北辰湖", 7}})
+        if (stop["station"] == name) stop["station"] = number;
+  for (ordered_json& node : d["nodes"])
+    for (auto [name, number] : {std::pair{"北町", 5}, {"北辰湖", 7}})
+      if (node.contains("station") && node["station"] == name) node["station"] = number;
+  Named(d["stations"], "北辰湖")["name"] = "北町";
+}
+
+// The two 北町 trade places in the table, and every reference follows them;
+// 白樺 between them stays.
+void SwapNamesakes(ordered_json& d) {
+  MakeNamesakes(d);
+  std::swap(d["stations"][5], d["stations"][7]);
+  for (ordered_json& route : d["routes"])
+    for (ordered_json& stop : route["stops"])
+      if (stop["station"] == 5 || stop["station"] == 7) stop["station"] = 12 - stop["station"].get<int>();
+  for (ordered_json& node : d["nodes"])
+    if (node.contains("station") && (node["station"] == 5 || node["station"] == 7))
+      node["station"] = 12 - node["station"].get<int>();
+}
+
 void AllTogether(ordered_json& d) {
   for (const auto& edit : {RenameStation, ChangeWords, ChangeGraph, ReorderStops, MoveRouteToACompany, RenameRoute,
                            AddString, AddRoute, InsertStation, RemoveStation, RemoveRoute})
@@ -147,7 +198,8 @@ void AllTogether(ordered_json& d) {
 struct Edit {
   const char* label;
   void (*apply)(ordered_json&);
-  std::vector<std::string> lines;  // what --diff prints below its first two lines
+  std::vector<std::string> lines;           // what --diff prints below its first two lines
+  void (*before)(ordered_json&) = nullptr;  // the old side: the sample, or the sample so edited
 };
 
 const std::vector<Edit>& Edits();
@@ -219,12 +271,15 @@ class DiffOfTheSample : public testing::TestWithParam<Edit> {};
 TEST_P(DiffOfTheSample, ReportsExactlyTheEditInEveryPairingOfFileKinds) {
   const Edit& edit = GetParam();
   ordered_json edited = ordered_json::parse(ReadText(FENWA_SAMPLE_NETWORK));
+  ordered_json before = edited;
+  if (edit.before) edit.before(before);
+  const Files old_files = edit.before ? FilesOf(before) : SampleFiles();
   if (edit.apply) edit.apply(edited);
   const Files files = FilesOf(edited);
   for (const Kind& old_kind : kKinds) {
     for (const Kind& new_kind : kKinds) {
       SCOPED_TRACE(std::string(old_kind.name) + " -> " + new_kind.name);
-      const ToolOutput run = Diff(SampleFiles().*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText);
+      const ToolOutput run = Diff(old_files.*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText);
       std::vector<std::string> expected = edit.lines;
       if (!edit.apply) {
         expected = {&old_kind == &new_kind ? "no difference: the same bytes"
@@ -239,13 +294,13 @@ TEST_P(DiffOfTheSample, ReportsExactlyTheEditInEveryPairingOfFileKinds) {
   const std::size_t row = static_cast<std::size_t>(&edit - &Edits()[0]);
   const Kind &old_kind = kKinds[row % 5], &new_kind = kKinds[(row * 2 + 1) % 5];
   TempDir dir;
-  WriteText(dir / (std::string("old-") + old_kind.name), SampleFiles().*old_kind.member);
+  WriteText(dir / (std::string("old-") + old_kind.name), old_files.*old_kind.member);
   WriteText(dir / new_kind.name, files.*new_kind.member);
   const RunResult program = RunFenwadump(dir.Path(), {"--diff", std::string("old-") + old_kind.name, new_kind.name});
   EXPECT_EQ(program.status, edit.apply ? 1 : 0) << program.err;
   EXPECT_EQ(Joined(LinesAfterTheNames(program.out)),
             Joined(LinesAfterTheNames(
-                Diff(SampleFiles().*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText).out)));
+                Diff(old_files.*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText).out)));
 }
 
 const std::vector<Edit>& Edits() {
@@ -399,6 +454,21 @@ const std::vector<Edit>& Edits() {
         "  ~ node_total 45 -> 42",
         "  ~ file_node_count 25 -> 22",
         "  ~ edge_count 50 -> 43"}},
+      {"LoopLosesItsFirstStop",
+       LoopLosesItsFirstStop,
+       {"stops: 1 lost", "  - route 5 \"みなと環状線\" stop 0 \"中央\""},
+       CloseTheLoop},
+      {"RouteReversed",
+       ReverseRoute,
+       {"stops: 2 moved", "  ~ route 6 \"北辰電鉄白樺支線\" stop 0 \"白樺\" moved to stop 2",
+        "  ~ route 6 \"北辰電鉄白樺支線\" stop 2 \"牧場前\" moved to stop 0", "graph nodes: 2 moved, 1 changed",
+        "  ~ node 22 (now 24) (\"白樺\", \"北辰電鉄白樺支線\") moved",
+        "  ~ node 24 (now 22) (\"牧場前\", \"北辰電鉄白樺支線\") moved",
+        "  ~ node 23 (\"高原\", \"北辰電鉄白樺支線\"): edges \"白樺, 牧場前\" -> \"牧場前, 白樺\""}},
+      {"NamesakesSwapped",
+       SwapNamesakes,
+       {"stations: 2 moved", "  ~ station 5 (now 7) \"北町\" moved", "  ~ station 7 (now 5) \"北町\" moved"},
+       MakeNamesakes},
   };
   return edits;
 }
