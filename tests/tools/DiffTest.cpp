@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <tuple>
 
@@ -492,9 +493,23 @@ TEST(Diff, JsonMatchesTheSchemaAndTheText) {
   PutByte(elsewhere, 63, 'b');  // the type "Datb"
   PutByte(elsewhere, 47, 1);    // a backup date
   WriteText(dir / "elsewhere.pdb", elsewhere);
+  for (const auto& [name, edits] : {std::pair{"loop.json", std::vector{CloseTheLoop}},
+                                    {"loop-lost.json", {LoopLosesItsFirstStop}},
+                                    {"reversed.json", {ReverseRoute}},
+                                    {"namesakes.json", {MakeNamesakes}},
+                                    {"swapped.json", {SwapNamesakes}}}) {
+    ordered_json network = ordered_json::parse(ReadText(FENWA_SAMPLE_NETWORK));
+    for (const auto& edit : edits) edit(network);
+    WriteText(dir / name, network.dump(2));
+  }
   std::vector<std::string> outputs;
-  for (const auto& [old_file, new_file, status] :
-       {std::tuple{"old.pdb", "new.json", 1}, {"old.pdb", "elsewhere.pdb", 1}, {"old.pdb", "old.pdb", 0}}) {
+  std::map<std::string, ordered_json> differences;  // by the new file
+  for (const auto& [old_file, new_file, status] : {std::tuple{"old.pdb", "new.json", 1},
+                                                   {"old.pdb", "elsewhere.pdb", 1},
+                                                   {"old.pdb", "old.pdb", 0},
+                                                   {"loop.json", "loop-lost.json", 1},
+                                                   {"old.pdb", "reversed.json", 1},
+                                                   {"namesakes.json", "swapped.json", 1}}) {
     SCOPED_TRACE(new_file);
     const RunResult json = RunFenwadump(dir.Path(), {"--diff", "--json", old_file, new_file});
     const RunResult text = RunFenwadump(dir.Path(), {"--diff", old_file, new_file});
@@ -507,9 +522,29 @@ TEST(Diff, JsonMatchesTheSchemaAndTheText) {
       listed += parsed[list].size();
     const std::vector<std::string> lines = LinesAfterTheNames(text.out);
     EXPECT_EQ(listed, std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l[0] == ' '; }));
+    // Nothing is listed as changed or moved whose two sides are the same.
+    for (const char* list : {"stations", "routes", "stops", "nodes", "image_header", "database"}) {
+      for (const ordered_json& change : parsed[list]) {
+        const bool moved = change.value("change", "") == "moved";
+        EXPECT_FALSE(moved && change.contains("old_stop") && change["old_stop"] == change["new_stop"]) << change;
+        EXPECT_FALSE(moved && change.contains("old") && change["old"]["number"] == change["new"]["number"]) << change;
+        for (const ordered_json& field : change.contains("fields") ? change["fields"] : ordered_json::array())
+          EXPECT_NE(field["old"], field["new"]) << change;
+        EXPECT_FALSE(change.contains("field") && change["old"] == change["new"]) << change;
+      }
+    }
+    differences[new_file] = parsed;
     outputs.push_back(std::string("diff-") + std::to_string(outputs.size()) + ".json");
     WriteText(dir / outputs.back(), json.out);
   }
+  EXPECT_EQ(differences["loop-lost.json"]["stops"].dump(),
+            R"([{"change":"lost","route":{"number":5,"name":"みなと環状線"},"station":{"number":0,"name":"中央"},)"
+            R"("old_stop":0}])");
+  EXPECT_EQ(differences["reversed.json"]["nodes"].back()["fields"].dump(),
+            R"([{"field":"edges","old":"白樺, 牧場前","new":"牧場前, 白樺"}])");
+  EXPECT_EQ(differences["swapped.json"]["stations"].dump(),
+            R"([{"change":"moved","old":{"number":5,"name":"北町"},"new":{"number":7,"name":"北町"}},)"
+            R"({"change":"moved","old":{"number":7,"name":"北町"},"new":{"number":5,"name":"北町"}}])");
   const RunResult elsewhere_text = RunFenwadump(dir.Path(), {"--diff", "old.pdb", "elsewhere.pdb"});
   EXPECT_EQ(Joined(LinesAfterTheNames(elsewhere_text.out)),
             "database header: 2 changed\n  ~ backup_date 0 -> 1\n  ~ type \"Data\" -> \"Datb\"\n");
