@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -350,27 +351,43 @@ void PairAligned(const std::vector<std::uint64_t>& old_keys, const std::vector<s
 }
 
 // Which of `values` (kNone: left out) keep their order: a longest increasing
-// run of them; the others moved.
-std::vector<bool> KeptInOrder(const std::vector<std::uint64_t>& values) {
-  std::vector<std::size_t> tails, before(values.size(), SIZE_MAX);
+// run of them; among runs as long, the one with the most items that `stays`
+// marks (those that keep their number), then the one that ends latest. The
+// others moved. Each item finds the best run it can end below its value in a
+// Fenwick tree over the values' ranks.
+std::vector<bool> KeptInOrder(const std::vector<std::uint64_t>& values, const std::vector<bool>& stays = {}) {
+  std::vector<std::uint64_t> ranks;
+  for (std::uint64_t value : values)
+    if (value != kNone) ranks.push_back(value);
+  std::sort(ranks.begin(), ranks.end());
+  using Run = std::tuple<std::size_t, std::size_t, std::size_t>;  // length, items that stay, last item + 1
+  std::vector<Run> best(ranks.size() + 1);
+  std::vector<std::size_t> before(values.size(), 0);
+  Run longest{};
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (values[i] == kNone) continue;
-    const auto at = std::lower_bound(tails.begin(), tails.end(), values[i],
-                                     [&](std::size_t k, std::uint64_t v) { return values[k] < v; });
-    if (at != tails.begin()) before[i] = *(at - 1);
-    if (at == tails.end()) {
-      tails.push_back(i);
-    } else {
-      *at = i;
-    }
+    const auto rank = static_cast<std::size_t>(std::lower_bound(ranks.begin(), ranks.end(), values[i]) - ranks.begin());
+    Run below{};
+    for (std::size_t k = rank; k > 0; k &= k - 1) below = std::max(below, best[k]);
+    before[i] = std::get<2>(below);
+    const Run run{std::get<0>(below) + 1, std::get<1>(below) + (i < stays.size() && stays[i] ? 1 : 0), i + 1};
+    for (std::size_t k = rank + 1; k <= ranks.size(); k += k & (~k + 1)) best[k] = std::max(best[k], run);
+    longest = std::max(longest, run);
   }
   std::vector<bool> kept(values.size(), false);
-  for (std::size_t i = tails.empty() ? SIZE_MAX : tails.back(); i != SIZE_MAX; i = before[i]) kept[i] = true;
+  for (std::size_t i = std::get<2>(longest); i != 0; i = before[i - 1]) kept[i - 1] = true;
   return kept;
 }
 
-std::vector<bool> KeptInOrder(const Pairing& pairing) {
-  return KeptInOrder(std::vector<std::uint64_t>(pairing.to_new.begin(), pairing.to_new.end()));
+// Which paired old items moved among the others: out of the run kept in
+// order, and at another number. One that keeps its number never moved.
+std::vector<bool> Moved(const Pairing& pairing) {
+  std::vector<bool> stays(pairing.to_new.size());
+  for (std::uint32_t o = 0; o < stays.size(); ++o) stays[o] = pairing.to_new[o] == o;
+  const std::vector<bool> kept = KeptInOrder({pairing.to_new.begin(), pairing.to_new.end()}, stays);
+  std::vector<bool> moved(stays.size());
+  for (std::size_t o = 0; o < moved.size(); ++o) moved[o] = pairing.to_new[o] != kNone && !kept[o] && !stays[o];
+  return moved;
 }
 
 // ---------------------------------------------------------------------------
@@ -456,16 +473,34 @@ Value ValueOf(const Maybe<T>& value) {
   return out;
 }
 
-template <typename T>
-void CompareField(std::vector<FieldChange>& changes, const char* field, const Maybe<T>& a, const Maybe<T>& b) {
-  if (ValueOf(a) != ValueOf(b)) changes.push_back({field, ValueOf(a), ValueOf(b)});
+// Records a field that changed; one whose two sides are the same did not, and is dropped.
+void Record(std::vector<FieldChange>& changes, const char* field, Value old_value, Value new_value) {
+  if (old_value != new_value) changes.push_back({field, std::move(old_value), std::move(new_value)});
 }
 
-std::string Targets(const NodeEntry& node) {
-  std::string text;
-  for (const EdgeEntry& edge : Items(node.edges))
-    text += (text.empty() ? "" : ", ") + std::to_string(edge.target.value_or(0) & intermediate::kEdgeTargetMask);
-  return text;
+template <typename T>
+void CompareField(std::vector<FieldChange>& changes, const char* field, const Maybe<T>& a, const Maybe<T>& b) {
+  Record(changes, field, ValueOf(a), ValueOf(b));
+}
+
+std::string NameOf(const Named& named, const char* what) {
+  return named.name ? *named.name : std::string(what) + " " + std::to_string(named.number);
+}
+
+// The node an edge leads to as people know it: by its station, with its
+// route when that is another than `route` (the route of the node the edge
+// leaves), with `numbered` after its number; by its number where its words
+// name no station.
+std::string TargetText(const Side& side, std::uint32_t to, std::uint16_t route, bool numbered) {
+  const std::string number = "node " + std::to_string(to);
+  if (to >= side.nodes.size()) return number + " (no such node)";
+  const NodeEntry& node = side.nodes[to];
+  if (node.role) return number + " (" + *node.role + ")";
+  const std::uint16_t a = node.word_a.value_or(0), b = node.word_b.value_or(0);
+  if (!side.IsStation(a)) return number;
+  std::string text = (numbered ? std::to_string(to) + " " : "") + NameOf(StationNamed(side, a), "station");
+  if (b == route) return text;
+  return text + " (" + (side.IsRoute(b) ? NameOf(RouteNamed(side, b), "route") : "B " + std::to_string(b)) + ")";
 }
 
 // ---------------------------------------------------------------------------
@@ -695,7 +730,7 @@ class Comparison {
     };
     Unpaired(stations_, false, d.stations, lone);
     Unpaired(stations_, true, d.stations, lone);
-    const std::vector<bool> kept = KeptInOrder(stations_);
+    const std::vector<bool> moved_in_table = Moved(stations_);
     const std::vector<bool> sort_moved = SortMoved(&StationEntry::sort, d);
     const std::vector<bool> kana_moved = SortMoved(&StationEntry::kana_sort, d);
     std::vector<ItemChange> renamed, moved, changed;
@@ -704,7 +739,7 @@ class Comparison {
       if (n == kNone) continue;
       const Named a = StationNamed(old_, o), b = StationNamed(new_, n);
       if (old_.station_name[o] != new_.station_name[n]) renamed.push_back(Item(Change::kRenamed, a, b));
-      if (!kept[o]) moved.push_back(Item(Change::kMoved, a, b));
+      if (moved_in_table[o]) moved.push_back(Item(Change::kMoved, a, b));
       ItemChange item = Item(Change::kChanged, a, b);
       const StationEntry &x = old_.stations[o], &y = new_.stations[n];
       CompareField(item.fields, "word_b", x.word_b, y.word_b);
@@ -758,14 +793,14 @@ class Comparison {
     const auto lone = [this](bool old, std::uint32_t r) { return LoneRoute(old, r); };
     Unpaired(routes_, false, d.routes, lone);
     Unpaired(routes_, true, d.routes, lone);
-    const std::vector<bool> kept = KeptInOrder(routes_);
+    const std::vector<bool> moved_in_table = Moved(routes_);
     std::vector<ItemChange> renamed, moved, changed;
     for (std::uint32_t o = 0; o < routes_.to_new.size(); ++o) {
       const std::uint32_t n = routes_.to_new[o];
       if (n == kNone) continue;
       const Named a = RouteNamed(old_, o), b = RouteNamed(new_, n);
       if (old_.route_name[o] != new_.route_name[n]) renamed.push_back(Item(Change::kRenamed, a, b));
-      if (!kept[o]) moved.push_back(Item(Change::kMoved, a, b));
+      if (moved_in_table[o]) moved.push_back(Item(Change::kMoved, a, b));
       ItemChange item = Item(Change::kChanged, a, b);
       const RouteEntry &x = old_.routes[o], &y = new_.routes[n];
       CompareField(item.fields, "spare", x.spare, y.spare);
@@ -780,13 +815,14 @@ class Comparison {
     Append(d.routes, changed);
   }
 
-  // The stops of a route on both sides, paired by station in order: gained,
-  // lost, moved among the others, or with another companion word.
+  // The stops of a route on both sides, paired by station along the route as
+  // the tables are aligned (a loop that loses its first stop keeps its last):
+  // gained, lost, moved among the others, or with another companion word.
   void ListStops(std::uint32_t ro, std::uint32_t rn, Difference& d) const {
     const std::vector<std::uint32_t>&a = old_.stops[ro], &b = new_.stops[rn];
     Pairing stops(a.size(), b.size());
-    PairByKey(StopKeys(true, a), StopKeys(false, b), stops);
-    const std::vector<bool> kept = KeptInOrder(stops);
+    PairAligned(StopKeys(true, a), StopKeys(false, b), stops);
+    const std::vector<bool> moved = Moved(stops);
     const Named route = RouteNamed(new_, rn);
     const auto stop = [&](StopChange::Kind kind, std::optional<std::uint32_t> o, std::optional<std::uint32_t> n) {
       StopChange change;
@@ -802,13 +838,14 @@ class Comparison {
     for (std::uint32_t o = 0; o < a.size(); ++o)
       if (stops.to_new[o] == kNone) d.stops.push_back(stop(StopChange::Kind::kLost, o, std::nullopt));
     for (std::uint32_t o = 0; o < a.size(); ++o)
-      if (stops.to_new[o] != kNone && !kept[o]) d.stops.push_back(stop(StopChange::Kind::kMoved, o, stops.to_new[o]));
+      if (moved[o]) d.stops.push_back(stop(StopChange::Kind::kMoved, o, stops.to_new[o]));
     for (std::uint32_t o = 0; o < a.size(); ++o) {
       const std::uint32_t n = stops.to_new[o];
-      if (n == kNone || old_.stop_words[ro][o] == new_.stop_words[rn][n]) continue;
-      d.stops.push_back(stop(StopChange::Kind::kChanged, o, n));
-      d.stops.back().fields.push_back(
-          {"companion", Value{old_.stop_words[ro][o], std::nullopt}, Value{new_.stop_words[rn][n], std::nullopt}});
+      if (n == kNone) continue;
+      StopChange change = stop(StopChange::Kind::kChanged, o, n);
+      Record(change.fields, "companion", Value{old_.stop_words[ro][o], std::nullopt},
+             Value{new_.stop_words[rn][n], std::nullopt});
+      if (!change.fields.empty()) d.stops.push_back(std::move(change));
     }
   }
 
@@ -868,7 +905,7 @@ class Comparison {
         d.nodes.push_back(std::move(change));
       }
     }
-    const std::vector<bool> kept = KeptInOrder(nodes_);
+    const std::vector<bool> moved_in_table = Moved(nodes_);
     std::vector<NodeChange> moved, changed;
     for (std::uint32_t o = 0; o < nodes_.to_new.size(); ++o) {
       const std::uint32_t n = nodes_.to_new[o];
@@ -877,12 +914,10 @@ class Comparison {
       change.old_node = NodeOf(true, o);
       change.new_node = NodeOf(false, n);
       change.change = Change::kMoved;
-      if (!kept[o]) moved.push_back(change);
+      if (moved_in_table[o]) moved.push_back(change);
       change.change = Change::kChanged;
       CompareField(change.fields, "mark", old_.nodes[o].mark, new_.nodes[n].mark);
-      if (!SameEdgeOrder(o, n))
-        change.fields.push_back(
-            {"edges", {std::nullopt, Targets(old_.nodes[o])}, {std::nullopt, Targets(new_.nodes[n])}});
+      if (!SameEdgeOrder(o, n)) RecordEdgeOrder(o, n, change.fields);
       if (!change.fields.empty()) changed.push_back(std::move(change));
     }
     Append(d.nodes, moved);
@@ -935,10 +970,30 @@ class Comparison {
     const std::vector<std::uint64_t> a = keys(true, o), b = keys(false, n);
     Pairing pairing(a.size(), b.size());
     PairByKey(a, b, pairing);
-    const std::vector<bool> kept = KeptInOrder(pairing);
+    const std::vector<bool> kept = KeptInOrder({pairing.to_new.begin(), pairing.to_new.end()});
     for (std::size_t k = 0; k < a.size(); ++k)
       if (pairing.to_new[k] != kNone && !kept[k]) return false;
     return true;
+  }
+
+  // The nodes a node's edges lead to, in order.
+  std::string EdgeTargets(bool old, std::uint32_t i, bool numbered) const {
+    const Side& side = Of(old);
+    const std::uint16_t route = side.nodes[i].word_b.value_or(0);
+    std::string text;
+    for (const EdgeEntry& edge : Items(side.nodes[i].edges)) {
+      const std::uint32_t to = edge.target.value_or(0) & intermediate::kEdgeTargetMask;
+      text += (text.empty() ? "" : ", ") + TargetText(side, to, route, numbered);
+    }
+    return text;
+  }
+
+  // A node whose edges come in another order: where they lead, by station,
+  // and by number too where the stations read the same on both sides.
+  void RecordEdgeOrder(std::uint32_t o, std::uint32_t n, std::vector<FieldChange>& fields) const {
+    const bool numbered = EdgeTargets(true, o, false) == EdgeTargets(false, n, false);
+    Record(fields, "edges", {std::nullopt, EdgeTargets(true, o, numbered)},
+           {std::nullopt, EdgeTargets(false, n, numbered)});
   }
 
   EdgeChange EdgeOf(Change change, bool old, const EdgeAt& edge) const {

@@ -13,9 +13,14 @@
 // partner of its name is renamed when one on the other side has its place: a
 // station the same stops between the same neighbours and the same nodes, a
 // route the same stations (in any order), either with none of those the same
-// item before it in its table. Companies are matched by name, nodes by what
+// item before it in its table. A route's stops are paired by station along
+// the route as the tables are. Companies are matched by name, nodes by what
 // their words name (a station and a route, or the words themselves), edges by
 // the nodes at their ends.
+//
+// An item moved is one out of the longest run that keeps its order on both
+// sides (of runs as long, the one whose items keep their numbers), and never
+// one that keeps its number; no field is listed whose two sides are equal.
 #pragma once
 
 #include <cstddef>
@@ -76,7 +81,7 @@ struct Value {
 };
 
 struct FieldChange {
-  std::string field;  // as the dump names it: "word_b", "companion", "pool_size"
+  std::string field;  // as the dump names it: "word_b", "companion", "pool_size"; a node's "edges"
   Value old_value, new_value;
 };
 
@@ -127,7 +132,7 @@ struct NodeSide {
 struct NodeChange {
   Change change = Change::kChanged;  // kAdded, kRemoved, kMoved or kChanged
   std::optional<NodeSide> old_node, new_node;
-  std::vector<FieldChange> fields;  // the mark, the order of its edges
+  std::vector<FieldChange> fields;  // the mark, the order of its edges (the stations they lead to)
 };
 
 // An edge added, removed, or with another value. It is shown as the side it

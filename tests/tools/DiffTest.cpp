@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <tuple>
 
@@ -138,6 +139,57 @@ void InsertNamesake(ordered_json& d) {
                        ordered_json::object({{"name", "中央"}, {"sort", 16}, {"kana_sort", 16}}));
 }
 
+// みなと環状線 closed into a loop: back to 中央 at its end.
+void CloseTheLoop(ordered_json& d) {
+  Named(d["routes"], "みなと環状線")["stops"].push_back({{"station", "中央"}, {"companion", 7}});
+}
+
+// The loop starts at its second stop: the 中央 it loses is the first, not the last.
+void LoopLosesItsFirstStop(ordered_json& d) {
+  CloseTheLoop(d);
+  ordered_json& stops = Named(d["routes"], "みなと環状線")["stops"];
+  stops.erase(stops.begin());
+}
+
+// 北辰電鉄白樺支線 the other way round, its nodes too, each with the edge to
+// the stop before it first: the middle node keeps its number and its edges'
+// numbers, which now lead to the other ends.
+void ReverseRoute(ordered_json& d) {
+  ordered_json& stops = Named(d["routes"], "北辰電鉄白樺支線")["stops"];
+  std::reverse(stops.begin(), stops.end());
+  ordered_json& nodes = d["nodes"];
+  const auto first = nodes.begin() + (&Named(nodes, "白樺 北辰電鉄白樺支線") - &nodes[0]);
+  std::reverse(first, first + 3);
+  ordered_json& middle = Named(nodes, "高原 北辰電鉄白樺支線")["edges"];
+  std::reverse(middle.begin(), middle.end());
+}
+
+// 北辰湖 renamed 北町, a namesake of the 北町 two places before it; every
+// reference to either by number.
+void MakeNamesakes(ordered_json& d) {
+  for (ordered_json& route : d["routes"])
+    for (ordered_json& stop : route["stops"])
+      for (auto [name, number] : {std::pair{"北町", 5}, {"北辰湖", 7}})
+        if (stop["station"] == name) stop["station"] = number;
+  for (ordered_json& node : d["nodes"])
+    for (auto [name, number] : {std::pair{"北町", 5}, {"北辰湖", 7}})
+      if (node.contains("station") && node["station"] == name) node["station"] = number;
+  Named(d["stations"], "北辰湖")["name"] = "北町";
+}
+
+// The two 北町 trade places in the table, and every reference follows them;
+// 白樺 between them stays.
+void SwapNamesakes(ordered_json& d) {
+  MakeNamesakes(d);
+  std::swap(d["stations"][5], d["stations"][7]);
+  for (ordered_json& route : d["routes"])
+    for (ordered_json& stop : route["stops"])
+      if (stop["station"] == 5 || stop["station"] == 7) stop["station"] = 12 - stop["station"].get<int>();
+  for (ordered_json& node : d["nodes"])
+    if (node.contains("station") && (node["station"] == 5 || node["station"] == 7))
+      node["station"] = 12 - node["station"].get<int>();
+}
+
 void AllTogether(ordered_json& d) {
   for (const auto& edit : {RenameStation, ChangeWords, ChangeGraph, ReorderStops, MoveRouteToACompany, RenameRoute,
                            AddString, AddRoute, InsertStation, RemoveStation, RemoveRoute})
@@ -147,7 +199,8 @@ void AllTogether(ordered_json& d) {
 struct Edit {
   const char* label;
   void (*apply)(ordered_json&);
-  std::vector<std::string> lines;  // what --diff prints below its first two lines
+  std::vector<std::string> lines;           // what --diff prints below its first two lines
+  void (*before)(ordered_json&) = nullptr;  // the old side: the sample, or the sample so edited
 };
 
 const std::vector<Edit>& Edits();
@@ -219,12 +272,15 @@ class DiffOfTheSample : public testing::TestWithParam<Edit> {};
 TEST_P(DiffOfTheSample, ReportsExactlyTheEditInEveryPairingOfFileKinds) {
   const Edit& edit = GetParam();
   ordered_json edited = ordered_json::parse(ReadText(FENWA_SAMPLE_NETWORK));
+  ordered_json before = edited;
+  if (edit.before) edit.before(before);
+  const Files old_files = edit.before ? FilesOf(before) : SampleFiles();
   if (edit.apply) edit.apply(edited);
   const Files files = FilesOf(edited);
   for (const Kind& old_kind : kKinds) {
     for (const Kind& new_kind : kKinds) {
       SCOPED_TRACE(std::string(old_kind.name) + " -> " + new_kind.name);
-      const ToolOutput run = Diff(SampleFiles().*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText);
+      const ToolOutput run = Diff(old_files.*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText);
       std::vector<std::string> expected = edit.lines;
       if (!edit.apply) {
         expected = {&old_kind == &new_kind ? "no difference: the same bytes"
@@ -239,13 +295,13 @@ TEST_P(DiffOfTheSample, ReportsExactlyTheEditInEveryPairingOfFileKinds) {
   const std::size_t row = static_cast<std::size_t>(&edit - &Edits()[0]);
   const Kind &old_kind = kKinds[row % 5], &new_kind = kKinds[(row * 2 + 1) % 5];
   TempDir dir;
-  WriteText(dir / (std::string("old-") + old_kind.name), SampleFiles().*old_kind.member);
+  WriteText(dir / (std::string("old-") + old_kind.name), old_files.*old_kind.member);
   WriteText(dir / new_kind.name, files.*new_kind.member);
   const RunResult program = RunFenwadump(dir.Path(), {"--diff", std::string("old-") + old_kind.name, new_kind.name});
   EXPECT_EQ(program.status, edit.apply ? 1 : 0) << program.err;
   EXPECT_EQ(Joined(LinesAfterTheNames(program.out)),
             Joined(LinesAfterTheNames(
-                Diff(SampleFiles().*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText).out)));
+                Diff(old_files.*old_kind.member, files.*new_kind.member, DiffRequest::Output::kText).out)));
 }
 
 const std::vector<Edit>& Edits() {
@@ -399,6 +455,21 @@ const std::vector<Edit>& Edits() {
         "  ~ node_total 45 -> 42",
         "  ~ file_node_count 25 -> 22",
         "  ~ edge_count 50 -> 43"}},
+      {"LoopLosesItsFirstStop",
+       LoopLosesItsFirstStop,
+       {"stops: 1 lost", "  - route 5 \"みなと環状線\" stop 0 \"中央\""},
+       CloseTheLoop},
+      {"RouteReversed",
+       ReverseRoute,
+       {"stops: 2 moved", "  ~ route 6 \"北辰電鉄白樺支線\" stop 0 \"白樺\" moved to stop 2",
+        "  ~ route 6 \"北辰電鉄白樺支線\" stop 2 \"牧場前\" moved to stop 0", "graph nodes: 2 moved, 1 changed",
+        "  ~ node 22 (now 24) (\"白樺\", \"北辰電鉄白樺支線\") moved",
+        "  ~ node 24 (now 22) (\"牧場前\", \"北辰電鉄白樺支線\") moved",
+        "  ~ node 23 (\"高原\", \"北辰電鉄白樺支線\"): edges \"白樺, 牧場前\" -> \"牧場前, 白樺\""}},
+      {"NamesakesSwapped",
+       SwapNamesakes,
+       {"stations: 2 moved", "  ~ station 5 (now 7) \"北町\" moved", "  ~ station 7 (now 5) \"北町\" moved"},
+       MakeNamesakes},
   };
   return edits;
 }
@@ -422,9 +493,23 @@ TEST(Diff, JsonMatchesTheSchemaAndTheText) {
   PutByte(elsewhere, 63, 'b');  // the type "Datb"
   PutByte(elsewhere, 47, 1);    // a backup date
   WriteText(dir / "elsewhere.pdb", elsewhere);
+  for (const auto& [name, edits] : {std::pair{"loop.json", std::vector{CloseTheLoop}},
+                                    {"loop-lost.json", {LoopLosesItsFirstStop}},
+                                    {"reversed.json", {ReverseRoute}},
+                                    {"namesakes.json", {MakeNamesakes}},
+                                    {"swapped.json", {SwapNamesakes}}}) {
+    ordered_json network = ordered_json::parse(ReadText(FENWA_SAMPLE_NETWORK));
+    for (const auto& edit : edits) edit(network);
+    WriteText(dir / name, network.dump(2));
+  }
   std::vector<std::string> outputs;
-  for (const auto& [old_file, new_file, status] :
-       {std::tuple{"old.pdb", "new.json", 1}, {"old.pdb", "elsewhere.pdb", 1}, {"old.pdb", "old.pdb", 0}}) {
+  std::map<std::string, ordered_json> differences;  // by the new file
+  for (const auto& [old_file, new_file, status] : {std::tuple{"old.pdb", "new.json", 1},
+                                                   {"old.pdb", "elsewhere.pdb", 1},
+                                                   {"old.pdb", "old.pdb", 0},
+                                                   {"loop.json", "loop-lost.json", 1},
+                                                   {"old.pdb", "reversed.json", 1},
+                                                   {"namesakes.json", "swapped.json", 1}}) {
     SCOPED_TRACE(new_file);
     const RunResult json = RunFenwadump(dir.Path(), {"--diff", "--json", old_file, new_file});
     const RunResult text = RunFenwadump(dir.Path(), {"--diff", old_file, new_file});
@@ -437,9 +522,29 @@ TEST(Diff, JsonMatchesTheSchemaAndTheText) {
       listed += parsed[list].size();
     const std::vector<std::string> lines = LinesAfterTheNames(text.out);
     EXPECT_EQ(listed, std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l[0] == ' '; }));
+    // Nothing is listed as changed or moved whose two sides are the same.
+    for (const char* list : {"stations", "routes", "stops", "nodes", "image_header", "database"}) {
+      for (const ordered_json& change : parsed[list]) {
+        const bool moved = change.value("change", "") == "moved";
+        EXPECT_FALSE(moved && change.contains("old_stop") && change["old_stop"] == change["new_stop"]) << change;
+        EXPECT_FALSE(moved && change.contains("old") && change["old"]["number"] == change["new"]["number"]) << change;
+        for (const ordered_json& field : change.contains("fields") ? change["fields"] : ordered_json::array())
+          EXPECT_NE(field["old"], field["new"]) << change;
+        EXPECT_FALSE(change.contains("field") && change["old"] == change["new"]) << change;
+      }
+    }
+    differences[new_file] = parsed;
     outputs.push_back(std::string("diff-") + std::to_string(outputs.size()) + ".json");
     WriteText(dir / outputs.back(), json.out);
   }
+  EXPECT_EQ(differences["loop-lost.json"]["stops"].dump(),
+            R"([{"change":"lost","route":{"number":5,"name":"みなと環状線"},"station":{"number":0,"name":"中央"},)"
+            R"("old_stop":0}])");
+  EXPECT_EQ(differences["reversed.json"]["nodes"].back()["fields"].dump(),
+            R"([{"field":"edges","old":"白樺, 牧場前","new":"牧場前, 白樺"}])");
+  EXPECT_EQ(differences["swapped.json"]["stations"].dump(),
+            R"([{"change":"moved","old":{"number":5,"name":"北町"},"new":{"number":7,"name":"北町"}},)"
+            R"({"change":"moved","old":{"number":7,"name":"北町"},"new":{"number":5,"name":"北町"}}])");
   const RunResult elsewhere_text = RunFenwadump(dir.Path(), {"--diff", "old.pdb", "elsewhere.pdb"});
   EXPECT_EQ(Joined(LinesAfterTheNames(elsewhere_text.out)),
             "database header: 2 changed\n  ~ backup_date 0 -> 1\n  ~ type \"Data\" -> \"Datb\"\n");
