@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ToolError.h"
+
 class JsonWriter {
  public:
   // Writes to `out`. With `drain`, whenever `out` holds a megabyte or more
@@ -70,12 +72,7 @@ class JsonError : public std::runtime_error {
 // The UTF-8 byte order mark, which some editors put at the start of a text.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Where an offset of `text` is, counted from 1 (from after a byte order mark):
-// lines end at line feeds, and a column counts characters, not bytes.
-struct TextPosition {
-  std::uint32_t line = 1;
-  std::uint32_t column = 1;
-};
+// Where an offset of `text` is (from after a byte order mark).
 TextPosition LineAndColumn(std::string_view text, std::size_t offset);
 
 // A text given a piece at a time: pieces(buffer, room) puts up to `room` bytes
