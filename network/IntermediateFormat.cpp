@@ -11,7 +11,7 @@ namespace intermediate {
 
 namespace {
 
-std::int32_t SignedWord(const std::uint8_t* record, const Field& field) {
+std::int32_t SignedWord(const std::uint8_t* record, const WordField& field) {
   return static_cast<std::int16_t>(Word(record, field));
 }
 

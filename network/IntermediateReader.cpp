@@ -108,8 +108,8 @@ class Reader {
       const std::uint8_t* record = section.Take(node::kSize, "node " + std::to_string(i));
       if (record == nullptr) return false;
       NodeDescription& entry = nodes.emplace_back();
-      entry.word_a = Word(record, node::kWordA);
-      entry.word_b = Word(record, node::kWordB);
+      entry.station = Word(record, node::kStation);
+      entry.route = Word(record, node::kRoute);
       entry.edge_count = Word(record, node::kEdgeCount);
       for (std::uint32_t j = 0; j < *entry.edge_count; ++j) {
         const std::uint8_t* at =
@@ -130,7 +130,8 @@ class Reader {
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* record = section.Take(station::kSize, "station " + std::to_string(i));
       if (record == nullptr) return false;
-      stations.push_back({Word(record, station::kWordA), Word(record, station::kWordB), Word(record, station::kSpare)});
+      stations.push_back(
+          {Word(record, station::kNameString), Word(record, station::kOpaqueWord), Word(record, station::kUnusedWord)});
     }
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* record = section.Take(sort::kSize, "the sort record of station " + std::to_string(i));
@@ -149,10 +150,10 @@ class Reader {
       if (record == nullptr) return false;
       RouteDescription& entry = reading_.file.routes.emplace_back();
       entry.name_index = Word(record, route::kNameIndex);
-      entry.spare = Word(record, route::kSpare);
+      entry.unused_word = Word(record, route::kUnusedWord);
       entry.station_count = Word(record, route::kStationCount);
-      entry.word = Word(record, route::kWord);
-      entry.byte = Byte(record, route::kByte);
+      entry.opaque_word = Word(record, route::kOpaqueWord);
+      entry.opaque_byte = Byte(record, route::kOpaqueByte);
       entry.company_length = Byte(record, route::kCompanyLength);
       for (std::uint32_t j = 0; j < *entry.station_count; ++j) {
         const std::uint8_t* at =

@@ -102,14 +102,15 @@ class Reader {
            "the creator is \"" + AsciiEscaped(d.creator) + "\", not \"" + database::kCreatorText + "\"");
     Expect(d.creation_date == database::kDate && d.modification_date == database::kDate,
            "the creation and modification dates are not the converter's fixed date " + Hex4(database::kDate));
-    for (const Field& field : database::kZeroFields) {
-      const std::uint32_t value = field.width == 2 ? Word(h, field) : Long(h, field);
-      std::string name = field.name;
-      std::replace(name.begin(), name.end(), '_', ' ');
-      Expect(value == 0, "the " + name + " is " + std::to_string(value) + ", not 0");
-    }
+    for (const WordField& field : database::kZeroWords) ExpectZero(field.name, Word(h, field));
+    for (const LongField& field : database::kZeroLongs) ExpectZero(field.name, Long(h, field));
     Expect(d.record_count == kRecordCount,
            "the header counts " + std::to_string(d.record_count) + " records, not " + std::to_string(kRecordCount));
+  }
+
+  void ExpectZero(std::string name, std::uint32_t value) {
+    std::replace(name.begin(), name.end(), '_', ' ');
+    Expect(value == 0, "the " + name + " is " + std::to_string(value) + ", not 0");
   }
 
   void ReadRecordList() {
@@ -253,8 +254,8 @@ class Reader {
     for (std::uint32_t i = 0; i < Counts().stations && stat.Has(station::kSize); ++i) {
       const std::uint8_t* entry = stat.Take(station::kSize);
       ImageStation& s = reading_.stations.emplace_back();
-      s.word_a = Word(entry, station::kWordA);
-      s.word_b = Word(entry, station::kWordB);
+      s.name_string = Word(entry, station::kNameString);
+      s.opaque_word = Word(entry, station::kOpaqueWord);
       if (sort.Has(kWordSize)) s.sort = sort.BE16();
       if (kana_sort.Has(kWordSize)) s.kana_sort = kana_sort.BE16();
     }
@@ -275,8 +276,8 @@ class Reader {
       record.first_slot = Word(at, route::kFirstSlot);
       record.company = Word(at, route::kCompany);
       record.station_count = Word(at, route::kStationCount);
-      record.word = Word(at, route::kWord);
-      record.byte = Byte(at, route::kByte);
+      record.opaque_word = Word(at, route::kOpaqueWord);
+      record.opaque_byte = Byte(at, route::kOpaqueByte);
       record.company_length = Byte(at, route::kCompanyLength);
       record.trailer = Word(at, route::kTrailer);
       if (r > 0 && record.name >= reading_.string_index.size())
@@ -343,15 +344,15 @@ class Reader {
       const std::uint8_t* at = adjl.Take(node::kSize);
       ImageNode& entry = reading_.nodes.emplace_back();
       Node& n = entry.record;
-      n.word_a = Word(at, node::kWordA);
-      n.word_b = Word(at, node::kWordB);
+      n.station = Word(at, node::kStation);
+      n.route = Word(at, node::kRoute);
       n.mark = Word(at, node::kMark);
       n.first_edge = Word(at, node::kFirstEdge);
       n.edge_count = Word(at, node::kEdgeCount);
       // Nodes 0 and 1 and the reserve nodes behind the file's nodes are emptied.
       entry.role = i >= Counts().file_nodes ? "reserve" : i < 2 ? "special" : nullptr;
       if (entry.role != nullptr &&
-          (n.word_a != 0 || n.word_b != 0 || n.mark != kNoIndex || n.first_edge != kNoIndex || n.edge_count != 0))
+          (n.station != 0 || n.route != 0 || n.mark != kNoIndex || n.first_edge != kNoIndex || n.edge_count != 0))
         Report().Problem("node " + std::to_string(i) + " (" + entry.role + ") is not empty");
       Expect(n.mark == kNoIndex,
              "node " + std::to_string(i) + " carries the mark " + std::to_string(n.mark) + ", not none");

@@ -50,8 +50,8 @@ struct ImageHeaderFields {
 };
 
 struct ImageStation {
-  std::uint16_t word_a = 0;
-  std::uint16_t word_b = 0;
+  std::uint16_t name_string = 0;
+  std::uint16_t opaque_word = 0;
   std::optional<std::uint16_t> sort;  // when the SORT table holds it
   std::optional<std::uint16_t> kana_sort;
 };

@@ -420,7 +420,7 @@ Side::Side(const Document& doc, Names& names)
     : stations(Items(doc.stations)), routes(Items(doc.routes)), nodes(Items(doc.nodes)) {
   for (const StationEntry& s : stations)
     station_name.push_back(s.name ? names.Of(*s.name, s.name_bytes)
-                                  : names.Made("a" + std::to_string(s.word_a.value_or(0))));
+                                  : names.Made("a" + std::to_string(s.name_string.value_or(0))));
   stops_at.resize(stations.size());
   nodes_at.resize(stations.size());
   for (std::uint32_t r = 0; r < routes.size(); ++r) {
@@ -438,7 +438,7 @@ Side::Side(const Document& doc, Names& names)
     }
   }
   for (std::uint32_t i = 0; i < nodes.size(); ++i) {
-    if (!nodes[i].role && IsStation(nodes[i].word_a.value_or(0))) nodes_at[*nodes[i].word_a].push_back(i);
+    if (!nodes[i].role && IsStation(nodes[i].station.value_or(0))) nodes_at[*nodes[i].station].push_back(i);
   }
 }
 
@@ -496,7 +496,7 @@ std::string TargetText(const Side& side, std::uint32_t to, std::uint16_t route, 
   if (to >= side.nodes.size()) return number + " (no such node)";
   const NodeEntry& node = side.nodes[to];
   if (node.role) return number + " (" + *node.role + ")";
-  const std::uint16_t a = node.word_a.value_or(0), b = node.word_b.value_or(0);
+  const std::uint16_t a = node.station.value_or(0), b = node.route.value_or(0);
   if (!side.IsStation(a)) return number;
   std::string text = (numbered ? std::to_string(to) + " " : "") + NameOf(StationNamed(side, a), "station");
   if (b == route) return text;
@@ -612,7 +612,7 @@ class Comparison {
       std::vector<std::uint64_t> items;
       for (auto [r, j] : side.stops_at[s]) items.push_back(StopPlace(side, old, r, j, known));
       for (std::uint32_t node : side.nodes_at[s]) {
-        const std::uint16_t b = side.nodes[node].word_b.value_or(0);
+        const std::uint16_t b = side.nodes[node].route.value_or(0);
         items.push_back(Mix(kNode, side.IsRoute(b) ? Known(routes_, old, b, true, known) : Mix(kRawB, b)));
       }
       std::sort(items.begin(), items.end());
@@ -656,7 +656,7 @@ class Comparison {
     const Side& side = Of(old);
     const NodeEntry& node = side.nodes[i];
     if (node.role) return Mix(kRole, std::hash<std::string>()(*node.role));
-    const std::uint16_t a = node.word_a.value_or(0), b = node.word_b.value_or(0);
+    const std::uint16_t a = node.station.value_or(0), b = node.route.value_or(0);
     const std::uint64_t station = side.IsStation(a) ? stations_.Identity(old, a) : Mix(kRawA, a);
     const std::uint64_t route = side.IsRoute(b) ? routes_.Identity(old, b) : Mix(kRawB, b);
     return Mix(station, route);
@@ -693,8 +693,8 @@ class Comparison {
     }
     const NodeEntry& entry = side.nodes[i];
     node.role = entry.role;
-    node.word_a = entry.word_a.value_or(0);
-    node.word_b = entry.word_b.value_or(0);
+    node.word_a = entry.station.value_or(0);
+    node.word_b = entry.route.value_or(0);
     if (!node.role && side.IsStation(node.word_a)) node.station = StationNamed(side, node.word_a);
     if (!node.role && side.IsRoute(node.word_b)) node.route = RouteNamed(side, node.word_b);
     return node;
@@ -742,8 +742,8 @@ class Comparison {
       if (moved_in_table[o]) moved.push_back(Item(Change::kMoved, a, b));
       ItemChange item = Item(Change::kChanged, a, b);
       const StationEntry &x = old_.stations[o], &y = new_.stations[n];
-      CompareField(item.fields, "word_b", x.word_b, y.word_b);
-      CompareField(item.fields, "spare", x.spare, y.spare);
+      CompareField(item.fields, "word_b", x.opaque_word, y.opaque_word);
+      CompareField(item.fields, "spare", x.unused_word, y.unused_word);
       if (sort_moved[o]) CompareField(item.fields, "sort", x.sort, y.sort);
       if (kana_moved[o]) CompareField(item.fields, "kana_sort", x.kana_sort, y.kana_sort);
       if (!item.fields.empty()) changed.push_back(std::move(item));
@@ -803,9 +803,9 @@ class Comparison {
       if (moved_in_table[o]) moved.push_back(Item(Change::kMoved, a, b));
       ItemChange item = Item(Change::kChanged, a, b);
       const RouteEntry &x = old_.routes[o], &y = new_.routes[n];
-      CompareField(item.fields, "spare", x.spare, y.spare);
-      CompareField(item.fields, "word", x.word, y.word);
-      CompareField(item.fields, "byte", x.byte, y.byte);
+      CompareField(item.fields, "spare", x.unused_word, y.unused_word);
+      CompareField(item.fields, "word", x.opaque_word, y.opaque_word);
+      CompareField(item.fields, "byte", x.opaque_byte, y.opaque_byte);
       CompareField(item.fields, "trailer", x.trailer, y.trailer);
       if (!item.fields.empty()) changed.push_back(std::move(item));
       ListStops(o, n, d);
@@ -979,7 +979,7 @@ class Comparison {
   // The nodes a node's edges lead to, in order.
   std::string EdgeTargets(bool old, std::uint32_t i, bool numbered) const {
     const Side& side = Of(old);
-    const std::uint16_t route = side.nodes[i].word_b.value_or(0);
+    const std::uint16_t route = side.nodes[i].route.value_or(0);
     std::string text;
     for (const EdgeEntry& edge : Items(side.nodes[i].edges)) {
       const std::uint32_t to = edge.target.value_or(0) & intermediate::kEdgeTargetMask;

@@ -212,10 +212,10 @@ void DescribeIntermediate(IntermediateReading& reading, Document& document) {
     const StationDescription& s = file.stations[i];
     StationEntry& entry = stations.emplace_back();
     entry.index = i;
-    Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
-    entry.word_a = s.word_a;
-    entry.word_b = s.word_b;
-    entry.spare = s.spare;
+    Strings::SetText(strings.At(s.name_string), entry.name, entry.name_bytes);
+    entry.name_string = s.name_string;
+    entry.opaque_word = s.opaque_word;
+    entry.unused_word = s.unused_word;
     if (i < reading.sorted_stations) {
       entry.sort = s.sort;
       entry.kana_sort = s.kana_sort;
@@ -238,10 +238,10 @@ void DescribeIntermediate(IntermediateReading& reading, Document& document) {
     entry.index = r;
     NameRoute(entry, network.routes[r], strings);
     entry.company = NumberOrNull(numbers[r]);
-    entry.spare = route.spare;
+    entry.unused_word = route.unused_word;
     entry.station_count = route.station_count;
-    entry.word = route.word;
-    entry.byte = route.byte;
+    entry.opaque_word = route.opaque_word;
+    entry.opaque_byte = route.opaque_byte;
     if (r < reading.routes_with_trailer) entry.trailer = route.trailer;
     entry.stops = StopEntries(route.stops);
   }
@@ -252,8 +252,8 @@ void DescribeIntermediate(IntermediateReading& reading, Document& document) {
   for (std::size_t i = 0; i < file.nodes.size(); ++i) {
     NodeEntry& entry = nodes.emplace_back();
     entry.index = i;
-    entry.word_a = file.nodes[i].word_a;
-    entry.word_b = file.nodes[i].word_b;
+    entry.station = file.nodes[i].station;
+    entry.route = file.nodes[i].route;
     entry.edge_count = file.nodes[i].edge_count;
     entry.edges = EdgeEntries(file.nodes[i].edges);
   }
@@ -322,9 +322,9 @@ void DescribeTables(ImageReading& reading, Document& document) {
     const ImageStation& s = reading.stations[i];
     StationEntry& entry = stations.emplace_back();
     entry.index = i;
-    Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
-    entry.word_a = s.word_a;
-    entry.word_b = s.word_b;
+    Strings::SetText(strings.At(s.name_string), entry.name, entry.name_bytes);
+    entry.name_string = s.name_string;
+    entry.opaque_word = s.opaque_word;
     entry.sort = s.sort;
     entry.kana_sort = s.kana_sort;
   }
@@ -344,8 +344,8 @@ void DescribeTables(ImageReading& reading, Document& document) {
     entry.company = NumberOrNull(route.company);
     entry.first_slot = route.first_slot;
     entry.station_count = route.station_count;
-    entry.word = route.word;
-    entry.byte = route.byte;
+    entry.opaque_word = route.opaque_word;
+    entry.opaque_byte = route.opaque_byte;
     entry.trailer = route.trailer;
     entry.stops = StopEntries(reading.routes[r].stops);
     records.push_back(route);
@@ -359,8 +359,8 @@ void DescribeTables(ImageReading& reading, Document& document) {
     const Node& n = reading.nodes[i].record;
     NodeEntry& entry = nodes.emplace_back();
     entry.index = i;
-    entry.word_a = n.word_a;
-    entry.word_b = n.word_b;
+    entry.station = n.station;
+    entry.route = n.route;
     entry.mark = NumberOrNull(n.mark);
     entry.first_edge = NumberOrNull(n.first_edge);
     entry.edge_count = n.edge_count;

@@ -409,9 +409,9 @@ constexpr Rule<EdgeEntry> kDescribedEdge[] = {Field<ReferenceValue, &EdgeEntry::
 // Stations.
 constexpr Rule<StationEntry> kStationName = Field<StringValue, &StationEntry::name>("name", kName);
 constexpr Rule<StationEntry> kStationNameBytes = Field<HexValue, &StationEntry::name_bytes>("name_bytes", kReadBack);
-constexpr Rule<StationEntry> kStationWordA = Field<WordValue, &StationEntry::word_a>("word_a", kReadBack);
-constexpr Rule<StationEntry> kStationWordB = Field<WordValue, &StationEntry::word_b>("word_b", kReadBack);
-constexpr Rule<StationEntry> kStationSpare = Field<WordValue, &StationEntry::spare>("spare", kReadBack);
+constexpr Rule<StationEntry> kStationWordA = Field<WordValue, &StationEntry::name_string>("word_a", kReadBack);
+constexpr Rule<StationEntry> kStationWordB = Field<WordValue, &StationEntry::opaque_word>("word_b", kReadBack);
+constexpr Rule<StationEntry> kStationSpare = Field<WordValue, &StationEntry::unused_word>("spare", kReadBack);
 constexpr Rule<StationEntry> kStationSort = Field<WordValue, &StationEntry::sort>("sort", kReadBack);
 constexpr Rule<StationEntry> kStationKanaSort = Field<WordValue, &StationEntry::kana_sort>("kana_sort", kReadBack);
 constexpr Rule<StationEntry> kFileStation[] = {Index<StationEntry>(), kStationName,    kStationNameBytes,
@@ -420,7 +420,7 @@ constexpr Rule<StationEntry> kFileStation[] = {Index<StationEntry>(), kStationNa
 constexpr Rule<StationEntry> kImageStation[] = {Index<StationEntry>(), kStationName, kStationNameBytes, kStationWordA,
                                                 kStationWordB,         kStationSort, kStationKanaSort};
 constexpr Rule<StationEntry> kDescribedStation[] = {
-    Field<PooledTextValue<true>, &StationEntry::name_text>("name", kByHand),
+    Field<PooledTextValue<true>, &StationEntry::name_by_hand>("name", kByHand),
     kStationWordA,
     kStationWordB,
     kStationSpare,
@@ -437,11 +437,11 @@ constexpr Rule<RouteEntry> kRouteCompanyLength =
 constexpr Rule<RouteEntry> kRouteCompanyName = Field<StringValue, &RouteEntry::company_name>("company_name", kDerived);
 constexpr Rule<RouteEntry> kRouteCompanyNameBytes =
     Field<HexValue, &RouteEntry::company_name_bytes>("company_name_bytes", kDerived);
-constexpr Rule<RouteEntry> kRouteSpare = Field<WordValue, &RouteEntry::spare>("spare", kReadBack);
+constexpr Rule<RouteEntry> kRouteSpare = Field<WordValue, &RouteEntry::unused_word>("spare", kReadBack);
 constexpr Rule<RouteEntry> kRouteFirstSlot = Field<WordValue, &RouteEntry::first_slot>("first_slot", kDerived);
 constexpr Rule<RouteEntry> kRouteStationCount = Field<WordValue, &RouteEntry::station_count>("station_count", kDerived);
-constexpr Rule<RouteEntry> kRouteWord = Field<WordValue, &RouteEntry::word>("word", kReadBack);
-constexpr Rule<RouteEntry> kRouteByte = Field<ByteValue, &RouteEntry::byte>("byte", kReadBack);
+constexpr Rule<RouteEntry> kRouteWord = Field<WordValue, &RouteEntry::opaque_word>("word", kReadBack);
+constexpr Rule<RouteEntry> kRouteByte = Field<ByteValue, &RouteEntry::opaque_byte>("byte", kReadBack);
 constexpr Rule<RouteEntry> kRouteTrailer = Field<WordValue, &RouteEntry::trailer>("trailer", kReadBack);
 constexpr Rule<RouteEntry> kRouteStops =
     Field<ObjectListValue<StopEntry, kStop, &kStopTable>, &RouteEntry::stops>("stops", kReadBack);
@@ -456,8 +456,8 @@ constexpr Rule<RouteEntry> kImageRoute[] = {
     kRouteFirstSlot,     kRouteStationCount,  kRouteWord,        kRouteByte,
     kRouteTrailer,       kRouteStops};
 constexpr Rule<RouteEntry> kDescribedRoute[] = {
-    Field<PooledTextValue<true>, &RouteEntry::name_text>("name", kByHand),
-    Field<NameTextValue, &RouteEntry::company_text>("company", kByHand),
+    Field<PooledTextValue<true>, &RouteEntry::name_by_hand>("name", kByHand),
+    Field<NameTextValue, &RouteEntry::company_by_hand>("company", kByHand),
     kRouteWord,
     kRouteByte,
     kRouteTrailer,
@@ -468,8 +468,8 @@ constexpr Rule<RouteEntry> kDescribedRoute[] = {
     Field<WordValue, &RouteEntry::station_count>("station_count", kByHand)};
 
 // Nodes.
-constexpr Rule<NodeEntry> kNodeWordA = Field<WordValue, &NodeEntry::word_a>("word_a", kReadBack);
-constexpr Rule<NodeEntry> kNodeWordB = Field<WordValue, &NodeEntry::word_b>("word_b", kReadBack);
+constexpr Rule<NodeEntry> kNodeWordA = Field<WordValue, &NodeEntry::station>("word_a", kReadBack);
+constexpr Rule<NodeEntry> kNodeWordB = Field<WordValue, &NodeEntry::route>("word_b", kReadBack);
 constexpr Rule<NodeEntry> kNodeEdgeCount = Field<WordValue, &NodeEntry::edge_count>("edge_count", kDerived);
 constexpr Rule<NodeEntry> kNodeEdges =
     Field<ObjectListValue<EdgeEntry, kEdge, &kEdgeTable>, &NodeEntry::edges>("edges", kReadBack);
@@ -485,8 +485,8 @@ constexpr Rule<NodeEntry> kImageNode[] = {
     Field<StringValue, &NodeEntry::role>("role", kDerived)};
 constexpr Rule<NodeEntry> kDescribedNode[] = {
     Field<StringValue, &NodeEntry::id>("id", kByHand),
-    Field<ReferenceValue, &NodeEntry::station>("station", kByHand),
-    Field<ReferenceValue, &NodeEntry::route>("route", kByHand),
+    Field<ReferenceValue, &NodeEntry::station_by_hand>("station", kByHand),
+    Field<ReferenceValue, &NodeEntry::route_by_hand>("route", kByHand),
     kNodeWordA,
     kNodeWordB,
     Field<ObjectListValue<EdgeEntry, kDescribedEdge, &kEdgeTable>, &NodeEntry::edges>("edges", kByHand),

@@ -82,8 +82,8 @@ NetworkDescription SmallNetwork(std::size_t stations, std::size_t routes) {
     RouteDescription route;
     route.name_index = static_cast<std::uint16_t>(r % network.strings.size());
     route.company_length = r == 0 ? 0 : 3;
-    route.word = static_cast<std::uint16_t>(0x1000 + r);
-    route.byte = static_cast<std::uint8_t>(r);
+    route.opaque_word = static_cast<std::uint16_t>(0x1000 + r);
+    route.opaque_byte = static_cast<std::uint8_t>(r);
     route.trailer = static_cast<std::uint16_t>(0x7000 + r);
     route.stops = {{static_cast<std::uint16_t>(r % stations), 1}, {static_cast<std::uint16_t>((r + 1) % stations), 2}};
     network.routes.push_back(route);

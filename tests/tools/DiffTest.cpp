@@ -623,7 +623,7 @@ TEST(Diff, LargestInputAgainstACopyWithScatteredEdits) {
   const std::string a(original.begin(), original.end()), b(edited.begin(), edited.end());
   // The replaced route's node goes with it, and so do the edges from and to it.
   std::size_t node = 0, edges = 0;
-  while (edits.network.nodes.at(node).word_b != edits.replaced_route) ++node;
+  while (edits.network.nodes.at(node).route != edits.replaced_route) ++node;
   for (std::size_t i = 0; i < edits.network.nodes.size(); ++i)
     for (const EdgeDescription& edge : edits.network.nodes[i].edges)
       edges += i == node || (edge.target & 0x7FFF) == node ? 1 : 0;

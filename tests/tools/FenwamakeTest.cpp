@@ -61,9 +61,9 @@ TEST(Fenwamake, RawFieldsGiveTheBuildersBytes) {
   RouteDescription route;
   route.name_index = 300;
   route.company_length = 200;
-  route.spare = 7;
-  route.word = 8;
-  route.byte = 9;
+  route.unused_word = 7;
+  route.opaque_word = 8;
+  route.opaque_byte = 9;
   route.trailer = 10;
   route.station_count = 4;
   route.stops = {{0xFFFF, 1}};
@@ -147,8 +147,8 @@ TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
   network.header.unused_tail = {1, 2, 3, 4};
   network.header.rstat_capacity = 9;
   network.header.edge_capacity = 0xFFFE;  // -2: the default
-  network.stations[1].spare = 0xBEEF;
-  network.routes[2].spare = 7;
+  network.stations[1].unused_word = 0xBEEF;
+  network.routes[2].unused_word = 7;
   // Strings at the starts of names, inside names, running to the end of the pool without a NUL and outside it.
   network.raw_pool = std::string("Route zero\0AAA line\0junk\0BBB line\0CCC", 37);
   network.raw_string_index = std::vector<std::uint16_t>{0, 11, 25, 29, 6, 34, 40};
