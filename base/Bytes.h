@@ -72,7 +72,7 @@ inline void StoreBE32(std::uint8_t* bytes, std::uint32_t value) {
 // starts in the record. Its type says how wide it is, so that a word is never
 // read as a byte: each file format reads and writes words and longs in its own
 // byte order; a single byte is the same in both, and bytes are copied as they are.
-template <std::uint32_t Width>
+template <std::uint32_t Width, bool Signed = false>
 struct FieldOf {
   static constexpr std::uint32_t width = Width;
   const char* name;
@@ -80,6 +80,7 @@ struct FieldOf {
 };
 using ByteField = FieldOf<1>;
 using WordField = FieldOf<2>;
+using SignedWordField = FieldOf<2, true>;  // two's complement
 using LongField = FieldOf<4>;
 // A run of bytes taken as it is (a text, a magic, bytes not interpreted).
 template <std::uint32_t Width>

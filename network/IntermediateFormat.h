@@ -55,8 +55,15 @@ inline std::uint16_t Word(const std::uint8_t* record, const WordField& field) {
 inline std::uint32_t Long(const std::uint8_t* record, const LongField& field) {
   return ReadLE32(record + field.offset);
 }
+inline std::int16_t SignedWord(const std::uint8_t* record, const SignedWordField& field) {
+  return static_cast<std::int16_t>(ReadLE16(record + field.offset));
+}
 inline void PutWord(std::uint8_t* record, const WordField& field, std::uint16_t value) {
   StoreLE16(record + field.offset, value);
+}
+// A signed word given as its 16 bits.
+inline void PutWord(std::uint8_t* record, const SignedWordField& field, std::uint16_t bits) {
+  StoreLE16(record + field.offset, bits);
 }
 inline void PutLong(std::uint8_t* record, const LongField& field, std::uint32_t value) {
   StoreLE32(record + field.offset, value);
@@ -68,13 +75,13 @@ inline constexpr BytesField<4> kMagic{"magic", 0};
 inline constexpr LongField kBaseOffset{"base offset", 4};
 inline constexpr LongField kTrailerOffset{"trailer offset", 8};
 inline constexpr BytesField<34> kUnusedMiddle{"not interpreted", 12};
-inline constexpr WordField kRStatCapacity{"route-station capacity", 46};  // signed
+inline constexpr SignedWordField kRStatCapacity{"route-station capacity", 46};
 inline constexpr WordField kNodeCount{"node count", 48};
-inline constexpr WordField kStationCount{"station count", 50};  // signed
-inline constexpr WordField kRouteCount{"route count", 52};      // signed
-inline constexpr WordField kStringCount{"string count", 54};    // signed
+inline constexpr SignedWordField kStationCount{"station count", 50};
+inline constexpr SignedWordField kRouteCount{"route count", 52};
+inline constexpr SignedWordField kStringCount{"string count", 54};
 inline constexpr WordField kPoolSize{"string pool size", 56};
-inline constexpr WordField kEdgeCapacity{"edge capacity", 58};  // signed
+inline constexpr SignedWordField kEdgeCapacity{"edge capacity", 58};
 inline constexpr BytesField<4> kUnusedTail{"not interpreted", 60};
 inline constexpr std::uint8_t kMagicBytes[4] = {'A', 'D', '4', 0x1A};
 }  // namespace header

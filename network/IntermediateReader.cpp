@@ -81,13 +81,13 @@ class Reader {
     std::copy_n(bytes + header::kUnusedTail.offset, h.unused_tail.size(), h.unused_tail.begin());
     h.base_offset = fields.base_offset;
     h.trailer_offset = fields.trailer_offset;
-    h.rstat_capacity = Word(bytes, header::kRStatCapacity);
+    h.rstat_capacity = static_cast<std::uint16_t>(SignedWord(bytes, header::kRStatCapacity));
     h.node_count = Word(bytes, header::kNodeCount);
-    h.station_count = Word(bytes, header::kStationCount);
-    h.route_count = Word(bytes, header::kRouteCount);
-    h.string_count = Word(bytes, header::kStringCount);
+    h.station_count = static_cast<std::uint16_t>(SignedWord(bytes, header::kStationCount));
+    h.route_count = static_cast<std::uint16_t>(SignedWord(bytes, header::kRouteCount));
+    h.string_count = static_cast<std::uint16_t>(SignedWord(bytes, header::kStringCount));
     h.pool_size = Word(bytes, header::kPoolSize);
-    h.edge_capacity = Word(bytes, header::kEdgeCapacity);
+    h.edge_capacity = static_cast<std::uint16_t>(SignedWord(bytes, header::kEdgeCapacity));
     for (auto [what, count] :
          {std::pair{"station count", fields.station_count}, std::pair{"route count", fields.route_count},
           std::pair{"string count", fields.string_count}}) {

@@ -103,6 +103,15 @@ namespace image_header {
 inline constexpr std::uint32_t kSize = 130;
 inline constexpr BytesField<4> kMagic{"magic", 0};
 inline constexpr BytesField<4> kVersion{"version", 4};
+inline constexpr WordField kStationCount{"station count S", 8};
+inline constexpr WordField kRouteCount{"route count R", 10};
+inline constexpr WordField kStringCount{"string count C", 12};
+inline constexpr WordField kPoolSize{"string pool size P", 14};
+inline constexpr WordField kRStatCapacity{"route-station capacity Q", 16};
+inline constexpr WordField kNodeTotal{"node total T", 18};
+inline constexpr WordField kFileNodeCount{"file node count N", 20};
+inline constexpr WordField kEdgeCount{"edge count F", 22};
+inline constexpr WordField kValueEntryCount{"value entry count", 24};
 inline constexpr char kMagicText[] = "IMG0";
 inline constexpr char kVersionText[] = "0.25";
 }  // namespace image_header
@@ -126,15 +135,11 @@ struct CountField {
   std::uint32_t ImageCounts::*count;
 };
 inline constexpr CountField kCountFields[] = {
-    {{"station_count", 8}, &ImageCounts::stations},
-    {{"route_count", 10}, &ImageCounts::routes},
-    {{"string_count", 12}, &ImageCounts::strings},
-    {{"pool_size", 14}, &ImageCounts::pool_size},
-    {{"rstat_capacity", 16}, &ImageCounts::rstat_capacity},
-    {{"node_total", 18}, &ImageCounts::node_total},
-    {{"file_node_count", 20}, &ImageCounts::file_nodes},
-    {{"edge_count", 22}, &ImageCounts::edges},
-    {{"value_entry_count", 24}, &ImageCounts::value_entries},
+    {image_header::kStationCount, &ImageCounts::stations},         {image_header::kRouteCount, &ImageCounts::routes},
+    {image_header::kStringCount, &ImageCounts::strings},           {image_header::kPoolSize, &ImageCounts::pool_size},
+    {image_header::kRStatCapacity, &ImageCounts::rstat_capacity},  {image_header::kNodeTotal, &ImageCounts::node_total},
+    {image_header::kFileNodeCount, &ImageCounts::file_nodes},      {image_header::kEdgeCount, &ImageCounts::edges},
+    {image_header::kValueEntryCount, &ImageCounts::value_entries},
 };
 // Zeros from here to the end of the image header.
 inline constexpr std::uint32_t kImageHeaderZerosOffset = 26;

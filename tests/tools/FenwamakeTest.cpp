@@ -84,7 +84,7 @@ TEST(Fenwamake, NamesAreInternedInShiftJis) {
   TempDir dir;
   const Bytes file = Make(dir, description);
   ASSERT_GE(file.size(), header::kSize);
-  EXPECT_EQ(intermediate::Word(file.data(), header::kStringCount), 4);
+  EXPECT_EQ(intermediate::SignedWord(file.data(), header::kStringCount), 4);
   const std::string pool(file.end() - intermediate::Word(file.data(), header::kPoolSize) - 6,
                          file.end() - 6);  // the trailer is last
   EXPECT_EQ(pool, std::string(
