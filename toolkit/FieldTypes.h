@@ -347,7 +347,7 @@ struct BoolValue {
 };
 
 // A text: UTF-8 as it is.
-struct StringValue {
+struct Utf8Value {
   static void Write(JsonWriter& out, const std::string& text) { out.String(text); }
   static std::string Read(Input& in) {
     if (in.json.Peek() != JsonReader::Type::kString) in.Fail("must be a text");
@@ -371,15 +371,15 @@ struct HexValue {
 // A text of a file shown as ASCII, other bytes escaped; a name ends at its first NUL.
 template <bool Name>
 struct AsciiValue {
-  static void Write(JsonWriter& out, const std::string& text) { StringValue::Write(out, text); }
-  static std::string Read(Input& in) { return StringValue::Read(in); }
+  static void Write(JsonWriter& out, const std::string& text) { Utf8Value::Write(out, text); }
+  static std::string Read(Input& in) { return Utf8Value::Read(in); }
   static std::string Decoded(const std::string& bytes) {
     return AsciiEscaped(Name ? bytes.substr(0, bytes.find('\0')) : bytes);
   }
 };
 
 // By hand: a UTF-8 text stored in Shift_JIS, or {"hex": "..."} for raw bytes.
-struct TextValue {
+struct ShiftJisValue {
   static void Write(JsonWriter& out, const std::string& bytes) {
     out.BeginObject();
     out.Key("hex");
@@ -410,11 +410,11 @@ struct TextValue {
 };
 
 // By hand: a name or a string of the table, which ends at its first NUL in the file.
-struct NameTextValue {
-  static void Write(JsonWriter& out, const std::string& bytes) { TextValue::Write(out, bytes); }
+struct ShiftJisNameValue {
+  static void Write(JsonWriter& out, const std::string& bytes) { ShiftJisValue::Write(out, bytes); }
   static std::string Read(Input& in) {
     const TextPosition at = in.json.Here();
-    std::string bytes = TextValue::Read(in);
+    std::string bytes = ShiftJisValue::Read(in);
     if (bytes.find('\0') != std::string::npos) in.Fail(at, kTextHoldsNul);
     return bytes;
   }
@@ -422,11 +422,11 @@ struct NameTextValue {
 
 // By hand: a string of the table or a station's or route's name, which goes into the string pool.
 template <bool Name>
-struct PooledTextValue {
-  static void Write(JsonWriter& out, const std::string& bytes) { TextValue::Write(out, bytes); }
+struct PooledValue {
+  static void Write(JsonWriter& out, const std::string& bytes) { ShiftJisValue::Write(out, bytes); }
   static std::string Read(Input& in) {
     const TextPosition at = in.json.Here();
-    std::string bytes = NameTextValue::Read(in);
+    std::string bytes = ShiftJisNameValue::Read(in);
     const std::string passed = Name ? in.pool.AddName(bytes) : in.pool.AddString(bytes);
     if (!passed.empty()) in.Fail(at, passed);
     return bytes;

@@ -45,7 +45,7 @@ constexpr Rule<Document> kKind = {
     false,
     [](const Document& document) { return document.kind != DocumentKind::kDescription; },
     [](JsonWriter& out, const Document& document) { out.String(KindName(document.kind)); },
-    [](Input& in, Document&) { StringValue::Read(in); },
+    [](Input& in, Document&) { Utf8Value::Read(in); },
     {nullptr, nullptr},
     [](const Document&) { return FieldValue{}; }};
 
@@ -61,7 +61,7 @@ constexpr Rule<Document> kDocument[] = {
         .In(kInImageDump),
     Field<ObjectValue<ImageHeaderEntry, kImageHeader>, &Document::image_header>("image_header", kDerived)
         .In(kInImageDump),
-    Field<ListValue<PooledTextValue<false>, &kStringTable>, &Document::extra_strings>("strings", kByHand)
+    Field<ListValue<PooledValue<false>, &kStringTable>, &Document::extra_strings>("strings", kByHand)
         .In(kInDescription),
     Field<ObjectListValue<StationEntry, kStation, &kStationTable>, &Document::stations>("stations", kReadBack)
         .In(kInDumps),
@@ -80,13 +80,13 @@ constexpr Rule<Document> kDocument[] = {
     Field<ObjectListValue<EdgeEntry, kUnownedEdge, &kEdgeTable>, &Document::unowned_edges>("unowned_edges", kReadBack)
         .In(kInImageDump),
     Field<CountValue, &Document::edge_count>("edge_count", kDerived).In(kInImageDump),
-    Field<ListValue<StringValue, &kProblemTable>, &Document::problems>("problems", kDerived).In(kInAnyDump),
-    Field<ListValue<StringValue, &kWarningTable>, &Document::warnings>("warnings", kDerived).In(kInAnyDump),
+    Field<ListValue<Utf8Value, &kProblemTable>, &Document::problems>("problems", kDerived).In(kInAnyDump),
+    Field<ListValue<Utf8Value, &kWarningTable>, &Document::warnings>("warnings", kDerived).In(kInAnyDump),
     Field<ObjectValue<HeaderEntry, kHeader>, &Document::header>("header", kByHand).In(kInDescription),
-    Field<StringValue, &Document::section_order>("section_order", kByHand).In(kInDescription),
+    Field<Utf8Value, &Document::section_order>("section_order", kByHand).In(kInDescription),
     Field<ListValue<WordValue, &kStringIndexTable>, &Document::raw_string_index>("raw_string_index", kByHand)
         .In(kInDescription),
-    Field<PoolValue<TextValue>, &Document::raw_pool>("raw_pool", kByHand).In(kInDescription),
+    Field<PoolValue<ShiftJisValue>, &Document::raw_pool>("raw_pool", kByHand).In(kInDescription),
 };
 
 // The kind a document says it is, from its "kind" (usually its first member).
@@ -101,7 +101,7 @@ DocumentKind KindOf(Input& in) {
     }
     in.path.push_back("kind");
     const std::size_t at = in.json.Offset();
-    const std::string kind = StringValue::Read(in);
+    const std::string kind = Utf8Value::Read(in);
     for (DocumentKind dump : {DocumentKind::kIntermediate, DocumentKind::kDatabase, DocumentKind::kUnknown}) {
       if (kind == KindName(dump)) return dump;
     }

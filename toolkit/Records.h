@@ -56,8 +56,8 @@ inline constexpr Rule<EdgeEntry> kUnownedEdge[] = {
 // two tables of the image.
 inline constexpr Rule<StationEntry> kStation[] = {
     Index<StationEntry>(),
-    Field<StringValue, &StationEntry::name>("name", kName).In(kInDumps),
-    Field<PooledTextValue<true>, &StationEntry::name_by_hand>("name", kByHand).In(kInDescription),
+    Field<Utf8Value, &StationEntry::name>("name", kName).In(kInDumps),
+    Field<PooledValue<true>, &StationEntry::name_by_hand>("name", kByHand).In(kInDescription),
     Field<HexValue, &StationEntry::name_bytes>("name_bytes", kReadBack).In(kInDumps),
     Field<WordValue, &StationEntry::name_string, in_file::station::kNameString, in_image::station::kNameString>(
         "word_a", kReadBack),
@@ -79,17 +79,17 @@ inline constexpr Rule<RouteEntry> kRoute[] = {
                                                                                                        kReadBack)
         .In(kInDumps),
     Field<WordValue, &RouteEntry::name_index>("name_index", kByHand).In(kInDescription),
-    Field<NullableValue<StringValue>, &RouteEntry::name>("name", kName).In(kInDumps),
-    Field<PooledTextValue<true>, &RouteEntry::name_by_hand>("name", kByHand).In(kInDescription),
+    Field<NullableValue<Utf8Value>, &RouteEntry::name>("name", kName).In(kInDumps),
+    Field<PooledValue<true>, &RouteEntry::name_by_hand>("name", kByHand).In(kInDescription),
     Field<HexValue, &RouteEntry::name_bytes>("name_bytes", kReadBack).In(kInDumps),
     Field<NullableValue<WordValue>, &RouteEntry::company, kNowhere, in_image::route::kCompany>("company", kDerived)
         .In(kInDumps),
-    Field<NameTextValue, &RouteEntry::company_by_hand>("company", kByHand).In(kInDescription),
+    Field<ShiftJisNameValue, &RouteEntry::company_by_hand>("company", kByHand).In(kInDescription),
     Field<ByteValue, &RouteEntry::company_length, in_file::route::kCompanyLength, in_image::route::kCompanyLength>(
         "company_length", kReadBack)
         .In(kInDumps),
     Field<ByteValue, &RouteEntry::company_length>("company_length", kByHand).In(kInDescription),
-    Field<StringValue, &RouteEntry::company_name>("company_name", kDerived).In(kInDumps),
+    Field<Utf8Value, &RouteEntry::company_name>("company_name", kDerived).In(kInDumps),
     Field<HexValue, &RouteEntry::company_name_bytes>("company_name_bytes", kDerived).In(kInDumps),
     Field<WordValue, &RouteEntry::unused_word, in_file::route::kUnusedWord>("spare", kReadBack)
         .In(kInIntermediateDump | kInDescription)
@@ -113,7 +113,7 @@ inline constexpr Rule<RouteEntry> kRoute[] = {
 // A node; in the file its edges follow it at once.
 inline constexpr Rule<NodeEntry> kNode[] = {
     Index<NodeEntry>(),
-    Field<StringValue, &NodeEntry::id>("id", kByHand).In(kInDescription),
+    Field<Utf8Value, &NodeEntry::id>("id", kByHand).In(kInDescription),
     Field<ReferenceValue, &NodeEntry::station_by_hand>("station", kByHand).In(kInDescription),
     Field<ReferenceValue, &NodeEntry::route_by_hand>("route", kByHand).In(kInDescription),
     Field<WordValue, &NodeEntry::station, in_file::node::kStation, in_image::node::kStation>("word_a", kReadBack),
@@ -129,14 +129,14 @@ inline constexpr Rule<NodeEntry> kNode[] = {
     Field<ObjectListValue<EdgeEntry, kEdge, &kEdgeTable>, &NodeEntry::edges>("edges", kReadBack).In(kInDumps),
     Field<ObjectListValue<EdgeEntry, kEdge, &kEdgeTable>, &NodeEntry::edges>("edges", kByHand).In(kInDescription),
     Field<WordValue, &NodeEntry::edge_count>("edge_count", kByHand).In(kInDescription),
-    Field<StringValue, &NodeEntry::role>("role", kDerived).In(kInImageDump),
+    Field<Utf8Value, &NodeEntry::role>("role", kDerived).In(kInImageDump),
 };
 
 // A string of the string table, as a dump shows it.
 inline constexpr Rule<StringEntry> kString[] = {
     Index<StringEntry>(),
     Field<WordValue, &StringEntry::offset>("offset", kReadBack),
-    Field<NullableValue<StringValue>, &StringEntry::text>("text", kReadBack),
+    Field<NullableValue<Utf8Value>, &StringEntry::text>("text", kReadBack),
     Field<HexValue, &StringEntry::text_bytes>("text_bytes", kReadBack),
     Field<BoolValue, &StringEntry::terminated>("terminated", kDerived),
 };
@@ -144,7 +144,7 @@ inline constexpr Rule<StringEntry> kString[] = {
 // A company, as grouping finds it.
 inline constexpr Rule<CompanyEntry> kCompany[] = {
     Field<CountValue, &CompanyEntry::number>("number", kDerived),
-    Field<NullableValue<StringValue>, &CompanyEntry::name>("name", kDerived),
+    Field<NullableValue<Utf8Value>, &CompanyEntry::name>("name", kDerived),
     Field<HexValue, &CompanyEntry::name_bytes>("name_bytes", kDerived),
     Field<ListValue<CountValue, &kCompanyRouteTable>, &CompanyEntry::routes>("routes", kDerived),
 };
@@ -153,7 +153,7 @@ inline constexpr Rule<CompanyEntry> kCompany[] = {
 // description overrides what its tables would make.
 inline constexpr Rule<HeaderEntry> kHeader[] = {
     Field<HexValue, &HeaderEntry::magic, in_file::header::kMagic>("magic", kReadBack).In(kInIntermediateDump),
-    Field<TextValue, &HeaderEntry::magic>("magic", kByHand).In(kInDescription),
+    Field<ShiftJisValue, &HeaderEntry::magic>("magic", kByHand).In(kInDescription),
     Field<OffsetValue, &HeaderEntry::base_offset, in_file::header::kBaseOffset>("base_offset", kReadBack),
     Field<OffsetValue, &HeaderEntry::trailer_offset, in_file::header::kTrailerOffset>("trailer_offset", kReadBack),
     Field<HexValue, &HeaderEntry::unused_middle, in_file::header::kUnusedMiddle>("unused_middle", kReadBack)
@@ -184,8 +184,8 @@ inline constexpr Rule<HeaderEntry> kHeader[] = {
     Field<SignedOrUnsignedWordValue, &HeaderEntry::string_count>("string_count", kByHand).In(kInDescription),
     Field<SignedOrUnsignedWordValue, &HeaderEntry::pool_size>("pool_size", kByHand).In(kInDescription),
     Field<SignedOrUnsignedWordValue, &HeaderEntry::edge_capacity>("edge_capacity", kByHand).In(kInDescription),
-    Field<TextValue, &HeaderEntry::unused_middle>("unused_middle", kByHand).In(kInDescription),
-    Field<TextValue, &HeaderEntry::unused_tail>("unused_tail", kByHand).In(kInDescription),
+    Field<ShiftJisValue, &HeaderEntry::unused_middle>("unused_middle", kByHand).In(kInDescription),
+    Field<ShiftJisValue, &HeaderEntry::unused_tail>("unused_tail", kByHand).In(kInDescription),
 };
 
 // The database header of an image.
@@ -228,7 +228,7 @@ inline constexpr Rule<DatabaseEntry> kDatabase[] = {
 // An entry of an image's record list.
 inline constexpr Rule<RecordEntry> kRecord[] = {
     Index<RecordEntry>(),
-    Field<StringValue, &RecordEntry::content>("content", kDerived),
+    Field<Utf8Value, &RecordEntry::content>("content", kDerived),
     Field<CountValue, &RecordEntry::offset, kNowhere, in_image::record_entry::kOffset>("offset", kDerived),
     Field<CountValue, &RecordEntry::attributes, kNowhere, in_image::record_entry::kAttributes>("attributes", kDerived),
     Field<CountValue, &RecordEntry::unique_id, kNowhere, in_image::record_entry::kUniqueId>("unique_id", kDerived),
