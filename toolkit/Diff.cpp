@@ -13,6 +13,7 @@
 
 #include "base/ByteSource.h"
 #include "network/IntermediateFormat.h"
+#include "toolkit/Records.h"
 
 namespace {
 
@@ -460,27 +461,21 @@ Named RouteNamed(const Side& side, std::uint32_t r) {
   return named;
 }
 
-template <typename T>
-Value ValueOf(const Maybe<T>& value) {
-  Value out;
-  if constexpr (std::is_same_v<T, std::string>) {
-    out.text = value;
-  } else if constexpr (std::is_arithmetic_v<T>) {
-    if (value) out.number = static_cast<std::uint64_t>(*value);
-  } else if (value && *value) {
-    out.number = static_cast<std::uint64_t>(**value);
-  }
-  return out;
+// Records a field that changed; one whose two sides are the same did not, and is dropped.
+void Record(std::vector<FieldChange>& changes, const char* field, FieldValue old_value, FieldValue new_value) {
+  if (old_value != new_value) changes.push_back({field, std::move(old_value), std::move(new_value)});
 }
 
-// Records a field that changed; one whose two sides are the same did not, and is dropped.
-void Record(std::vector<FieldChange>& changes, const char* field, Value old_value, Value new_value) {
-  if (old_value != new_value) changes.push_back({field, std::move(old_value), std::move(new_value)});
+// What adds a changed field of a record's table to `changes`.
+auto Adder(std::vector<FieldChange>& changes) {
+  return [&changes](const char* field, FieldValue old_value, FieldValue new_value) {
+    changes.push_back({field, std::move(old_value), std::move(new_value)});
+  };
 }
 
 template <typename T>
 void CompareField(std::vector<FieldChange>& changes, const char* field, const Maybe<T>& a, const Maybe<T>& b) {
-  Record(changes, field, ValueOf(a), ValueOf(b));
+  Record(changes, field, records::ValueOf(a), records::ValueOf(b));
 }
 
 std::string NameOf(const Named& named, const char* what) {
@@ -742,8 +737,7 @@ class Comparison {
       if (moved_in_table[o]) moved.push_back(Item(Change::kMoved, a, b));
       ItemChange item = Item(Change::kChanged, a, b);
       const StationEntry &x = old_.stations[o], &y = new_.stations[n];
-      CompareField(item.fields, "word_b", x.opaque_word, y.opaque_word);
-      CompareField(item.fields, "spare", x.unused_word, y.unused_word);
+      records::CompareFields(x, y, records::kStation, Adder(item.fields));
       if (sort_moved[o]) CompareField(item.fields, "sort", x.sort, y.sort);
       if (kana_moved[o]) CompareField(item.fields, "kana_sort", x.kana_sort, y.kana_sort);
       if (!item.fields.empty()) changed.push_back(std::move(item));
@@ -803,10 +797,7 @@ class Comparison {
       if (moved_in_table[o]) moved.push_back(Item(Change::kMoved, a, b));
       ItemChange item = Item(Change::kChanged, a, b);
       const RouteEntry &x = old_.routes[o], &y = new_.routes[n];
-      CompareField(item.fields, "spare", x.unused_word, y.unused_word);
-      CompareField(item.fields, "word", x.opaque_word, y.opaque_word);
-      CompareField(item.fields, "byte", x.opaque_byte, y.opaque_byte);
-      CompareField(item.fields, "trailer", x.trailer, y.trailer);
+      records::CompareFields(x, y, records::kRoute, Adder(item.fields));
       if (!item.fields.empty()) changed.push_back(std::move(item));
       ListStops(o, n, d);
     }
@@ -843,8 +834,8 @@ class Comparison {
       const std::uint32_t n = stops.to_new[o];
       if (n == kNone) continue;
       StopChange change = stop(StopChange::Kind::kChanged, o, n);
-      Record(change.fields, "companion", Value{old_.stop_words[ro][o], std::nullopt},
-             Value{new_.stop_words[rn][n], std::nullopt});
+      Record(change.fields, "companion", FieldValue{old_.stop_words[ro][o], std::nullopt},
+             FieldValue{new_.stop_words[rn][n], std::nullopt});
       if (!change.fields.empty()) d.stops.push_back(std::move(change));
     }
   }
@@ -1080,39 +1071,13 @@ void CompareStrings(const Document& a, const Document& b, Difference& d) {
 }
 
 void CompareImageHeaders(const Document& a, const Document& b, Difference& d) {
-  const ImageHeaderEntry x = a.image_header.value_or(ImageHeaderEntry{}),
-                         y = b.image_header.value_or(ImageHeaderEntry{});
-  std::vector<FieldChange>& out = d.image_header;
-  CompareField(out, "magic", x.magic, y.magic);
-  CompareField(out, "version", x.version, y.version);
-  CompareField(out, "station_count", x.station_count, y.station_count);
-  CompareField(out, "route_count", x.route_count, y.route_count);
-  CompareField(out, "string_count", x.string_count, y.string_count);
-  CompareField(out, "pool_size", x.pool_size, y.pool_size);
-  CompareField(out, "rstat_capacity", x.rstat_capacity, y.rstat_capacity);
-  CompareField(out, "node_total", x.node_total, y.node_total);
-  CompareField(out, "file_node_count", x.file_node_count, y.file_node_count);
-  CompareField(out, "edge_count", x.edge_count, y.edge_count);
-  CompareField(out, "value_entry_count", x.value_entry_count, y.value_entry_count);
+  records::CompareFields(a.image_header.value_or(ImageHeaderEntry{}), b.image_header.value_or(ImageHeaderEntry{}),
+                         records::kImageHeader, Adder(d.image_header));
 }
 
 void CompareDatabases(const Document& a, const Document& b, Difference& d) {
-  const DatabaseEntry x = a.database.value_or(DatabaseEntry{}), y = b.database.value_or(DatabaseEntry{});
-  std::vector<FieldChange>& out = d.database;
-  CompareField(out, "name", x.name, y.name);
-  CompareField(out, "attributes", x.attributes, y.attributes);
-  CompareField(out, "version", x.version, y.version);
-  CompareField(out, "creation_date", x.creation_date, y.creation_date);
-  CompareField(out, "modification_date", x.modification_date, y.modification_date);
-  CompareField(out, "backup_date", x.backup_date, y.backup_date);
-  CompareField(out, "modification_number", x.modification_number, y.modification_number);
-  CompareField(out, "app_info_offset", x.app_info_offset, y.app_info_offset);
-  CompareField(out, "sort_info_offset", x.sort_info_offset, y.sort_info_offset);
-  CompareField(out, "type", x.type, y.type);
-  CompareField(out, "creator", x.creator, y.creator);
-  CompareField(out, "unique_id_seed", x.unique_id_seed, y.unique_id_seed);
-  CompareField(out, "next_record_list", x.next_record_list, y.next_record_list);
-  CompareField(out, "record_count", x.record_count, y.record_count);
+  records::CompareFields(a.database.value_or(DatabaseEntry{}), b.database.value_or(DatabaseEntry{}), records::kDatabase,
+                         Adder(d.database));
 }
 
 bool NothingListed(const Difference& d) {

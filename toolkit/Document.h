@@ -188,6 +188,13 @@ struct RouteStationsEntry {
   Maybe<std::uint64_t> slots_used;
 };
 
+// A field's value as the difference shows it: a number, a text, or neither (null).
+struct FieldValue {
+  std::optional<std::uint64_t> number;
+  std::optional<std::string> text;
+  bool operator==(const FieldValue&) const = default;
+};
+
 // A whole document. Which fields a kind has is the mapping's to say.
 struct Document {
   TextPosition at;

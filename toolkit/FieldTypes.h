@@ -115,13 +115,6 @@ class Input {
 // The file formats a record is read from.
 enum class RecordFormat { kIntermediate, kImage };
 
-// A field's value as the difference shows it: a number, a text, or neither (null).
-struct FieldValue {
-  std::optional<std::uint64_t> number;
-  std::optional<std::string> text;
-  bool operator==(const FieldValue&) const = default;
-};
-
 template <typename T>
 struct IsNullableNumber : std::false_type {};
 template <typename T>
