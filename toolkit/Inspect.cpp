@@ -10,9 +10,9 @@
 #include "base/Fatal.h"
 #include "driver/Convert.h"
 #include "network/Companies.h"
-#include "network/IntermediateReader.h"
+#include "toolkit/IntermediateReader.h"
 #include "network/Loader.h"
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
 

@@ -26,7 +26,7 @@
 #include "base/Fatal.h"
 #include "driver/Convert.h"
 #include "network/IntermediateFormat.h"
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "base/Fatal.h"
 #include "network/Companies.h"
 #include "network/Loader.h"
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 
 namespace fs = std::filesystem;
 

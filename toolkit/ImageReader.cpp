@@ -1,4 +1,4 @@
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 
 #include <algorithm>
 #include <cstdio>

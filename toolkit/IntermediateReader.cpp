@@ -1,4 +1,4 @@
-#include "network/IntermediateReader.h"
+#include "toolkit/IntermediateReader.h"
 
 #include <algorithm>
 #include <string>
