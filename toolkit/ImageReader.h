@@ -1,10 +1,11 @@
 // The tolerant reader of images: the container, the image header and every
-// table, decoded as the converter's own network and graph, and every way in
-// which the image differs from what the converter writes. It never fails on a
-// damaged image, and reads of each record no more than the image header's
-// counts make it, so that an image of any size costs no more than the
-// largest the converter writes. A table region that several routes or nodes
-// claim is reported once and shown with the first of them only.
+// table, each record decoded into the dump's own entries (Document.h) by its
+// fields' places in the image (Records.h), and every way in which the image
+// differs from what the converter writes. It never fails on a damaged image,
+// and reads of each record no more than the image header's counts make it, so
+// that an image of any size costs no more than the largest the converter
+// writes. A table region that several routes or nodes claim is reported once
+// and shown with the first of them only.
 #pragma once
 
 #include <cstdint>
@@ -14,77 +15,23 @@
 
 #include "base/ByteSource.h"
 #include "base/Findings.h"
-#include "network/Graph.h"
-#include "network/Network.h"
-#include "network/NetworkFile.h"
 #include "pdb/ImageFormat.h"
-
-struct DatabaseHeaderFields {
-  std::string name;  // the whole 32-byte field
-  std::uint16_t attributes = 0;
-  std::uint16_t version = 0;
-  std::uint32_t creation_date = 0;
-  std::uint32_t modification_date = 0;
-  std::uint32_t backup_date = 0;
-  std::uint32_t modification_number = 0;
-  std::uint32_t app_info_offset = 0;
-  std::uint32_t sort_info_offset = 0;
-  std::string type;
-  std::string creator;
-  std::uint32_t unique_id_seed = 0;
-  std::uint32_t next_record_list = 0;
-  std::uint16_t record_count = 0;
-};
-
-struct ImageRecordInfo {
-  std::uint32_t offset = 0;
-  std::uint8_t attributes = 0;
-  std::uint32_t unique_id = 0;
-  std::optional<std::uint64_t> length;  // none when the list gives the record no sound place
-};
-
-struct ImageHeaderFields {
-  std::string magic;
-  std::string version;
-  image::ImageCounts counts;
-};
-
-struct ImageStation {
-  std::uint16_t name_string = 0;
-  std::uint16_t opaque_word = 0;
-  std::optional<std::uint16_t> sort;  // when the SORT table holds it
-  std::optional<std::uint16_t> kana_sort;
-};
-
-struct ImageRoute {
-  Route record;
-  std::vector<StopDescription> stops;  // its block of the route-station table, when that is sound
-};
-
-struct ImageNode {
-  Node record;
-  std::vector<EdgeDescription> edges;  // its run of the edge table, when that is sound
-  const char* role = nullptr;          // "special" (nodes 0 and 1), "reserve" (behind the file's nodes)
-};
-
-struct UnownedEdge {
-  std::uint32_t index = 0;
-  EdgeDescription edge;
-};
+#include "toolkit/Document.h"
 
 struct ImageReading {
   std::uint64_t size = 0;
-  DatabaseHeaderFields database;
-  std::vector<ImageRecordInfo> records;
-  std::optional<ImageHeaderFields> image_header;
-  // The tables, when the image header gave their sizes.
-  std::vector<ImageStation> stations;
-  std::vector<ImageRoute> routes;
+  DatabaseEntry database;
+  std::vector<RecordEntry> records;  // each with its length, null when the list gives it no sound place
+  std::optional<ImageHeaderEntry> image_header;
+  image::ImageCounts counts;  // the image header's, when there is one
+  // The tables, when the image header gave their sizes: names and companies' names are not read.
+  std::vector<StationEntry> stations;
+  std::vector<RouteEntry> routes;  // each with its stops, when its block of the route-station table is sound
+  RouteStationsEntry route_stations;
   std::vector<std::uint16_t> string_index;
   std::string string_pool;
-  std::uint64_t slots_used = 0;  // behind the last route's block
-  std::vector<ImageNode> nodes;
-  std::vector<UnownedEdge> unowned_edges;
+  std::vector<NodeEntry> nodes;  // each with its edges, when its run of the edge table is sound
+  std::vector<EdgeEntry> unowned_edges;
   std::uint32_t edge_count = 0;  // the edges the table holds
   Findings findings;
 
