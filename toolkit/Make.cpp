@@ -10,6 +10,7 @@
 #include "network/StringTable.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
+#include "toolkit/Grouping.h"
 #include "toolkit/JsonMapping.h"
 
 namespace {
@@ -463,17 +464,8 @@ class DumpMaker {
 // The converter refuses more than 40 companies, counting the routes that name none as one.
 void CountCompanies(const NetworkDescription& network, std::vector<std::string>& warnings) {
   const StringTableBytes strings = LayOutStrings(network);
-  Network grouped;
-  grouped.string_index = strings.index;
-  grouped.string_pool.assign(strings.pool.begin(), strings.pool.end());
-  for (const RouteDescription& route : network.routes) {
-    Route entry;
-    entry.name = route.name_index;
-    entry.company_length = route.company_length;
-    grouped.routes.push_back(entry);
-  }
   std::set<std::uint16_t> companies;
-  for (std::uint16_t number : CompanyNumbers(grouped)) {
+  for (std::uint16_t number : CompanyNumbersOf(network.routes, strings.index, strings.pool)) {
     if (number != kNoIndex) companies.insert(number);
   }
   if (companies.size() > kMaxCompanies)

@@ -7,7 +7,7 @@
 #include "base/Fatal.h"
 #include "network/Companies.h"
 #include "network/Loader.h"
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 
 namespace fs = std::filesystem;
 
@@ -106,12 +106,12 @@ Database ParseDatabase(const Bytes& file) {
   if (!image.HasDatabaseHeader()) throw std::runtime_error("database shorter than its header");
   Database db;
   db.header.assign(file.begin(), file.begin() + image::database::kSize);
-  for (const ImageRecordInfo& record : image.records) {
-    if (!record.length) throw std::runtime_error("record offsets out of order");
-    db.offsets.push_back(record.offset);
-    db.attributes.push_back(record.attributes);
-    const auto start = file.begin() + record.offset;
-    db.records.emplace_back(start, start + static_cast<std::ptrdiff_t>(*record.length));
+  for (const RecordEntry& record : image.records) {
+    if (!*record.length) throw std::runtime_error("record offsets out of order");
+    db.offsets.push_back(static_cast<std::uint32_t>(*record.offset));
+    db.attributes.push_back(static_cast<std::uint8_t>(*record.attributes));
+    const auto start = file.begin() + static_cast<std::ptrdiff_t>(*record.offset);
+    db.records.emplace_back(start, start + static_cast<std::ptrdiff_t>(**record.length));
   }
   return db;
 }
