@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "network/IntermediateFormat.h"
+#include "text/Hex.h"
 #include "text/Json.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
@@ -73,12 +74,12 @@ class Input {
   explicit Input(JsonPieces pieces) : json(std::move(pieces)) {}
 
   [[noreturn]] void Fail(std::size_t offset, const std::string& what) const {
-    throw DocumentError(json.PositionOf(offset), FieldPath(path), what);
+    throw ToolError(json.PositionOf(offset), FieldPath(path), what);
   }
   [[noreturn]] void Fail(const std::string& what) { Fail(json.Offset(), what); }
   // For a value that may span lines: where it started, taken before it is read.
   [[noreturn]] void Fail(const TextPosition& at, const std::string& what) const {
-    throw DocumentError(at, FieldPath(path), what);
+    throw ToolError(at, FieldPath(path), what);
   }
 
   JsonReader json;
@@ -693,8 +694,8 @@ namespace {
 
 // A refusal of the JSON itself, at the field `in` was reading.
 [[noreturn]] void Refuse(const Input& in, const JsonError& error) {
-  throw DocumentError(in.json.PositionOf(error.Offset()), FieldPath(in.path),
-                      std::string("not valid JSON: ") + error.what());
+  throw ToolError(in.json.PositionOf(error.Offset()), FieldPath(in.path),
+                  std::string("not valid JSON: ") + error.what());
 }
 
 // The kind `in` says it is; a text that is not JSON before any "kind" is read
@@ -741,9 +742,11 @@ std::string KindRefusal() {
   return text + ": fenwamake reads fenwadump's dump of a file it could read";
 }
 
-std::string DescribeRefusal(const DocumentError& error) {
-  return "line " + std::to_string(error.At().line) + ", column " + std::to_string(error.At().column) + ": " +
-         (error.Path().empty() ? "" : error.Path() + ": ") + error.what();
+std::string DescribeRefusal(const ToolError& error) {
+  std::string text;
+  if (error.At())
+    text = "line " + std::to_string(error.At()->line) + ", column " + std::to_string(error.At()->column) + ": ";
+  return text + (error.Path().empty() ? "" : error.Path() + ": ") + error.what();
 }
 
 Document ReadDocument(std::string_view text) {
