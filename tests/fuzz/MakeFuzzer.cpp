@@ -31,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "an exit status other than 0 or 1");
   if (made.status != tool_status::kSuccess) {
     Check(made.file.empty(), "a refusal with a file");
+    Check(made.refusal.has_value() || made.err.find(": cannot lay out the file: ") != std::string::npos,
+          "a refusal without its place: " + made.err);
     Check(made.err.rfind("fenwamake: fuzz.json: ", 0) == 0 && made.err.find('\n') == made.err.size() - 1,
           "a refusal that is not one line: " + made.err);
     return 0;

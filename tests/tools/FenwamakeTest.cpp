@@ -7,6 +7,9 @@
 #include "base/Bytes.h"
 #include "network/IntermediateFormat.h"
 #include "tests/support/ToolRun.h"
+#include "text/Terminal.h"
+#include "toolkit/JsonMapping.h"
+#include "toolkit/Tools.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -184,6 +187,12 @@ TEST_P(Refused, ExitsNonZeroNamesTheFieldAndWritesNothing) {
   EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
   EXPECT_EQ(run.err.rfind("fenwamake: network.json: ", 0), 0u) << run.err;
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"network.json"});
+  // The web page's refusal: its place and field apart, saying what the line says.
+  const ToolOutput made = ::RunFenwamake(GetParam().description, "network.json", MakeOptions{});
+  ASSERT_TRUE(made.refusal.has_value()) << made.err;
+  EXPECT_TRUE(made.refusal->At().has_value());
+  EXPECT_EQ(made.err, "fenwamake: network.json: " + Escaped(DescribeRefusal(*made.refusal)) + "\n");
+  EXPECT_EQ(made.err, run.err);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -261,7 +270,9 @@ INSTANTIATE_TEST_SUITE_P(
 // and succeed; the version is the package's.
 TEST(Tools, VersionAndHelp) {
   TempDir dir;
-  for (const auto& [run, name] : {std::pair(&RunFenwamake, "fenwamake"), std::pair(&RunFenwadump, "fenwadump")}) {
+  using Program = RunResult (*)(const fs::path&, const std::vector<std::string>&);
+  for (const auto& [run, name] : {std::pair<Program, const char*>(&RunFenwamake, "fenwamake"),
+                                  std::pair<Program, const char*>(&RunFenwadump, "fenwadump")}) {
     const std::string version = std::string(name) + " (fenwaimg) " FENWA_VERSION "\n";
     const RunResult printed = run(dir.Path(), {"--version"});
     EXPECT_EQ(printed.status, 0) << name;
