@@ -394,6 +394,12 @@ const std::string kDumpIntoAPipeNobodyReads =
     " && $FENWAMAKE big.json big.dat && { $FENWADUMP big.dat; echo $? >status; } | true; status=$(cat status); "
     "rm -f big.json big.dat status; exit $status";
 
+// The sample's dump with its trailer moved 100 MB on, and what removes it again.
+const std::string kFarApart =
+    "$FENWAMAKE sample.json s.dat && $FENWADUMP s.dat | "
+    "sed 's/\"trailer_offset\": [0-9]*/\"trailer_offset\": 100000000/' >far.json && ";
+const std::string kFarApartDone = "; status=$?; rm -f s.dat far.json; exit $status";
+
 TEST_P(Failing, EndsWithOneMessageAndTheDocumentedStatus) {
   const Failure& f = GetParam();
 #ifdef FENWA_SANITIZED
@@ -498,6 +504,12 @@ INSTANTIATE_TEST_SUITE_P(
                 kStations +
                     " && (ulimit -v 8500; exec $FENWAMAKE big.json out.dat); status=$?; rm -f big.json; exit $status",
                 1, "fenwamake: out of memory", true},
+        // A dump whose sections lie too far apart for any file: nothing in it is refused, the file is not made.
+        Failure{"MakeAFileTooLargeToLayOut", kFarApart + "$FENWAMAKE far.json out.dat" + kFarApartDone, 1,
+                "fenwamake: far.json: cannot lay out the file: the sections at offsets 414 and 100000000 make a "
+                "file of 100000014 bytes, more than 67108864"},
+        Failure{"CompareAFileTooLargeToLayOut", kFarApart + "$FENWADUMP --diff s.dat far.json" + kFarApartDone, 2,
+                "fenwadump: far.json: fenwamake cannot lay out its file: the sections at offsets 414 and"},
         Failure{"WrongArgumentCount", "$FENWAMAKE only.json", 2,
                 "fenwamake: give NETWORK.json and OUT (1 argument given)\nusage: fenwamake"},
         Failure{"FlagGivenAValue", "$FENWAMAKE --accept-damage=yes sample.json out.dat", 2,
