@@ -1,10 +1,10 @@
 #include "network/NetworkFile.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
 
 #include "base/ByteWriter.h"
+#include "base/ToolError.h"
 #include "network/IntermediateFormat.h"
 
 using namespace intermediate;
@@ -12,7 +12,7 @@ using namespace intermediate;
 namespace {
 
 std::uint16_t Count16(std::size_t count, const char* what) {
-  if (count > 0xFFFF) throw std::invalid_argument(std::string("too many ") + what + " for a 16-bit count");
+  if (count > 0xFFFF) throw ToolError(std::string("too many ") + what + " for a 16-bit count");
   return static_cast<std::uint16_t>(count);
 }
 
@@ -124,9 +124,9 @@ std::vector<std::uint8_t> BuildNetworkFile(const NetworkDescription& network) {
     const std::uint64_t end = std::max<std::uint64_t>({after_nodes, base.Size() == 0 ? 0 : at.base + base.Size(),
                                                        trailer.Size() == 0 ? 0 : at.trailer + trailer.Size()});
     if (end > kMostPlacedFileBytes)
-      throw std::invalid_argument("the sections at offsets " + std::to_string(at.base) + " and " +
-                                  std::to_string(at.trailer) + " make a file of " + std::to_string(end) +
-                                  " bytes, more than " + std::to_string(kMostPlacedFileBytes));
+      throw ToolError("the sections at offsets " + std::to_string(at.base) + " and " + std::to_string(at.trailer) +
+                      " make a file of " + std::to_string(end) + " bytes, more than " +
+                      std::to_string(kMostPlacedFileBytes));
     ByteWriter out;
     WriteHeader(network, strings, at.base, at.trailer, out);
     out.Append(nodes.Bytes());

@@ -100,7 +100,7 @@ struct StringTableBytes {
 };
 StringTableBytes LayOutStrings(const NetworkDescription& network);
 
-// The whole file. Throws std::invalid_argument when the description cannot be
+// The whole file. Throws ToolError when the description cannot be
 // laid out (a count that does not fit its field, a pool over 65535 bytes, a
 // placement that makes the file larger than kMostPlacedFileBytes).
 std::vector<std::uint8_t> BuildNetworkFile(const NetworkDescription& network);

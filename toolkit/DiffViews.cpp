@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "text/Hex.h"
 #include "text/Json.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"

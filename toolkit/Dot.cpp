@@ -84,8 +84,7 @@ std::vector<bool> Chosen(const Model& model, const DotOptions& options) {
     for (std::size_t r = 0; r < chosen.size(); ++r) chosen[r] = matches(r, by_number);
     return chosen;
   }
-  throw std::invalid_argument(std::string("no ") + (by_company ? "company" : "route") + " is named " +
-                              Quoted(options.name));
+  throw ToolError(std::string("no ") + (by_company ? "company" : "route") + " is named " + Quoted(options.name));
 }
 
 std::string StationId(std::uint64_t station, const Model& model) {

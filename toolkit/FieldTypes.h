@@ -19,6 +19,7 @@
 #include "network/IntermediateFormat.h"
 #include "network/Network.h"
 #include "pdb/ImageFormat.h"
+#include "text/Hex.h"
 #include "text/Json.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
@@ -97,12 +98,12 @@ class Input {
   explicit Input(JsonPieces pieces) : json(std::move(pieces)) {}
 
   [[noreturn]] void Fail(std::size_t offset, const std::string& what) const {
-    throw DocumentError(json.PositionOf(offset), FieldPath(path), what);
+    throw ToolError(json.PositionOf(offset), FieldPath(path), what);
   }
   [[noreturn]] void Fail(const std::string& what) { Fail(json.Offset(), what); }
   // For a value that may span lines: where it started, taken before it is read.
   [[noreturn]] void Fail(const TextPosition& at, const std::string& what) const {
-    throw DocumentError(at, FieldPath(path), what);
+    throw ToolError(at, FieldPath(path), what);
   }
 
   JsonReader json;

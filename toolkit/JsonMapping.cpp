@@ -138,8 +138,8 @@ namespace {
 
 // A refusal of the JSON itself, at the field `in` was reading.
 [[noreturn]] void Refuse(const Input& in, const JsonError& error) {
-  throw DocumentError(in.json.PositionOf(error.Offset()), FieldPath(in.path),
-                      std::string("not valid JSON: ") + error.what());
+  throw ToolError(in.json.PositionOf(error.Offset()), FieldPath(in.path),
+                  std::string("not valid JSON: ") + error.what());
 }
 
 // The kind `in` says it is; a text that is not JSON before any "kind" is read
@@ -182,9 +182,11 @@ std::string KindRefusal() {
   return text + ": fenwamake reads fenwadump's dump of a file it could read";
 }
 
-std::string DescribeRefusal(const DocumentError& error) {
-  return "line " + std::to_string(error.At().line) + ", column " + std::to_string(error.At().column) + ": " +
-         (error.Path().empty() ? "" : error.Path() + ": ") + error.what();
+std::string DescribeRefusal(const ToolError& error) {
+  std::string text;
+  if (error.At())
+    text = "line " + std::to_string(error.At()->line) + ", column " + std::to_string(error.At()->column) + ": ";
+  return text + (error.Path().empty() ? "" : error.Path() + ": ") + error.what();
 }
 
 Document ReadDocument(std::string_view text) {

@@ -19,7 +19,7 @@ std::string At(const std::string& where, const std::string& key) { return where.
 std::string At(const std::string& where, std::size_t index) { return where + "[" + std::to_string(index) + "]"; }
 
 [[noreturn]] void Fail(const TextPosition& at, const std::string& where, const std::string& what) {
-  throw DocumentError(at, where, what);
+  throw ToolError(at, where, what);
 }
 
 // The Shift_JIS bytes of a name or a string given as UTF-8; refused when a
@@ -276,7 +276,7 @@ class DumpMaker {
   StringTableBytes Finish(const Document& d) {
     try {
       return strings_->Finish();
-    } catch (const std::invalid_argument& error) {
+    } catch (const ToolError& error) {
       Fail(d.at, "strings", error.what());
     }
   }

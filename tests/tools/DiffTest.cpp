@@ -216,7 +216,7 @@ Files FilesOf(const ordered_json& description) {
   Files files;
   files.description = description.dump(2);
   const ToolOutput made = RunFenwamake(files.description, "network.json", MakeOptions{});
-  EXPECT_EQ(made.status, kToolSuccess) << made.err;
+  EXPECT_EQ(made.status, tool_status::kSuccess) << made.err;
   files.intermediate.assign(made.file.begin(), made.file.end());
   const Conversion converted = ConvertInMemory(made.file, "network.dat");
   EXPECT_EQ(converted.status, 0) << converted.Error();

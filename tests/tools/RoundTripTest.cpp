@@ -10,6 +10,7 @@
 #include "pdb/ImageFormat.h"
 #include "tests/support/SampleNetworks.h"
 #include "tests/support/ToolRun.h"
+#include "text/Hex.h"
 #include "text/ShiftJis.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/Views.h"
