@@ -27,6 +27,7 @@
 #include "toolkit/JsonMapping.h"
 
 namespace records {
+
 // ---------------------------------------------------------------------------
 // Reading with a path: every refusal names the field it is about.
 
@@ -40,7 +41,7 @@ struct Table {
   const char* count;
   std::size_t slot;
 };
-constexpr std::size_t kTables = 12;
+inline constexpr std::size_t kTables = 12;
 
 // The string table a description's texts go into while it is read: each of
 // its strings, and each station or route name that is not one of them yet
@@ -525,26 +526,26 @@ template <typename Record, const auto& Rules, const Table* Limit>
 using ObjectListValue = ListValue<ObjectValue<Record, Rules>, Limit>;
 
 // The tables, with the width of their counts in the file (network/IntermediateFormat.h).
-constexpr Table kStationTable = {"stations", 0x7FFF, "the file's station count is a signed 16-bit number", 0};
-constexpr Table kRouteTable = {"routes", 0x7FFF, "the file's route count is a signed 16-bit number", 1};
-constexpr Table kStopTable = {"stops in all", 0x7FFF,
-                              "the file's route-station capacity, which they must fit, is a signed 16-bit number", 2};
-constexpr Table kNodeTable = {"nodes", 0xFFFF, "the file's node count is an unsigned 16-bit number", 3};
-constexpr Table kEdgeTable = {"edges in all", 0x7FFF,
-                              "the file's edge capacity, which they must fit, is a signed 16-bit number", 4};
-constexpr Table kStringTable = {"strings", 0x7FFF, "the file's string count is a signed 16-bit number", 5};
-constexpr Table kStringIndexTable = {"strings", 0x7FFF, "the file's string count is a signed 16-bit number", 6};
-constexpr Table kCompanyTable = {"companies", 0x7FFF,
-                                 "each has a route, and the file's route count is a signed 16-bit number", 7};
-constexpr Table kCompanyRouteTable = {
+inline constexpr Table kStationTable = {"stations", 0x7FFF, "the file's station count is a signed 16-bit number", 0};
+inline constexpr Table kRouteTable = {"routes", 0x7FFF, "the file's route count is a signed 16-bit number", 1};
+inline constexpr Table kStopTable = {
+    "stops in all", 0x7FFF, "the file's route-station capacity, which they must fit, is a signed 16-bit number", 2};
+inline constexpr Table kNodeTable = {"nodes", 0xFFFF, "the file's node count is an unsigned 16-bit number", 3};
+inline constexpr Table kEdgeTable = {"edges in all", 0x7FFF,
+                                     "the file's edge capacity, which they must fit, is a signed 16-bit number", 4};
+inline constexpr Table kStringTable = {"strings", 0x7FFF, "the file's string count is a signed 16-bit number", 5};
+inline constexpr Table kStringIndexTable = {"strings", 0x7FFF, "the file's string count is a signed 16-bit number", 6};
+inline constexpr Table kCompanyTable = {"companies", 0x7FFF,
+                                        "each has a route, and the file's route count is a signed 16-bit number", 7};
+inline constexpr Table kCompanyRouteTable = {
     "routes in all", 0x7FFF, "each is in one company, and the file's route count is a signed 16-bit number", 8};
-constexpr Table kRecordTable = {"records", 0xFFFF, "the image's record count is an unsigned 16-bit number", 9};
-constexpr Table kProblemTable = {"problems", 0xFFFF, "no dump of a file lists that many", 10};
-constexpr Table kWarningTable = {"warnings", 0xFFFF, "no dump of a file lists that many", 11};
+inline constexpr Table kRecordTable = {"records", 0xFFFF, "the image's record count is an unsigned 16-bit number", 9};
+inline constexpr Table kProblemTable = {"problems", 0xFFFF, "no dump of a file lists that many", 10};
+inline constexpr Table kWarningTable = {"warnings", 0xFFFF, "no dump of a file lists that many", 11};
 
-constexpr FieldRole kReadBack = FieldRole::kReadBack;
-constexpr FieldRole kDerived = FieldRole::kDerived;
-constexpr FieldRole kName = FieldRole::kName;
-constexpr FieldRole kByHand = FieldRole::kByHand;
+inline constexpr FieldRole kReadBack = FieldRole::kReadBack;
+inline constexpr FieldRole kDerived = FieldRole::kDerived;
+inline constexpr FieldRole kName = FieldRole::kName;
+inline constexpr FieldRole kByHand = FieldRole::kByHand;
 
 }  // namespace records
