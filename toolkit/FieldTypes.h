@@ -501,7 +501,7 @@ struct ListValue {
     in.json.BeginArray();
     while (in.json.NextItem()) {
       in.path.push_back("[" + std::to_string(items.size()) + "]");
-      if constexpr (Limit != nullptr) {
+      if (Limit != nullptr) {  // known when compiled; a plain if, as the sanitizers build it
         if (++in.tallies[Limit->slot] > Limit->most)
           in.Fail("more than " + std::to_string(Limit->most) + " " + Limit->items + ": " + Limit->count);
       }
