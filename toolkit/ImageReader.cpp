@@ -235,6 +235,10 @@ class Reader {
       const auto lengths = RecordLengths(Counts());
       for (std::size_t k = 0; k < kTableCount; ++k) {
         const std::size_t index = TableRecord(k);
+        if (lengths[index] > kMostTableBytes)
+          Report().Problem(std::string("the image header's counts make the ") + kTableTags[k] + " table " +
+                           std::to_string(lengths[index]) + " bytes, more than the " + std::to_string(kMostTableBytes) +
+                           " a table holds: only those are read");
         if (!HasRecord(index)) {
           Report().Problem(std::string("the ") + kTableTags[k] + " table (record " + std::to_string(index) +
                            ") is missing");
@@ -249,9 +253,11 @@ class Reader {
       Report().Problem("there are records beyond the " + std::to_string(kRecordCount) + " the image has");
   }
 
-  // The bytes of table k that its count in the image header makes, or as many as it has.
+  // The bytes of table k that its count in the image header makes, or as many as it has;
+  // never more than a table holds, so that no dump lists more than a file can.
   ByteCursor Table(std::size_t k) {
-    tables_[k] = RecordBytes(TableRecord(k), RecordLengths(Counts())[TableRecord(k)]);
+    const std::uint32_t length = std::min(RecordLengths(Counts())[TableRecord(k)], kMostTableBytes);
+    tables_[k] = RecordBytes(TableRecord(k), length);
     return ByteCursor(tables_[k]);
   }
 

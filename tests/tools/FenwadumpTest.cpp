@@ -145,6 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
             "StationCountDisagrees",
             [](Bytes& b) { PutBE16(b, CountOffset(b, 0), static_cast<std::uint16_t>(BE16(b, CountOffset(b, 0)) + 1)); },
             "the STAT table is 64 bytes; the image header's counts make it 68"},
+        Damage{"RouteStationCapacityPastWhatATableHolds", [](Bytes& b) { PutBE16(b, CountOffset(b, 4), 0xFFFF); },
+               "counts make the RSTA table 262140 bytes, more than the 65535 a table holds"},
         Damage{
             "FileNodeCountDisagrees",
             [](Bytes& b) { PutBE16(b, CountOffset(b, 6), static_cast<std::uint16_t>(BE16(b, CountOffset(b, 6)) - 1)); },
