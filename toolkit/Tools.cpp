@@ -2,10 +2,10 @@
 
 #include <stdexcept>
 
+#include "diff/Diff.h"
 #include "network/NetworkFile.h"
 #include "text/Json.h"
 #include "text/Terminal.h"
-#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 

@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "base/ByteSource.h"
+#include "diff/Diff.h"
 #include "driver/Convert.h"
 #include "pdb/ImageFormat.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
 #include "text/Utf8.h"
-#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 #include "toolkit/Tools.h"

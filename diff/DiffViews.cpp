@@ -6,10 +6,10 @@
 #include <set>
 #include <sstream>
 
+#include "diff/Diff.h"
 #include "text/Json.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
-#include "toolkit/Diff.h"
 #include "toolkit/DotText.h"
 
 namespace {

@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "diff/Diff.h"
 #include "driver/Convert.h"
 #include "network/NetworkFile.h"
 #include "pdb/ImageFormat.h"
-#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 #include "toolkit/Make.h"

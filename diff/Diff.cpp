@@ -1,7 +1,7 @@
 // The comparison of two networks: stations, routes and companies matched by
 // name, namesakes by their neighbours, renamed items by their place, nodes by
 // what their words name and edges by their ends (see Diff.h).
-#include "toolkit/Diff.h"
+#include "diff/Diff.h"
 
 #include <algorithm>
 #include <deque>
