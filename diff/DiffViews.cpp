@@ -1,16 +1,16 @@
-// The views of a difference between two networks: text for people, JSON for
-// programs, and a Graphviz picture with what changed marked.
+// The views of a difference between two networks: text for people and JSON
+// for programs.
 #include <algorithm>
 #include <array>
 #include <map>
-#include <set>
 #include <sstream>
 
 #include "diff/Diff.h"
 #include "text/Json.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
-#include "toolkit/DotText.h"
+
+namespace diff {
 
 namespace {
 
@@ -257,75 +257,68 @@ void WriteNamedList(JsonWriter& out, const char* key, const std::vector<Named>& 
   out.EndArray();
 }
 
-void WriteFields(JsonWriter& out, const char* key, const std::vector<FieldChange>& fields) {
+// A member that lists an object for each of `items`; `write` writes an item's members.
+template <typename T, typename Write>
+void ObjectList(JsonWriter& out, const char* key, const std::vector<T>& items, const Write& write) {
   out.Key(key);
   out.BeginArray();
-  for (const FieldChange& f : fields) {
+  for (const T& item : items) {
     out.BeginObject();
-    out.Key("field");
-    out.String(f.field);
+    write(item);
+    out.EndObject();
+  }
+  out.EndArray();
+}
+
+void WriteFields(JsonWriter& out, const char* key, const std::vector<FieldChange>& fields) {
+  ObjectList(out, key, fields, [&out](const FieldChange& f) {
+    Text(out, "field", f.field);
     out.Key("old");
     WriteValue(out, f.old_value);
     out.Key("new");
     WriteValue(out, f.new_value);
-    out.EndObject();
-  }
-  out.EndArray();
+  });
 }
 
-void WriteChange(JsonWriter& out, const char* change) {
-  out.Key("change");
-  out.String(change);
+void WriteChange(JsonWriter& out, const char* change) { Text(out, "change", change); }
+
+// A change of an item: what it is, the item as the sides it is on have it
+// (`member` writes one), and its fields that changed.
+template <typename T, typename Member>
+void WriteSides(JsonWriter& out, Change change, const std::optional<T>& old_item, const std::optional<T>& new_item,
+                const std::vector<FieldChange>& fields, const Member& member) {
+  WriteChange(out, ChangeName(change));
+  if (old_item) member(out, "old", *old_item);
+  if (new_item) member(out, "new", *new_item);
+  if (!fields.empty()) WriteFields(out, "fields", fields);
 }
 
 void WriteItems(JsonWriter& out, const char* key, const std::vector<ItemChange>& items) {
-  out.Key(key);
-  out.BeginArray();
-  for (const ItemChange& item : items) {
-    out.BeginObject();
-    WriteChange(out, ChangeName(item.change));
-    if (item.old_item) NamedMember(out, "old", *item.old_item);
-    if (item.new_item) NamedMember(out, "new", *item.new_item);
-    if (!item.fields.empty()) WriteFields(out, "fields", item.fields);
+  ObjectList(out, key, items, [&out](const ItemChange& item) {
+    WriteSides(out, item.change, item.old_item, item.new_item, item.fields, NamedMember);
     if (item.change == Change::kAdded || item.change == Change::kRemoved) WriteNamedList(out, "stops", item.stops);
-    out.EndObject();
-  }
-  out.EndArray();
+  });
 }
 
-void WriteStops(JsonWriter& out, const std::vector<StopChange>& stops) {
-  out.Key("stops");
-  out.BeginArray();
-  for (const StopChange& stop : stops) {
-    out.BeginObject();
-    WriteChange(out, StopChangeName(stop.kind));
-    NamedMember(out, "route", stop.route);
-    NamedMember(out, "station", stop.station);
-    if (stop.old_stop) Number(out, "old_stop", *stop.old_stop);
-    if (stop.new_stop) Number(out, "new_stop", *stop.new_stop);
-    if (!stop.fields.empty()) WriteFields(out, "fields", stop.fields);
-    out.EndObject();
-  }
-  out.EndArray();
+void WriteStop(JsonWriter& out, const StopChange& stop) {
+  WriteChange(out, StopChangeName(stop.kind));
+  NamedMember(out, "route", stop.route);
+  NamedMember(out, "station", stop.station);
+  if (stop.old_stop) Number(out, "old_stop", *stop.old_stop);
+  if (stop.new_stop) Number(out, "new_stop", *stop.new_stop);
+  if (!stop.fields.empty()) WriteFields(out, "fields", stop.fields);
 }
 
-void WriteCompanies(JsonWriter& out, const std::vector<CompanyChange>& companies) {
-  out.Key("companies");
-  out.BeginArray();
-  for (const CompanyChange& company : companies) {
-    out.BeginObject();
-    WriteChange(out, ChangeName(company.change));
-    if (company.change == Change::kMoved) {
-      NamedMember(out, "route", company.routes.at(0));
-      WriteText(out, "old_company", company.old_company);
-      WriteText(out, "new_company", company.new_company);
-    } else {
-      WriteText(out, "company", company.company);
-      WriteNamedList(out, "routes", company.routes);
-    }
-    out.EndObject();
+void WriteCompany(JsonWriter& out, const CompanyChange& company) {
+  WriteChange(out, ChangeName(company.change));
+  if (company.change == Change::kMoved) {
+    NamedMember(out, "route", company.routes.at(0));
+    WriteText(out, "old_company", company.old_company);
+    WriteText(out, "new_company", company.new_company);
+  } else {
+    WriteText(out, "company", company.company);
+    WriteNamedList(out, "routes", company.routes);
   }
-  out.EndArray();
 }
 
 void WriteNode(JsonWriter& out, const NodeSide& node) {
@@ -348,44 +341,36 @@ void NodeMember(JsonWriter& out, const char* key, const NodeSide& node) {
   WriteNode(out, node);
 }
 
-void WriteGraph(JsonWriter& out, const Difference& d) {
-  out.Key("nodes");
-  out.BeginArray();
-  for (const NodeChange& node : d.nodes) {
-    out.BeginObject();
-    WriteChange(out, ChangeName(node.change));
-    if (node.old_node) NodeMember(out, "old", *node.old_node);
-    if (node.new_node) NodeMember(out, "new", *node.new_node);
-    if (!node.fields.empty()) WriteFields(out, "fields", node.fields);
-    out.EndObject();
-  }
-  out.EndArray();
-  out.Key("edges");
-  out.BeginArray();
-  for (const EdgeChange& edge : d.edges) {
-    out.BeginObject();
-    WriteChange(out, ChangeName(edge.change));
-    NodeMember(out, "from", edge.from);
-    NodeMember(out, "to", edge.to);
-    Number(out, "flags", edge.flags);
-    if (edge.old_value) Number(out, "old_value", *edge.old_value);
-    if (edge.new_value) Number(out, "new_value", *edge.new_value);
-    out.EndObject();
-  }
-  out.EndArray();
+void WriteEdge(JsonWriter& out, const EdgeChange& edge) {
+  WriteChange(out, ChangeName(edge.change));
+  NodeMember(out, "from", edge.from);
+  NodeMember(out, "to", edge.to);
+  Number(out, "flags", edge.flags);
+  if (edge.old_value) Number(out, "old_value", *edge.old_value);
+  if (edge.new_value) Number(out, "new_value", *edge.new_value);
 }
 
-void WriteStrings(JsonWriter& out, const std::vector<StringChange>& strings) {
-  out.Key("strings");
-  out.BeginArray();
-  for (const StringChange& string : strings) {
-    out.BeginObject();
-    WriteChange(out, ChangeName(string.change));
-    WriteText(out, "text", string.text);
-    if (string.text_bytes) WriteText(out, "text_bytes", HexBytes(*string.text_bytes));
-    out.EndObject();
-  }
-  out.EndArray();
+void WriteString(JsonWriter& out, const StringChange& string) {
+  WriteChange(out, ChangeName(string.change));
+  WriteText(out, "text", string.text);
+  if (string.text_bytes) WriteText(out, "text_bytes", HexBytes(*string.text_bytes));
+}
+
+// The lists of changes, from the stations to the strings.
+void WriteLists(JsonWriter& out, const Difference& d) {
+  WriteItems(out, "stations", d.stations);
+  ObjectList(out, "sort_shifts", d.sort_shifts, [&out](const SortShift& shift) {
+    Text(out, "field", shift.field);
+    Number(out, "stations", shift.stations);
+  });
+  WriteItems(out, "routes", d.routes);
+  ObjectList(out, "stops", d.stops, [&out](const StopChange& stop) { WriteStop(out, stop); });
+  ObjectList(out, "companies", d.companies, [&out](const CompanyChange& company) { WriteCompany(out, company); });
+  ObjectList(out, "nodes", d.nodes, [&out](const NodeChange& node) {
+    WriteSides(out, node.change, node.old_node, node.new_node, node.fields, NodeMember);
+  });
+  ObjectList(out, "edges", d.edges, [&out](const EdgeChange& edge) { WriteEdge(out, edge); });
+  ObjectList(out, "strings", d.strings, [&out](const StringChange& string) { WriteString(out, string); });
 }
 
 void WriteFile(JsonWriter& out, const char* key, const ComparedFile& file) {
@@ -395,220 +380,6 @@ void WriteFile(JsonWriter& out, const char* key, const ComparedFile& file) {
   Text(out, "file", FileKindName(file.kind));
   out.EndObject();
 }
-
-// ---------------------------------------------------------------------------
-// The picture.
-
-constexpr const char* kAdded = "#2ca02c";
-constexpr const char* kRemoved = "#d62728";
-constexpr const char* kRenamed = "#9467bd";
-constexpr const char* kChanged = "#ff7f0e";
-constexpr const char* kSame = "#aaaaaa";
-// A network of at most this many stations is drawn whole; a larger one shows
-// what changed and the stops next to it.
-constexpr std::size_t kWholeNetwork = 150;
-
-// A station or a route in the picture: its id, label and mark (a colour, or none).
-struct Mark {
-  std::string label;
-  const char* colour = nullptr;
-  bool removed = false;
-};
-
-class Picture {
- public:
-  Picture(const Difference& d, const Document& old_doc, const Document& new_doc, std::string title)
-      : d_(d), old_(old_doc), new_(new_doc), title_(std::move(title)) {
-    MarkStations();
-    MarkRoutes();
-  }
-
-  std::string Draw() const {
-    std::set<std::string> focus = Focus();
-    std::ostringstream paths;
-    std::set<std::string> drawn = focus;
-    for (const auto& [id, route] : routes_) DrawRoute(paths, route, focus, drawn);
-    std::ostringstream out;
-    out << "graph difference {\n" << DotNetworkStyle();
-    for (const std::string& id : drawn) DrawStation(out, id, focus.count(id) > 0);
-    out << paths.str();
-    Legend(out);
-    out << "}\n";
-    return out.str();
-  }
-
- private:
-  struct Route {
-    Mark mark;
-    std::vector<std::string> stops;       // station ids
-    std::vector<std::string> lost_stops;  // a changed route: its old stops, for the stretches it lost
-  };
-
-  // A name as a label, cut to a length Graphviz reads and a picture shows.
-  static std::string Label(const Maybe<std::string>& name, std::uint32_t number, const char* what) {
-    return name ? DotName(Escaped(*name)) : std::string(what) + " " + std::to_string(number);
-  }
-  static std::string RouteLabel(const RouteEntry& route, std::uint32_t number) {
-    return Label(route.name ? *route.name : std::nullopt, number, "route");
-  }
-
-  // The id a station of either side has in the picture: new stations by their
-  // new number, removed ones by their old.
-  std::string StationId(bool old, std::uint32_t s) const {
-    if (!old) return "n" + std::to_string(s);
-    if (s < d_.station_partner.size() && d_.station_partner[s]) return "n" + std::to_string(*d_.station_partner[s]);
-    return "o" + std::to_string(s);
-  }
-
-  void MarkStations() {
-    const std::vector<StationEntry>&a = Items(old_.stations), &b = Items(new_.stations);
-    for (std::uint32_t s = 0; s < b.size(); ++s)
-      stations_["n" + std::to_string(s)].label = Label(b[s].name, s, "station");
-    for (std::uint32_t s = 0; s < a.size(); ++s) {
-      if (s < d_.station_partner.size() && d_.station_partner[s]) continue;
-      stations_["o" + std::to_string(s)] = {Label(a[s].name, s, "station"), kRemoved, true};
-    }
-    for (const ItemChange& item : d_.stations) {
-      if (!item.new_item) continue;
-      Mark& mark = stations_["n" + std::to_string(item.new_item->number)];
-      if (item.change == Change::kAdded) mark.colour = kAdded;
-      if (item.change == Change::kRenamed) {
-        mark.colour = kRenamed;
-        mark.label = Label(item.old_item->name, item.old_item->number, "station") + " → " + mark.label;
-      }
-      if (!mark.colour) mark.colour = kChanged;
-    }
-  }
-
-  void MarkRoutes() {
-    const std::vector<RouteEntry>&a = Items(old_.routes), &b = Items(new_.routes);
-    for (std::uint32_t r = 0; r < b.size(); ++r) {
-      Route& route = routes_["n" + std::to_string(r)];
-      route.mark.label = RouteLabel(b[r], r);
-      for (const StopEntry& stop : Items(b[r].stops)) route.stops.push_back(StationId(false, StopStation(stop)));
-    }
-    std::map<std::uint32_t, std::uint32_t> old_of;  // new route -> old route
-    for (std::uint32_t r = 0; r < a.size(); ++r) {
-      if (r < d_.route_partner.size() && d_.route_partner[r]) {
-        old_of[*d_.route_partner[r]] = r;
-        continue;
-      }
-      Route& route = routes_["o" + std::to_string(r)];
-      route.mark = {RouteLabel(a[r], r), kRemoved, true};
-      for (const StopEntry& stop : Items(a[r].stops)) route.stops.push_back(StationId(true, StopStation(stop)));
-    }
-    for (const ItemChange& item : d_.routes) MarkRoute(item, old_of);
-    for (const StopChange& stop : d_.stops) ChangeRoute(stop.route.number, old_of);
-    for (const CompanyChange& change : d_.companies)
-      if (change.change == Change::kMoved) ChangeRoute(change.routes.at(0).number, old_of);
-  }
-
-  static std::uint32_t StopStation(const StopEntry& stop) {
-    return stop.station && stop.station->number ? *stop.station->number : 0;
-  }
-
-  void MarkRoute(const ItemChange& item, const std::map<std::uint32_t, std::uint32_t>& old_of) {
-    if (!item.new_item) return;
-    Route& route = routes_["n" + std::to_string(item.new_item->number)];
-    if (item.change == Change::kAdded) route.mark.colour = kAdded;
-    if (item.change == Change::kRenamed) {
-      route.mark.colour = kRenamed;
-      route.mark.label =
-          RouteLabel(Items(old_.routes)[item.old_item->number], item.old_item->number) + " → " + route.mark.label;
-    }
-    if (!route.mark.colour) ChangeRoute(item.new_item->number, old_of);
-  }
-
-  void ChangeRoute(std::uint32_t r, const std::map<std::uint32_t, std::uint32_t>& old_of) {
-    Route& route = routes_["n" + std::to_string(r)];
-    if (!route.mark.colour || route.mark.colour == kRenamed) route.mark.colour = kChanged;
-    const auto found = old_of.find(r);
-    if (found == old_of.end() || !route.lost_stops.empty()) return;
-    for (const StopEntry& stop : Items(Items(old_.routes)[found->second].stops))
-      route.lost_stops.push_back(StationId(true, StopStation(stop)));
-  }
-
-  // The stations drawn in full: all of a small network, else those marked and the stops of marked routes.
-  std::set<std::string> Focus() const {
-    std::set<std::string> focus;
-    const bool whole = stations_.size() <= kWholeNetwork;
-    for (const auto& [id, mark] : stations_)
-      if (whole || mark.colour) focus.insert(id);
-    for (const auto& [id, route] : routes_) {
-      if (!route.mark.colour) continue;
-      focus.insert(route.stops.begin(), route.stops.end());
-      focus.insert(route.lost_stops.begin(), route.lost_stops.end());
-    }
-    return focus;
-  }
-
-  static std::set<std::pair<std::string, std::string>> Stretches(const std::vector<std::string>& stops) {
-    std::set<std::pair<std::string, std::string>> stretches;
-    for (std::size_t j = 0; j + 1 < stops.size(); ++j) {
-      stretches.emplace(stops[j], stops[j + 1]);
-      stretches.emplace(stops[j + 1], stops[j]);
-    }
-    return stretches;
-  }
-
-  void DrawRoute(std::ostringstream& out, const Route& route, const std::set<std::string>& focus,
-                 std::set<std::string>& drawn) const {
-    const std::string colour = route.mark.colour ? route.mark.colour : kSame;
-    const std::string style = route.mark.removed ? ", style=dashed" : route.mark.colour ? "" : ", penwidth=2";
-    const std::string tooltip = ", tooltip=" + DotQuoted(route.mark.label);
-    // A marked route's name stands at its first stretch.
-    std::string label = route.mark.colour
-                            ? ", label=" + DotQuoted(route.mark.label) + ", fontcolor=\"" + colour + "\", fontsize=9"
-                            : "";
-    for (std::size_t j = 0; j + 1 < route.stops.size(); ++j) {
-      const std::string &from = route.stops[j], &to = route.stops[j + 1];
-      if (!route.mark.colour && !focus.count(from) && !focus.count(to)) continue;
-      drawn.insert(from);
-      drawn.insert(to);
-      out << "  " << from << " -- " << to << " [color=\"" << colour << "\"" << style << tooltip << label << "];\n";
-      label.clear();
-    }
-    if (route.stops.size() == 1 && route.mark.colour) drawn.insert(route.stops[0]);
-    const auto kept = Stretches(route.stops);
-    for (std::size_t j = 0; j + 1 < route.lost_stops.size(); ++j) {
-      const std::string &from = route.lost_stops[j], &to = route.lost_stops[j + 1];
-      if (kept.count({from, to})) continue;
-      drawn.insert(from);
-      drawn.insert(to);
-      out << "  " << from << " -- " << to << " [color=\"" << kRemoved << "\", style=dashed, penwidth=2" << tooltip
-          << "];\n";
-    }
-  }
-
-  void DrawStation(std::ostringstream& out, const std::string& id, bool in_focus) const {
-    const auto found = stations_.find(id);
-    if (found == stations_.end()) {
-      out << "  " << id << " [label=" << DotQuoted("station " + id.substr(1) + " (no such station)") << ", color=\""
-          << kRemoved << "\", style=dashed];\n";
-      return;
-    }
-    const Mark& mark = found->second;
-    out << "  " << id << " [label=" << DotQuoted(mark.label);
-    if (mark.colour) out << ", color=\"" << mark.colour << "\", fontcolor=\"" << mark.colour << "\", penwidth=2";
-    if (mark.removed) out << ", style=\"dashed,filled\"";
-    if (!mark.colour && !in_focus) out << kDotFaded;
-    out << "];\n";
-  }
-
-  void Legend(std::ostringstream& out) const {
-    out << DotLegend(title_, {{kAdded, "added"},
-                              {kRemoved, "removed"},
-                              {kRenamed, "renamed (old → new)"},
-                              {kChanged, "changed: words, stops or company"},
-                              {kSame, "the same"}});
-  }
-
-  const Difference& d_;
-  const Document &old_, &new_;
-  std::string title_;
-  std::map<std::string, Mark> stations_;
-  std::map<std::string, Route> routes_;
-};
 
 }  // namespace
 
@@ -635,21 +406,7 @@ std::string DiffJson(const Difference& d, const ComparedFile& old_file, const Co
   WriteFile(out, "new", new_file);
   Flag(out, "same_bytes", d.same_bytes);
   Flag(out, "same_image", d.same_image);
-  WriteItems(out, "stations", d.stations);
-  out.Key("sort_shifts");
-  out.BeginArray();
-  for (const SortShift& shift : d.sort_shifts) {
-    out.BeginObject();
-    Text(out, "field", shift.field);
-    Number(out, "stations", shift.stations);
-    out.EndObject();
-  }
-  out.EndArray();
-  WriteItems(out, "routes", d.routes);
-  WriteStops(out, d.stops);
-  WriteCompanies(out, d.companies);
-  WriteGraph(out, d);
-  WriteStrings(out, d.strings);
+  WriteLists(out, d);
   WriteFields(out, "image_header", d.image_header);
   WriteFields(out, "database", d.database);
   out.Key("regions");
@@ -660,7 +417,4 @@ std::string DiffJson(const Difference& d, const ComparedFile& old_file, const Co
   return text + "\n";
 }
 
-std::string DiffDot(const Difference& difference, const ComparedFile& old_file, const ComparedFile& new_file) {
-  const auto name = [](const ComparedFile& file) { return DotName(Escaped(file.name)); };
-  return Picture(difference, old_file.dump, new_file.dump, name(old_file) + " → " + name(new_file)).Draw();
-}
+}  // namespace diff
