@@ -35,7 +35,7 @@ struct ToolOutput {
   std::vector<std::uint8_t> file;  // fenwamake: the intermediate data file, when it succeeds
 };
 
-// fenwadump --diff OLD NEW: what differs between two networks (toolkit/Diff.h),
+// fenwadump --diff OLD NEW: what differs between two networks (diff/Diff.h),
 // as text, as JSON (--json) or as a picture (--dot). Status 0 when both are
 // or make the same image, 1 when they differ, 2 when a file cannot be compared.
 struct DiffRequest {
