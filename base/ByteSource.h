@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <span>
-#include <stdexcept>
-#include <string>
 #include <vector>
+
+#include "base/ToolError.h"
 
 class ByteSource {
  public:
@@ -16,14 +16,8 @@ class ByteSource {
   // The size of the whole file.
   virtual std::uint64_t Size() const = 0;
   // Up to `length` bytes from `offset` on (fewer at the end of the file).
-  // Throws ReadError when the system cannot read them.
+  // Throws ToolError when the system cannot read them.
   virtual std::vector<std::uint8_t> Read(std::uint64_t offset, std::uint64_t length) = 0;
-};
-
-// A read the system refused, with its reason.
-class ReadError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 // Bytes held in memory, which must outlive the source.

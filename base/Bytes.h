@@ -68,16 +68,27 @@ inline void StoreBE32(std::uint8_t* bytes, std::uint32_t value) {
   byte_order::Store(bytes, byte_order::kHostIsLittleEndian ? byte_order::Swap32(value) : value);
 }
 
-// A field of a file's record: its name (as the tools' JSON calls it), where it
-// starts in the record and how many bytes it takes. Each file format reads and
-// writes its words in its own byte order; a single byte is the same in both.
-struct RecordField {
+// A field of a file's record: its name in the file's format, and where it
+// starts in the record. Its type says how wide it is, so that a word is never
+// read as a byte: each file format reads and writes words and longs in its own
+// byte order; a single byte is the same in both, and bytes are copied as they are.
+template <std::uint32_t Width, bool Signed = false>
+struct FieldOf {
+  static constexpr std::uint32_t width = Width;
   const char* name;
   std::uint32_t offset;
-  std::uint32_t width;
+};
+using ByteField = FieldOf<1>;
+using WordField = FieldOf<2>;
+using SignedWordField = FieldOf<2, true>;  // two's complement
+using LongField = FieldOf<4>;
+// A run of bytes taken as it is (a text, a magic, bytes not interpreted).
+template <std::uint32_t Width>
+struct BytesField {
+  static constexpr std::uint32_t width = Width;
+  const char* name;
+  std::uint32_t offset;
 };
 
-inline std::uint8_t Byte(const std::uint8_t* record, const RecordField& field) { return record[field.offset]; }
-inline void PutByte(std::uint8_t* record, const RecordField& field, std::uint8_t value) {
-  record[field.offset] = value;
-}
+inline std::uint8_t Byte(const std::uint8_t* record, const ByteField& field) { return record[field.offset]; }
+inline void PutByte(std::uint8_t* record, const ByteField& field, std::uint8_t value) { record[field.offset] = value; }

@@ -2,6 +2,34 @@
 
 #include <cstring>
 
+namespace {
+
+// An assertion's text is composed without allocating: these write into its buffer.
+
+// Writes `value` (below 100000) in decimal without leading zeros, NUL-terminated.
+void FormatDecimal(unsigned value, char* out) {
+  bool started = false;
+  for (unsigned divisor : {10000u, 1000u, 100u, 10u, 1u}) {
+    unsigned digit = value / divisor % 10;
+    if (digit != 0 || started || divisor == 1) {
+      *out++ = static_cast<char>('0' + digit);
+      started = true;
+    }
+  }
+  *out = '\0';
+}
+
+// Copies `text` with its NUL to `cursor`; returns the position of the copied NUL.
+char* AppendText(char* cursor, const char* text) {
+  while ((*cursor = *text) != '\0') {
+    ++cursor;
+    ++text;
+  }
+  return cursor;
+}
+
+}  // namespace
+
 void FatalError(const std::string& text) { throw FatalErrorException(text); }
 
 const char* DataErrorText(int number) {
@@ -44,24 +72,4 @@ void AssertFailed(const char* expression, const char* file, unsigned line) {
     break;
   }
   FatalError(assertion_text);
-}
-
-void FormatDecimal(unsigned value, char* out) {
-  bool started = false;
-  for (unsigned divisor : {10000u, 1000u, 100u, 10u, 1u}) {
-    unsigned digit = value / divisor % 10;
-    if (digit != 0 || started || divisor == 1) {
-      *out++ = static_cast<char>('0' + digit);
-      started = true;
-    }
-  }
-  *out = '\0';
-}
-
-char* AppendText(char* cursor, const char* text) {
-  while ((*cursor = *text) != '\0') {
-    ++cursor;
-    ++text;
-  }
-  return cursor;
 }

@@ -39,11 +39,5 @@ const char* DataErrorText(int number);
 // Composes "Assertion failed: EXPR, file FILE, line N" and fails with it.
 [[noreturn]] void AssertFailed(const char* expression, const char* file, unsigned line);
 
-// Writes `value` (below 100000) in decimal without leading zeros, NUL-terminated.
-void FormatDecimal(unsigned value, char* out);
-
-// Copies `text` with its NUL to `cursor`; returns the position of the copied NUL.
-char* AppendText(char* cursor, const char* text);
-
 // Always active, whatever the build type.
 #define FENWA_ASSERT(condition) ((condition) ? static_cast<void>(0) : AssertFailed(#condition, __FILE__, __LINE__))

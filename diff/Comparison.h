@@ -118,6 +118,6 @@ void ImageHeaderFields(const ImageHeaderEntry& x, const ImageHeaderEntry& y, std
 void DatabaseFields(const DatabaseEntry& x, const DatabaseEntry& y, std::vector<FieldChange>& out);
 
 // Records a field that changed; one whose two sides are the same did not, and is dropped.
-void RecordField(std::vector<FieldChange>& out, const char* field, Value old_value, Value new_value);
+void RecordField(std::vector<FieldChange>& out, const char* field, FieldValue old_value, FieldValue new_value);
 
 }  // namespace diff

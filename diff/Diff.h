@@ -68,16 +68,9 @@ enum class Change { kAdded, kRemoved, kRenamed, kMoved, kChanged };
 // "added", "removed", "renamed", "moved", "changed".
 const char* ChangeName(Change change);
 
-// A number or, for the container's texts, a text.
-struct Value {
-  std::optional<std::uint64_t> number;  // none: null, or a text
-  std::optional<std::string> text;
-  bool operator==(const Value&) const = default;
-};
-
 struct FieldChange {
   std::string field;  // as the dump names it: "word_b", "companion", "pool_size"; a node's "edges"
-  Value old_value, new_value;
+  FieldValue old_value, new_value;
 };
 
 // A station or a route as one side has it.

@@ -21,9 +21,9 @@ std::vector<std::uint8_t> AllOf(ByteSource& source) {
                     std::to_string(kMostComparedBytes) + " a file to compare may be");
   try {
     std::vector<std::uint8_t> bytes = source.Read(0, source.Size());
-    if (bytes.size() != source.Size()) throw ReadError("it ended early");
+    if (bytes.size() != source.Size()) throw ToolError("it ended early");
     return bytes;
-  } catch (const ReadError& error) {
+  } catch (const ToolError& error) {
     throw ToolError(std::string("cannot read it: ") + error.what());
   }
 }
@@ -38,9 +38,8 @@ std::vector<std::uint8_t> MakeFromJson(ComparedFile& file) {
     for (const std::string& note : made.notes) file.notes.push_back("note: " + note);
     for (const std::string& warning : made.warnings) file.notes.push_back("warning: " + warning);
     return BuildNetworkFile(made.network);
-  } catch (const DocumentError& error) {
-    throw ToolError("fenwamake refuses it: " + DescribeRefusal(error));
-  } catch (const std::invalid_argument& error) {
+  } catch (const ToolError& error) {
+    if (error.At()) throw ToolError("fenwamake refuses it: " + DescribeRefusal(error));
     throw ToolError(std::string("fenwamake cannot lay out its file: ") + error.what());
   }
 }

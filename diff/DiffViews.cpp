@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "diff/Diff.h"
+#include "text/Hex.h"
 #include "text/Json.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
@@ -47,7 +48,7 @@ std::string ItemText(const char* what, const std::optional<Named>& a, const std:
   return text + " " + NameText(shown);
 }
 
-std::string ValueText(const Value& value) {
+std::string ValueText(const FieldValue& value) {
   if (value.number) return std::to_string(*value.number);
   return value.text ? Quoted(*value.text) : "null";
 }
@@ -203,7 +204,7 @@ void WriteSections(std::ostringstream& out, const Difference& d) {
 // ---------------------------------------------------------------------------
 // JSON.
 
-void WriteValue(JsonWriter& out, const Value& value) {
+void WriteValue(JsonWriter& out, const FieldValue& value) {
   if (value.number) {
     out.Unsigned(*value.number);
   } else if (value.text) {

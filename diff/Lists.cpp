@@ -23,7 +23,7 @@ std::string TargetText(const Side& side, std::uint32_t to, std::uint16_t route, 
   if (to >= side.nodes.size()) return number + " (no such node)";
   const NodeEntry& node = side.nodes[to];
   if (node.role) return number + " (" + *node.role + ")";
-  const std::uint16_t a = node.word_a.value_or(0), b = node.word_b.value_or(0);
+  const std::uint16_t a = node.station.value_or(0), b = node.route.value_or(0);
   if (!side.IsStation(a)) return number;
   std::string text = (numbered ? std::to_string(to) + " " : "") + NameOf(StationNamed(side, a), "station");
   if (b == route) return text;
@@ -65,8 +65,8 @@ class Lists {
     }
     const NodeEntry& entry = side.nodes[i];
     node.role = entry.role;
-    node.word_a = entry.word_a.value_or(0);
-    node.word_b = entry.word_b.value_or(0);
+    node.word_a = entry.station.value_or(0);
+    node.word_b = entry.route.value_or(0);
     if (!node.role && side.IsStation(node.word_a)) node.station = StationNamed(side, node.word_a);
     if (!node.role && side.IsRoute(node.word_b)) node.route = RouteNamed(side, node.word_b);
     return node;
@@ -347,7 +347,7 @@ class Lists {
   // The nodes a node's edges lead to, in order.
   std::string EdgeTargets(bool old, std::uint32_t i, bool numbered) const {
     const Side& side = Of(old);
-    const std::uint16_t route = side.nodes[i].word_b.value_or(0);
+    const std::uint16_t route = side.nodes[i].route.value_or(0);
     std::string text;
     for (const EdgeEntry& edge : Items(side.nodes[i].edges)) {
       const std::uint32_t to = edge.target.value_or(0) & intermediate::kEdgeTargetMask;

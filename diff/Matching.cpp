@@ -128,7 +128,7 @@ class Matcher {
     std::vector<std::uint64_t> items;
     for (auto [r, j] : side.stops_at[s]) items.push_back(StopPlace(side, old, r, j, known));
     for (std::uint32_t node : side.nodes_at[s]) {
-      const std::uint16_t b = side.nodes[node].word_b.value_or(0);
+      const std::uint16_t b = side.nodes[node].route.value_or(0);
       items.push_back(Mix(kNode, side.IsRoute(b) ? Known(routes_, old, b, true, known) : Mix(kRawB, b)));
     }
     return Place(items, known);
@@ -160,7 +160,7 @@ class Matcher {
     const Side& side = Of(old);
     const NodeEntry& node = side.nodes[i];
     if (node.role) return Mix(kRole, std::hash<std::string>()(*node.role));
-    const std::uint16_t a = node.word_a.value_or(0), b = node.word_b.value_or(0);
+    const std::uint16_t a = node.station.value_or(0), b = node.route.value_or(0);
     const std::uint64_t station = side.IsStation(a) ? Identity(stations_, old, a) : Mix(kRawA, a);
     const std::uint64_t route = side.IsRoute(b) ? Identity(routes_, old, b) : Mix(kRawB, b);
     return Mix(station, route);
@@ -202,7 +202,7 @@ Side::Side(const Document& doc_, Names& names)
     : doc(doc_), stations(Items(doc_.stations)), routes(Items(doc_.routes)), nodes(Items(doc_.nodes)) {
   for (const StationEntry& s : stations)
     station_name.push_back(s.name ? names.Of(*s.name, s.name_bytes)
-                                  : names.Made("a" + std::to_string(s.word_a.value_or(0))));
+                                  : names.Made("a" + std::to_string(s.name_string.value_or(0))));
   stops_at.resize(stations.size());
   nodes_at.resize(stations.size());
   for (std::uint32_t r = 0; r < routes.size(); ++r) {
@@ -218,7 +218,7 @@ Side::Side(const Document& doc_, Names& names)
     }
   }
   for (std::uint32_t i = 0; i < nodes.size(); ++i) {
-    if (!nodes[i].role && IsStation(nodes[i].word_a.value_or(0))) nodes_at[*nodes[i].word_a].push_back(i);
+    if (!nodes[i].role && IsStation(nodes[i].station.value_or(0))) nodes_at[*nodes[i].station].push_back(i);
   }
 }
 

@@ -5,15 +5,13 @@
 #include "fileio/CurrentFile.h"
 #include "fileio/ReadToEnd.h"
 
-std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::string& error, std::uint64_t most_streamed) {
+std::unique_ptr<FileSource> FileSource::Open(const std::string& name, std::uint64_t most_streamed) {
   const PlatformHandle handle = PlatformOpen(name.c_str(), Access::kReadShared);
-  if (handle == kInvalidHandle) {
-    error = PlatformLastError();
-    return nullptr;
-  }
+  if (handle == kInvalidHandle) throw ToolError(PlatformLastError());
   const std::int64_t size = PlatformSeek(handle, 0, true);
   std::unique_ptr<FileSource> file(new FileSource(handle, size < 0 ? 0 : static_cast<std::uint64_t>(size)));
-  if (size < 0 && !file->ReadStream(most_streamed, error)) return nullptr;
+  std::string error;
+  if (size < 0 && !file->ReadStream(most_streamed, error)) throw ToolError(error);
   return file;
 }
 
@@ -40,11 +38,11 @@ std::size_t FileSource::ReadInto(void* buffer, std::uint64_t offset, std::size_t
     return count;
   }
   if (PlatformSeek(handle_, static_cast<std::int64_t>(offset), false) != static_cast<std::int64_t>(offset))
-    throw ReadError(PlatformLastError());
+    throw ToolError(PlatformLastError());
   std::size_t done = 0;
   while (done < length) {
     const std::int64_t got = PlatformRead(handle_, static_cast<char*>(buffer) + done, length - done);
-    if (got < 0) throw ReadError(PlatformLastError());
+    if (got < 0) throw ToolError(PlatformLastError());
     if (got == 0) break;  // the file became shorter
     done += static_cast<std::size_t>(got);
   }
@@ -67,13 +65,12 @@ std::vector<std::uint8_t> FileSource::Read(std::uint64_t offset, std::uint64_t l
   return bytes;
 }
 
-bool ReplaceFileWith(const std::string& name, const std::string& bytes, std::string& error) {
+void ReplaceFileWith(const std::string& name, const std::string& bytes) {
   CurrentFile file;
   bool ok = file.OpenReplacement(name.c_str());
   if (ok) {
     ok = file.Write(bytes.data(), static_cast<std::int32_t>(bytes.size())) == static_cast<int>(bytes.size()) &&
          file.CommitReplacement();
   }
-  if (!ok) error = file.Error();
-  return ok;
+  if (!ok) throw ToolError(file.Error());
 }

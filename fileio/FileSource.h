@@ -13,11 +13,10 @@
 
 class FileSource : public ByteSource {
  public:
-  // The file `name`, or nullptr with the system's reason in `error`. A file
-  // that cannot be read at will (a pipe, a terminal) is read whole first, at
-  // most `most_streamed` bytes of it.
-  static std::unique_ptr<FileSource> Open(const std::string& name, std::string& error,
-                                          std::uint64_t most_streamed = 64u << 20);
+  // The file `name`; throws ToolError with the system's reason when it cannot
+  // be opened. A file that cannot be read at will (a pipe, a terminal) is read
+  // whole first, at most `most_streamed` bytes of it.
+  static std::unique_ptr<FileSource> Open(const std::string& name, std::uint64_t most_streamed = 64u << 20);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -45,5 +44,5 @@ class FileSource : public ByteSource {
 // Writes `bytes` in place of the file `name`, as the converter writes its
 // image: a temporary file beside it, synced, renamed over it, the folder
 // synced; the old file's permissions kept; nothing left behind on failure.
-// False with the system's reason in `error`.
-bool ReplaceFileWith(const std::string& name, const std::string& bytes, std::string& error);
+// Throws ToolError with the system's reason.
+void ReplaceFileWith(const std::string& name, const std::string& bytes);

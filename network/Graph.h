@@ -11,8 +11,8 @@
 #include "network/Network.h"
 
 struct Node {
-  std::uint16_t word_a = 0;
-  std::uint16_t word_b = 0;
+  std::uint16_t station = 0;  // the station it stands for (the format's word A)
+  std::uint16_t route = 0;    // the route it stands for (word B)
   std::uint16_t mark = kNoIndex;
   std::uint16_t first_edge = kNoIndex;  // index of its first edge, none when it has no edges
   std::uint16_t edge_count = 0;

@@ -11,10 +11,6 @@ namespace intermediate {
 
 namespace {
 
-std::int32_t SignedWord(const std::uint8_t* record, const Field& field) {
-  return static_cast<std::int16_t>(Word(record, field));
-}
-
 void CheckCount(const char* what, std::int32_t count, std::int32_t most) {
   if (count < 0) InputLimitError(std::string("the ") + what + " " + std::to_string(count) + " is negative");
   if (count > most)

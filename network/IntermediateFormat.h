@@ -21,11 +21,11 @@
 //
 // Node section, directly behind the header at offset 64: N node records, each
 // followed at once by its own edges.
-//   node record (6): word A, word B, edge count E (u16)
+//   node record (6): word A (a station), word B (a route), edge count E (u16)
 //   edge entry  (4): target word (bit 15 is cleared on load), value word
 //
 // Base section, at the base offset, five parts back to back:
-//   S station records (6): word A, word B, 2 bytes not interpreted
+//   S station records (6): word A (the name's string), word B, 2 bytes not interpreted
 //   S sort records    (4): SORT word, KSOR word
 //   R route records  (10): name string index, 2 bytes not interpreted,
 //                          station count K (u16), route word, route byte,
@@ -49,31 +49,40 @@
 
 namespace intermediate {
 
-using Field = RecordField;
-
-inline std::uint16_t Word(const std::uint8_t* record, const Field& field) { return ReadLE16(record + field.offset); }
-inline std::uint32_t Long(const std::uint8_t* record, const Field& field) { return ReadLE32(record + field.offset); }
-inline void PutWord(std::uint8_t* record, const Field& field, std::uint16_t value) {
+inline std::uint16_t Word(const std::uint8_t* record, const WordField& field) {
+  return ReadLE16(record + field.offset);
+}
+inline std::uint32_t Long(const std::uint8_t* record, const LongField& field) {
+  return ReadLE32(record + field.offset);
+}
+inline std::int16_t SignedWord(const std::uint8_t* record, const SignedWordField& field) {
+  return static_cast<std::int16_t>(ReadLE16(record + field.offset));
+}
+inline void PutWord(std::uint8_t* record, const WordField& field, std::uint16_t value) {
   StoreLE16(record + field.offset, value);
 }
-inline void PutLong(std::uint8_t* record, const Field& field, std::uint32_t value) {
+// A signed word given as its 16 bits.
+inline void PutWord(std::uint8_t* record, const SignedWordField& field, std::uint16_t bits) {
+  StoreLE16(record + field.offset, bits);
+}
+inline void PutLong(std::uint8_t* record, const LongField& field, std::uint32_t value) {
   StoreLE32(record + field.offset, value);
 }
 
 namespace header {
 inline constexpr std::uint32_t kSize = 64;
-inline constexpr Field kMagic{"magic", 0, 4};
-inline constexpr Field kBaseOffset{"base_offset", 4, 4};
-inline constexpr Field kTrailerOffset{"trailer_offset", 8, 4};
-inline constexpr Field kUnusedMiddle{"unused_middle", 12, 34};
-inline constexpr Field kRStatCapacity{"rstat_capacity", 46, 2};
-inline constexpr Field kNodeCount{"node_count", 48, 2};
-inline constexpr Field kStationCount{"station_count", 50, 2};
-inline constexpr Field kRouteCount{"route_count", 52, 2};
-inline constexpr Field kStringCount{"string_count", 54, 2};
-inline constexpr Field kPoolSize{"pool_size", 56, 2};
-inline constexpr Field kEdgeCapacity{"edge_capacity", 58, 2};
-inline constexpr Field kUnusedTail{"unused_tail", 60, 4};
+inline constexpr BytesField<4> kMagic{"magic", 0};
+inline constexpr LongField kBaseOffset{"base offset", 4};
+inline constexpr LongField kTrailerOffset{"trailer offset", 8};
+inline constexpr BytesField<34> kUnusedMiddle{"not interpreted", 12};
+inline constexpr SignedWordField kRStatCapacity{"route-station capacity", 46};
+inline constexpr WordField kNodeCount{"node count", 48};
+inline constexpr SignedWordField kStationCount{"station count", 50};
+inline constexpr SignedWordField kRouteCount{"route count", 52};
+inline constexpr SignedWordField kStringCount{"string count", 54};
+inline constexpr WordField kPoolSize{"string pool size", 56};
+inline constexpr SignedWordField kEdgeCapacity{"edge capacity", 58};
+inline constexpr BytesField<4> kUnusedTail{"not interpreted", 60};
 inline constexpr std::uint8_t kMagicBytes[4] = {'A', 'D', '4', 0x1A};
 }  // namespace header
 
@@ -82,44 +91,44 @@ inline constexpr std::uint32_t kNodeSectionOffset = header::kSize;
 
 namespace node {
 inline constexpr std::uint32_t kSize = 6;
-inline constexpr Field kWordA{"word_a", 0, 2};
-inline constexpr Field kWordB{"word_b", 2, 2};
-inline constexpr Field kEdgeCount{"edge_count", 4, 2};
+inline constexpr WordField kStation{"word A", 0};  // the station the node stands for
+inline constexpr WordField kRoute{"word B", 2};    // the route the node stands for
+inline constexpr WordField kEdgeCount{"edge count", 4};
 }  // namespace node
 
 namespace edge {
 inline constexpr std::uint32_t kSize = 4;
-inline constexpr Field kTarget{"target", 0, 2};
-inline constexpr Field kValue{"value", 2, 2};
+inline constexpr WordField kTarget{"target", 0};
+inline constexpr WordField kValue{"value", 2};
 }  // namespace edge
 
 namespace station {
 inline constexpr std::uint32_t kSize = 6;
-inline constexpr Field kWordA{"word_a", 0, 2};
-inline constexpr Field kWordB{"word_b", 2, 2};
-inline constexpr Field kSpare{"spare", 4, 2};  // not interpreted
+inline constexpr WordField kNameString{"word A", 0};  // the string index of the station's name
+inline constexpr WordField kOpaqueWord{"word B", 2};  // copied as it is
+inline constexpr WordField kUnusedWord{"not interpreted", 4};
 }  // namespace station
 
 namespace sort {
 inline constexpr std::uint32_t kSize = 4;
-inline constexpr Field kSort{"sort", 0, 2};
-inline constexpr Field kKanaSort{"kana_sort", 2, 2};
+inline constexpr WordField kSort{"SORT word", 0};
+inline constexpr WordField kKanaSort{"KSOR word", 2};
 }  // namespace sort
 
 namespace route {
 inline constexpr std::uint32_t kSize = 10;
-inline constexpr Field kNameIndex{"name_index", 0, 2};
-inline constexpr Field kSpare{"spare", 2, 2};  // not interpreted
-inline constexpr Field kStationCount{"station_count", 4, 2};
-inline constexpr Field kWord{"word", 6, 2};
-inline constexpr Field kByte{"byte", 8, 1};
-inline constexpr Field kCompanyLength{"company_length", 9, 1};
+inline constexpr WordField kNameIndex{"name string index", 0};
+inline constexpr WordField kUnusedWord{"not interpreted", 2};
+inline constexpr WordField kStationCount{"station count", 4};
+inline constexpr WordField kOpaqueWord{"route word", 6};  // copied as it is
+inline constexpr ByteField kOpaqueByte{"route byte", 8};  // copied as it is
+inline constexpr ByteField kCompanyLength{"company-name length", 9};
 }  // namespace route
 
 namespace stop {
 inline constexpr std::uint32_t kSize = 4;
-inline constexpr Field kStation{"station", 0, 2};
-inline constexpr Field kCompanion{"companion", 2, 2};
+inline constexpr WordField kStation{"station word", 0};
+inline constexpr WordField kCompanion{"companion word", 2};
 }  // namespace stop
 
 inline constexpr std::uint32_t kStringIndexEntrySize = 2;

@@ -109,8 +109,8 @@ void LoadStations(ByteCursor& cursor, Network& network) {
   const std::size_t count = network.stations.size();
   const std::uint8_t* record = Need(cursor, count * station::kSize, station::kSize, kSiteStation);
   for (Station& station : network.stations) {
-    station.word_a = Word(record, station::kWordA);
-    station.word_b = Word(record, station::kWordB);
+    station.name_string = Word(record, station::kNameString);
+    station.opaque_word = Word(record, station::kOpaqueWord);
     record += station::kSize;
   }
   record = Need(cursor, count * sort::kSize, sort::kSize, kSiteSort);
@@ -140,8 +140,8 @@ void LoadRoutes(ByteCursor& cursor, Network& network) {
     const std::uint8_t* record = Need(cursor, route::kSize, route::kSize, kSiteRoute);
     route.name = Word(record, route::kNameIndex);
     route.station_count = Word(record, route::kStationCount);
-    route.word = Word(record, route::kWord);
-    route.byte = Byte(record, route::kByte);
+    route.opaque_word = Word(record, route::kOpaqueWord);
+    route.opaque_byte = Byte(record, route::kOpaqueByte);
     route.company_length = Byte(record, route::kCompanyLength);
     route.company = kNoIndex;
     CheckRouteBlock(r, slot, route.station_count, slots);
@@ -228,8 +228,8 @@ Graph LoadGraph(const NetworkInput& input) {
   for (std::size_t i = 0; i < header.node_count; ++i) {
     const std::uint8_t* record = Need(cursor, node::kSize, node::kSize, kSiteNode);
     Node node;
-    node.word_a = Word(record, node::kWordA);
-    node.word_b = Word(record, node::kWordB);
+    node.station = Word(record, node::kStation);
+    node.route = Word(record, node::kRoute);
     node.edge_count = Word(record, node::kEdgeCount);
     LoadEdges(cursor, graph, node);
     graph.nodes.push_back(node);

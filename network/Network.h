@@ -12,10 +12,10 @@
 inline constexpr std::uint16_t kNoIndex = 0xFFFF;
 
 struct Station {
-  std::uint16_t word_a = 0;
-  std::uint16_t word_b = 0;
-  std::uint16_t sort = 0;       // the station's place in the SORT order
-  std::uint16_t kana_sort = 0;  // the station's place in the KSOR order
+  std::uint16_t name_string = 0;  // the string index of its name (the format's word A)
+  std::uint16_t opaque_word = 0;  // word B, copied as it is
+  std::uint16_t sort = 0;         // the station's place in the SORT order
+  std::uint16_t kana_sort = 0;    // the station's place in the KSOR order
 };
 
 struct Route {
@@ -23,9 +23,9 @@ struct Route {
   std::uint16_t first_slot = 0;      // where its block starts in the route-station table (low 16 bits)
   std::uint16_t company = kNoIndex;  // its company's number; none until grouping, and always for route 0
   std::uint16_t station_count = 0;   // K
-  std::uint16_t word = 0;
-  std::uint8_t byte = 0;
-  std::uint8_t company_length = 0;  // bytes of the name that name the company; 0 for none
+  std::uint16_t opaque_word = 0;     // the route word, copied as it is
+  std::uint8_t opaque_byte = 0;      // the route byte, copied as it is
+  std::uint8_t company_length = 0;   // bytes of the name that name the company; 0 for none
   std::uint16_t trailer = 0;
 };
 

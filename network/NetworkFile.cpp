@@ -1,10 +1,10 @@
 #include "network/NetworkFile.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
 
 #include "base/ByteWriter.h"
+#include "base/ToolError.h"
 #include "network/IntermediateFormat.h"
 
 using namespace intermediate;
@@ -12,15 +12,15 @@ using namespace intermediate;
 namespace {
 
 std::uint16_t Count16(std::size_t count, const char* what) {
-  if (count > 0xFFFF) throw std::invalid_argument(std::string("too many ") + what + " for a 16-bit count");
+  if (count > 0xFFFF) throw ToolError(std::string("too many ") + what + " for a 16-bit count");
   return static_cast<std::uint16_t>(count);
 }
 
 void WriteNodeSection(const NetworkDescription& network, ByteWriter& out) {
   for (const NodeDescription& node : network.nodes) {
     std::uint8_t* record = out.Extend(node::kSize);
-    PutWord(record, node::kWordA, node.word_a);
-    PutWord(record, node::kWordB, node.word_b);
+    PutWord(record, node::kStation, node.station);
+    PutWord(record, node::kRoute, node.route);
     PutWord(record, node::kEdgeCount, node.edge_count.value_or(Count16(node.edges.size(), "edges")));
     for (const EdgeDescription& edge : node.edges) {
       std::uint8_t* entry = out.Extend(edge::kSize);
@@ -33,10 +33,10 @@ void WriteNodeSection(const NetworkDescription& network, ByteWriter& out) {
 void WriteRoute(const RouteDescription& route, ByteWriter& out) {
   std::uint8_t* record = out.Extend(route::kSize);
   PutWord(record, route::kNameIndex, route.name_index);
-  PutWord(record, route::kSpare, route.spare);
+  PutWord(record, route::kUnusedWord, route.unused_word);
   PutWord(record, route::kStationCount, route.station_count.value_or(Count16(route.stops.size(), "stops")));
-  PutWord(record, route::kWord, route.word);
-  PutByte(record, route::kByte, route.byte);
+  PutWord(record, route::kOpaqueWord, route.opaque_word);
+  PutByte(record, route::kOpaqueByte, route.opaque_byte);
   PutByte(record, route::kCompanyLength, route.company_length);
   for (const StopDescription& stop : route.stops) {
     std::uint8_t* entry = out.Extend(stop::kSize);
@@ -48,9 +48,9 @@ void WriteRoute(const RouteDescription& route, ByteWriter& out) {
 void WriteBaseSection(const NetworkDescription& network, const StringTableBytes& strings, ByteWriter& out) {
   for (const StationDescription& station : network.stations) {
     std::uint8_t* record = out.Extend(station::kSize);
-    PutWord(record, station::kWordA, station.word_a);
-    PutWord(record, station::kWordB, station.word_b);
-    PutWord(record, station::kSpare, station.spare);
+    PutWord(record, station::kNameString, station.name_string);
+    PutWord(record, station::kOpaqueWord, station.opaque_word);
+    PutWord(record, station::kUnusedWord, station.unused_word);
   }
   for (const StationDescription& station : network.stations) {
     std::uint8_t* record = out.Extend(sort::kSize);
@@ -124,9 +124,9 @@ std::vector<std::uint8_t> BuildNetworkFile(const NetworkDescription& network) {
     const std::uint64_t end = std::max<std::uint64_t>({after_nodes, base.Size() == 0 ? 0 : at.base + base.Size(),
                                                        trailer.Size() == 0 ? 0 : at.trailer + trailer.Size()});
     if (end > kMostPlacedFileBytes)
-      throw std::invalid_argument("the sections at offsets " + std::to_string(at.base) + " and " +
-                                  std::to_string(at.trailer) + " make a file of " + std::to_string(end) +
-                                  " bytes, more than " + std::to_string(kMostPlacedFileBytes));
+      throw ToolError("the sections at offsets " + std::to_string(at.base) + " and " + std::to_string(at.trailer) +
+                      " make a file of " + std::to_string(end) + " bytes, more than " +
+                      std::to_string(kMostPlacedFileBytes));
     ByteWriter out;
     WriteHeader(network, strings, at.base, at.trailer, out);
     out.Append(nodes.Bytes());

@@ -16,9 +16,9 @@
 #include "network/IntermediateFormat.h"
 
 struct StationDescription {
-  std::uint16_t word_a = 0;
-  std::uint16_t word_b = 0;
-  std::uint16_t spare = 0;  // the two bytes the converter does not read
+  std::uint16_t name_string = 0;  // word A
+  std::uint16_t opaque_word = 0;  // word B
+  std::uint16_t unused_word = 0;  // the two bytes the converter does not read
   std::uint16_t sort = 0;
   std::uint16_t kana_sort = 0;
 };
@@ -30,9 +30,9 @@ struct StopDescription {
 
 struct RouteDescription {
   std::uint16_t name_index = 0;
-  std::uint16_t spare = 0;
-  std::uint16_t word = 0;
-  std::uint8_t byte = 0;
+  std::uint16_t unused_word = 0;  // the two bytes the converter does not read
+  std::uint16_t opaque_word = 0;  // the route word
+  std::uint8_t opaque_byte = 0;   // the route byte
   std::uint8_t company_length = 0;
   std::vector<StopDescription> stops;
   std::uint16_t trailer = 0;
@@ -45,8 +45,8 @@ struct EdgeDescription {
 };
 
 struct NodeDescription {
-  std::uint16_t word_a = 0;
-  std::uint16_t word_b = 0;
+  std::uint16_t station = 0;  // word A
+  std::uint16_t route = 0;    // word B
   std::vector<EdgeDescription> edges;
   std::optional<std::uint16_t> edge_count;  // default: edges.size()
 };
@@ -100,7 +100,7 @@ struct StringTableBytes {
 };
 StringTableBytes LayOutStrings(const NetworkDescription& network);
 
-// The whole file. Throws std::invalid_argument when the description cannot be
+// The whole file. Throws ToolError when the description cannot be
 // laid out (a count that does not fit its field, a pool over 65535 bytes, a
 // placement that makes the file larger than kMostPlacedFileBytes).
 std::vector<std::uint8_t> BuildNetworkFile(const NetworkDescription& network);

@@ -1,7 +1,6 @@
 #include "network/StringTable.h"
 
-#include <stdexcept>
-
+#include "base/ToolError.h"
 #include "network/IntermediateFormat.h"
 
 StringTableEditor::StringTableEditor(std::vector<std::uint16_t> index, std::string pool)
@@ -68,8 +67,8 @@ bool StringTableEditor::HeldOneAfterAnother() const {
 
 StringTableBytes StringTableEditor::Finish() const {
   if (edited_.size() > static_cast<std::size_t>(intermediate::kMaxStrings))
-    throw std::invalid_argument("the string table would hold " + std::to_string(edited_.size()) +
-                                " strings, more than " + std::to_string(intermediate::kMaxStrings));
+    throw ToolError("the string table would hold " + std::to_string(edited_.size()) + " strings, more than " +
+                    std::to_string(intermediate::kMaxStrings));
   StringTableBytes table;
   const bool again = HeldOneAfterAnother();
   if (!again) {
@@ -84,6 +83,6 @@ StringTableBytes StringTableEditor::Finish() const {
     table.pool += View(i).value_or(std::string_view());
     table.pool += '\0';
   }
-  if (table.pool.size() > 0xFFFF) throw std::invalid_argument("the string pool would hold more than 65535 bytes");
+  if (table.pool.size() > 0xFFFF) throw ToolError("the string pool would hold more than 65535 bytes");
   return table;
 }

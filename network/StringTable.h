@@ -43,7 +43,7 @@ class StringTableEditor {
   // The index and the pool. When the table held its strings one after another
   // (each with its NUL, and the pool nothing else), they are laid out one after
   // another again; otherwise the pool is kept and each edited or added string
-  // goes at its end with a NUL. Throws std::invalid_argument beyond 32767
+  // goes at its end with a NUL. Throws ToolError beyond 32767
   // strings or 65535 pool bytes.
   StringTableBytes Finish() const;
 

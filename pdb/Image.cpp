@@ -35,8 +35,8 @@ void WriteWords(Table table, const std::vector<std::uint16_t>& words, ByteWriter
 void WriteStations(const std::vector<Station>& stations, ByteWriter& out) {
   std::uint8_t* at = StartTable(kStationTable, station::kSize * stations.size(), out);
   for (const Station& entry : stations) {
-    PutWord(at, station::kWordA, entry.word_a);
-    PutWord(at, station::kWordB, entry.word_b);
+    PutWord(at, station::kNameString, entry.name_string);
+    PutWord(at, station::kOpaqueWord, entry.opaque_word);
     at += station::kSize;
   }
   std::uint8_t* sort = StartTable(kSortTable, kWordSize * stations.size(), out);
@@ -58,8 +58,8 @@ void WriteRoutes(const std::vector<Route>& routes, ByteWriter& out) {
     PutWord(at, route::kFirstSlot, entry.first_slot);
     PutWord(at, route::kCompany, entry.company);
     PutWord(at, route::kStationCount, entry.station_count);
-    PutWord(at, route::kWord, entry.word);
-    PutByte(at, route::kByte, entry.byte);
+    PutWord(at, route::kOpaqueWord, entry.opaque_word);
+    PutByte(at, route::kOpaqueByte, entry.opaque_byte);
     PutByte(at, route::kCompanyLength, entry.company_length);
     PutWord(at, route::kTrailer, entry.trailer);
     at += route::kSize;
@@ -69,8 +69,8 @@ void WriteRoutes(const std::vector<Route>& routes, ByteWriter& out) {
 void WriteGraph(const Graph& graph, ByteWriter& out) {
   std::uint8_t* at = StartTable(kNodeTable, node::kSize * graph.nodes.size(), out);
   for (const Node& entry : graph.nodes) {
-    PutWord(at, node::kWordA, entry.word_a);
-    PutWord(at, node::kWordB, entry.word_b);
+    PutWord(at, node::kStation, entry.station);
+    PutWord(at, node::kRoute, entry.route);
     PutWord(at, node::kMark, entry.mark);
     PutWord(at, node::kFirstEdge, entry.first_edge);
     PutWord(at, node::kEdgeCount, entry.edge_count);

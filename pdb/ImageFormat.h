@@ -18,13 +18,14 @@
 // Records, in order: the image header (130 bytes: "IMG0", the 4-character
 // format version, nine 16-bit counts, zeros), then for each of nine tables a
 // 4-byte tag record and the table:
-//   STAT  stations, S entries of word A, word B
+//   STAT  stations, S entries of word A (the name's string), word B
 //   SORT  S SORT words                   KSOR  S KSOR words
 //   ROSE  R route records of 14 bytes: name, first slot, company, station
 //         count, word (16-bit each), byte, company-name length, trailer word
 //   STRI  C string offsets               STRP  the P-byte string pool
 //   RSTA  the route-station table, Q entries of two slots
-//   ADJL  T nodes of 10 bytes: word A, word B, mark, first edge, edge count
+//   ADJL  T nodes of 10 bytes: word A (a station), word B (a route), mark,
+//         first edge, edge count
 //   FNOD  the F edges stored: target, value
 #pragma once
 
@@ -36,18 +37,22 @@
 
 namespace image {
 
-using Field = RecordField;
-
-inline std::uint16_t Word(const std::uint8_t* record, const Field& field) { return ReadBE16(record + field.offset); }
-inline std::uint32_t Long(const std::uint8_t* record, const Field& field) { return ReadBE32(record + field.offset); }
 // A three-byte number, high byte first (a record's unique ID).
-inline std::uint32_t Long24(const std::uint8_t* record, const Field& field) {
+using ThreeByteField = FieldOf<3>;
+
+inline std::uint16_t Word(const std::uint8_t* record, const WordField& field) {
+  return ReadBE16(record + field.offset);
+}
+inline std::uint32_t Long(const std::uint8_t* record, const LongField& field) {
+  return ReadBE32(record + field.offset);
+}
+inline std::uint32_t Long24(const std::uint8_t* record, const ThreeByteField& field) {
   return std::uint32_t{record[field.offset]} << 16 | ReadBE16(record + field.offset + 1);
 }
-inline void PutWord(std::uint8_t* record, const Field& field, std::uint16_t value) {
+inline void PutWord(std::uint8_t* record, const WordField& field, std::uint16_t value) {
   StoreBE16(record + field.offset, value);
 }
-inline void PutLong(std::uint8_t* record, const Field& field, std::uint32_t value) {
+inline void PutLong(std::uint8_t* record, const LongField& field, std::uint32_t value) {
   StoreBE32(record + field.offset, value);
 }
 
@@ -56,23 +61,24 @@ inline constexpr std::size_t kTableCount = 9;
 
 namespace database {
 inline constexpr std::uint32_t kSize = 78;
-inline constexpr Field kName{"name", 0, 32};
-inline constexpr Field kAttributes{"attributes", 32, 2};
-inline constexpr Field kVersion{"version", 34, 2};
-inline constexpr Field kCreationDate{"creation_date", 36, 4};
-inline constexpr Field kModificationDate{"modification_date", 40, 4};
-inline constexpr Field kBackupDate{"backup_date", 44, 4};
-inline constexpr Field kModificationNumber{"modification_number", 48, 4};
-inline constexpr Field kAppInfoOffset{"app_info_offset", 52, 4};
-inline constexpr Field kSortInfoOffset{"sort_info_offset", 56, 4};
-inline constexpr Field kType{"type", 60, 4};
-inline constexpr Field kCreator{"creator", 64, 4};
-inline constexpr Field kUniqueIdSeed{"unique_id_seed", 68, 4};
-inline constexpr Field kNextRecordList{"next_record_list", 72, 4};
-inline constexpr Field kNumberOfRecords{"record_count", 76, 2};
+inline constexpr BytesField<32> kName{"name", 0};
+inline constexpr WordField kAttributes{"attributes", 32};
+inline constexpr WordField kVersion{"version", 34};
+inline constexpr LongField kCreationDate{"creation_date", 36};
+inline constexpr LongField kModificationDate{"modification_date", 40};
+inline constexpr LongField kBackupDate{"backup_date", 44};
+inline constexpr LongField kModificationNumber{"modification_number", 48};
+inline constexpr LongField kAppInfoOffset{"app_info_offset", 52};
+inline constexpr LongField kSortInfoOffset{"sort_info_offset", 56};
+inline constexpr BytesField<4> kType{"type", 60};
+inline constexpr BytesField<4> kCreator{"creator", 64};
+inline constexpr LongField kUniqueIdSeed{"unique_id_seed", 68};
+inline constexpr LongField kNextRecordList{"next_record_list", 72};
+inline constexpr WordField kNumberOfRecords{"record_count", 76};
 // The numbers of the header that the converter always writes as 0, in order.
-inline constexpr Field kZeroFields[] = {kAttributes,    kVersion,        kBackupDate,   kModificationNumber,
-                                        kAppInfoOffset, kSortInfoOffset, kUniqueIdSeed, kNextRecordList};
+inline constexpr WordField kZeroWords[] = {kAttributes, kVersion};
+inline constexpr LongField kZeroLongs[] = {kBackupDate,     kModificationNumber, kAppInfoOffset,
+                                           kSortInfoOffset, kUniqueIdSeed,       kNextRecordList};
 
 inline constexpr char kNameText[] = "fenwaimg";
 inline constexpr char kTypeText[] = "Data";
@@ -83,9 +89,9 @@ inline constexpr std::uint32_t kDate = 0x34EEA753;  // both dates, whatever the 
 namespace record_entry {
 inline constexpr std::uint32_t kSize = 8;
 inline constexpr std::uint32_t kListOffset = database::kSize;
-inline constexpr Field kOffset{"offset", 0, 4};
-inline constexpr Field kAttributes{"attributes", 4, 1};
-inline constexpr Field kUniqueId{"unique_id", 5, 3};
+inline constexpr LongField kOffset{"offset", 0};
+inline constexpr ByteField kAttributes{"attributes", 4};
+inline constexpr ThreeByteField kUniqueId{"unique_id", 5};
 inline constexpr std::uint8_t kDirty = 0x40;
 inline constexpr std::uint32_t kFillerSize = 2;  // zeros behind the list
 }  // namespace record_entry
@@ -95,8 +101,17 @@ inline constexpr std::uint32_t kFirstRecordOffset =
 
 namespace image_header {
 inline constexpr std::uint32_t kSize = 130;
-inline constexpr Field kMagic{"magic", 0, 4};
-inline constexpr Field kVersion{"version", 4, 4};
+inline constexpr BytesField<4> kMagic{"magic", 0};
+inline constexpr BytesField<4> kVersion{"version", 4};
+inline constexpr WordField kStationCount{"station count S", 8};
+inline constexpr WordField kRouteCount{"route count R", 10};
+inline constexpr WordField kStringCount{"string count C", 12};
+inline constexpr WordField kPoolSize{"string pool size P", 14};
+inline constexpr WordField kRStatCapacity{"route-station capacity Q", 16};
+inline constexpr WordField kNodeTotal{"node total T", 18};
+inline constexpr WordField kFileNodeCount{"file node count N", 20};
+inline constexpr WordField kEdgeCount{"edge count F", 22};
+inline constexpr WordField kValueEntryCount{"value entry count", 24};
 inline constexpr char kMagicText[] = "IMG0";
 inline constexpr char kVersionText[] = "0.25";
 }  // namespace image_header
@@ -116,19 +131,15 @@ struct ImageCounts {
 
 // Each count's field of the image header and its place in ImageCounts.
 struct CountField {
-  Field field;
+  WordField field;
   std::uint32_t ImageCounts::*count;
 };
 inline constexpr CountField kCountFields[] = {
-    {{"station_count", 8, 2}, &ImageCounts::stations},
-    {{"route_count", 10, 2}, &ImageCounts::routes},
-    {{"string_count", 12, 2}, &ImageCounts::strings},
-    {{"pool_size", 14, 2}, &ImageCounts::pool_size},
-    {{"rstat_capacity", 16, 2}, &ImageCounts::rstat_capacity},
-    {{"node_total", 18, 2}, &ImageCounts::node_total},
-    {{"file_node_count", 20, 2}, &ImageCounts::file_nodes},
-    {{"edge_count", 22, 2}, &ImageCounts::edges},
-    {{"value_entry_count", 24, 2}, &ImageCounts::value_entries},
+    {image_header::kStationCount, &ImageCounts::stations},         {image_header::kRouteCount, &ImageCounts::routes},
+    {image_header::kStringCount, &ImageCounts::strings},           {image_header::kPoolSize, &ImageCounts::pool_size},
+    {image_header::kRStatCapacity, &ImageCounts::rstat_capacity},  {image_header::kNodeTotal, &ImageCounts::node_total},
+    {image_header::kFileNodeCount, &ImageCounts::file_nodes},      {image_header::kEdgeCount, &ImageCounts::edges},
+    {image_header::kValueEntryCount, &ImageCounts::value_entries},
 };
 // Zeros from here to the end of the image header.
 inline constexpr std::uint32_t kImageHeaderZerosOffset = 26;
@@ -154,8 +165,8 @@ constexpr std::size_t TableRecord(std::size_t table) { return 2 + 2 * table; }
 
 namespace station {
 inline constexpr std::uint32_t kSize = 4;
-inline constexpr Field kWordA{"word_a", 0, 2};
-inline constexpr Field kWordB{"word_b", 2, 2};
+inline constexpr WordField kNameString{"word A", 0};  // the string index of the station's name
+inline constexpr WordField kOpaqueWord{"word B", 2};  // copied as it is
 }  // namespace station
 
 // The SORT, KSOR and STRI tables and the two slots of a route-station entry are words.
@@ -163,31 +174,31 @@ inline constexpr std::uint32_t kWordSize = 2;
 
 namespace route {
 inline constexpr std::uint32_t kSize = 14;
-inline constexpr Field kNameIndex{"name_index", 0, 2};
-inline constexpr Field kFirstSlot{"first_slot", 2, 2};
-inline constexpr Field kCompany{"company", 4, 2};
-inline constexpr Field kStationCount{"station_count", 6, 2};
-inline constexpr Field kWord{"word", 8, 2};
-inline constexpr Field kByte{"byte", 10, 1};
-inline constexpr Field kCompanyLength{"company_length", 11, 1};
-inline constexpr Field kTrailer{"trailer", 12, 2};
+inline constexpr WordField kNameIndex{"name index", 0};
+inline constexpr WordField kFirstSlot{"first slot", 2};
+inline constexpr WordField kCompany{"company", 4};
+inline constexpr WordField kStationCount{"station count", 6};
+inline constexpr WordField kOpaqueWord{"route word", 8};   // copied as it is
+inline constexpr ByteField kOpaqueByte{"route byte", 10};  // copied as it is
+inline constexpr ByteField kCompanyLength{"company-name length", 11};
+inline constexpr WordField kTrailer{"trailer word", 12};
 }  // namespace route
 
 inline constexpr std::uint32_t kRouteStationEntrySize = 4;  // two slots
 
 namespace node {
 inline constexpr std::uint32_t kSize = 10;
-inline constexpr Field kWordA{"word_a", 0, 2};
-inline constexpr Field kWordB{"word_b", 2, 2};
-inline constexpr Field kMark{"mark", 4, 2};
-inline constexpr Field kFirstEdge{"first_edge", 6, 2};
-inline constexpr Field kEdgeCount{"edge_count", 8, 2};
+inline constexpr WordField kStation{"word A", 0};  // the station the node stands for
+inline constexpr WordField kRoute{"word B", 2};    // the route the node stands for
+inline constexpr WordField kMark{"mark", 4};
+inline constexpr WordField kFirstEdge{"first edge", 6};
+inline constexpr WordField kEdgeCount{"edge count", 8};
 }  // namespace node
 
 namespace edge {
 inline constexpr std::uint32_t kSize = 4;
-inline constexpr Field kTarget{"target", 0, 2};
-inline constexpr Field kValue{"value", 2, 2};
+inline constexpr WordField kTarget{"target", 0};
+inline constexpr WordField kValue{"value", 2};
 inline constexpr std::uint16_t kTargetFlag = 0x8000;
 }  // namespace edge
 

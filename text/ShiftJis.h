@@ -40,8 +40,3 @@ struct DecodedText {
 // The UTF-8 of Shift_JIS `bytes`. Never fails: a byte that starts no valid
 // character becomes U+FFFD and decoding goes on with the byte behind it.
 DecodedText ShiftJisToUtf8(const std::string& bytes);
-
-// Lower-case hexadecimal, two digits a byte, no separators.
-std::string HexBytes(const std::string& bytes);
-// The bytes of a hexadecimal text (blanks allowed between bytes); nullopt when malformed.
-std::optional<std::string> ParseHexBytes(const std::string& hex);

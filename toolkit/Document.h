@@ -55,12 +55,12 @@ struct EdgeEntry {
 struct StationEntry {
   TextPosition at;
   Maybe<std::uint32_t> index;
-  Maybe<std::string> name;        // UTF-8
-  Maybe<std::string> name_bytes;  // the raw bytes, when the name does not give them back
-  Maybe<std::string> name_text;   // by hand: the name in Shift_JIS
-  Maybe<std::uint16_t> word_a;
-  Maybe<std::uint16_t> word_b;
-  Maybe<std::uint16_t> spare;
+  Maybe<std::string> name;           // UTF-8
+  Maybe<std::string> name_bytes;     // the raw bytes, when the name does not give them back
+  Maybe<std::string> name_by_hand;   // by hand: the name's Shift_JIS bytes
+  Maybe<std::uint16_t> name_string;  // "word_a": the string index of its name
+  Maybe<std::uint16_t> opaque_word;  // "word_b"
+  Maybe<std::uint16_t> unused_word;  // "spare", in an intermediate data file
   Maybe<std::uint16_t> sort;
   Maybe<std::uint16_t> kana_sort;
 };
@@ -71,17 +71,17 @@ struct RouteEntry {
   Maybe<std::uint16_t> name_index;
   MaybeNull<std::string> name;  // UTF-8; null when the name lies outside the string table
   Maybe<std::string> name_bytes;
-  Maybe<std::string> name_text;           // by hand: the name in Shift_JIS
+  Maybe<std::string> name_by_hand;        // by hand: the name's Shift_JIS bytes
   MaybeNull<std::uint16_t> company;       // the company's number; null for none
-  Maybe<std::string> company_text;        // by hand: the beginning of the name that names the company
+  Maybe<std::string> company_by_hand;     // by hand: the bytes of the name's beginning that name the company
   Maybe<std::uint8_t> company_length;     //
   Maybe<std::string> company_name;        // UTF-8
   Maybe<std::string> company_name_bytes;  //
   Maybe<std::uint16_t> first_slot;        // in an image
-  Maybe<std::uint16_t> spare;             // in an intermediate data file
+  Maybe<std::uint16_t> unused_word;       // "spare", in an intermediate data file
   Maybe<std::uint16_t> station_count;     //
-  Maybe<std::uint16_t> word;              //
-  Maybe<std::uint8_t> byte;               //
+  Maybe<std::uint16_t> opaque_word;       // "word"
+  Maybe<std::uint8_t> opaque_byte;        // "byte"
   Maybe<std::uint16_t> trailer;           //
   Maybe<std::vector<StopEntry>> stops;    //
 };
@@ -89,12 +89,12 @@ struct RouteEntry {
 struct NodeEntry {
   TextPosition at;
   Maybe<std::uint32_t> index;
-  Maybe<std::string> id;     // by hand: the name edges refer to it by
-  Maybe<Reference> station;  // by hand: gives word A
-  Maybe<Reference> route;    // by hand: gives word B
-  Maybe<std::uint16_t> word_a;
-  Maybe<std::uint16_t> word_b;
-  MaybeNull<std::uint16_t> mark;  // in an image
+  Maybe<std::string> id;             // by hand: the name edges refer to it by
+  Maybe<Reference> station_by_hand;  // by hand: gives its station
+  Maybe<Reference> route_by_hand;    // by hand: gives its route
+  Maybe<std::uint16_t> station;      // "word_a"
+  Maybe<std::uint16_t> route;        // "word_b"
+  MaybeNull<std::uint16_t> mark;     // in an image
   MaybeNull<std::uint16_t> first_edge;
   Maybe<std::uint16_t> edge_count;
   Maybe<std::vector<EdgeEntry>> edges;
@@ -186,6 +186,13 @@ struct RouteStationsEntry {
   Maybe<std::uint64_t> capacity;
   Maybe<std::uint64_t> slots;
   Maybe<std::uint64_t> slots_used;
+};
+
+// A field's value as the difference shows it: a number, a text, or neither (null).
+struct FieldValue {
+  std::optional<std::uint64_t> number;
+  std::optional<std::string> text;
+  bool operator==(const FieldValue&) const = default;
 };
 
 // A whole document. Which fields a kind has is the mapping's to say.

@@ -84,8 +84,7 @@ std::vector<bool> Chosen(const Model& model, const DotOptions& options) {
     for (std::size_t r = 0; r < chosen.size(); ++r) chosen[r] = matches(r, by_number);
     return chosen;
   }
-  throw std::invalid_argument(std::string("no ") + (by_company ? "company" : "route") + " is named " +
-                              Quoted(options.name));
+  throw ToolError(std::string("no ") + (by_company ? "company" : "route") + " is named " + Quoted(options.name));
 }
 
 std::string StationId(std::uint64_t station, const Model& model) {
@@ -179,9 +178,9 @@ std::string DrawGraph(const Document& doc, const DotOptions& options) {
   std::vector<bool> picked(nodes.size(), all);  // the nodes of the chosen routes
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     const std::vector<EdgeEntry>& edges = Items(nodes[i].edges);
-    const std::uint16_t b = nodes[i].word_b.value_or(0);
-    empty[i] = nodes[i].word_a.value_or(0) == 0 && b == 0 && edges.empty();
-    if (!all && nodes[i].word_b && b < chosen.size() && chosen[b]) picked[i] = true;
+    const std::uint16_t b = nodes[i].route.value_or(0);
+    empty[i] = nodes[i].station.value_or(0) == 0 && b == 0 && edges.empty();
+    if (!all && nodes[i].route && b < chosen.size() && chosen[b]) picked[i] = true;
     for (const EdgeEntry& edge : edges) arcs.push_back(to_arc(i, edge));
   }
   for (const EdgeEntry& edge : Items(doc.unowned_edges)) arcs.push_back(to_arc(std::nullopt, edge));
@@ -214,7 +213,7 @@ std::string DrawGraph(const Document& doc, const DotOptions& options) {
       continue;
     }
     const NodeEntry& node = nodes[i];
-    const std::uint64_t a = node.word_a.value_or(0), b = node.word_b.value_or(0);
+    const std::uint64_t a = node.station.value_or(0), b = node.route.value_or(0);
     std::string label = "node " + std::to_string(i);
     if (node.role) label += " (" + Escaped(*node.role) + ")";
     label += "\n" + (a < model.stations.size() ? model.stations[a] : "A " + std::to_string(a));

@@ -1,20 +1,17 @@
 #include "toolkit/Inspect.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <map>
-#include <new>
 
 #include "base/ByteWriter.h"
 #include "base/Fatal.h"
 #include "driver/Convert.h"
-#include "network/Companies.h"
-#include "network/IntermediateReader.h"
 #include "network/Loader.h"
-#include "pdb/ImageReader.h"
+#include "network/Network.h"
 #include "text/ShiftJis.h"
-#include "text/Terminal.h"
+#include "toolkit/Grouping.h"
+#include "toolkit/ImageReader.h"
+#include "toolkit/IntermediateReader.h"
 
 namespace {
 
@@ -112,19 +109,19 @@ class Strings {
 
 // The companies by number, each with its name (null for the group of routes
 // that name none) and its routes.
-std::vector<CompanyEntry> CompanyList(const std::vector<Route>& routes, const std::vector<std::uint16_t>& numbers,
-                                      Strings& strings) {
+std::vector<CompanyEntry> CompanyList(const std::vector<RouteEntry>& routes, Strings& strings) {
   std::map<std::uint16_t, CompanyEntry> companies;
-  for (std::size_t r = 1; r < numbers.size(); ++r) {
-    if (numbers[r] == kNoIndex) continue;
-    CompanyEntry& company = companies[numbers[r]];
+  for (std::size_t r = 1; r < routes.size(); ++r) {
+    const RouteEntry& route = routes[r];
+    if (!*route.company) continue;
+    CompanyEntry& company = companies[**route.company];
     if (!company.number) {
-      company.number = numbers[r];
-      if (routes[r].company_length == 0) {
+      company.number = **route.company;
+      if (*route.company_length == 0) {
         company.name.emplace(std::nullopt);
       } else {
         const std::optional<std::string> name =
-            strings.Valid(routes[r].name) ? strings.At(routes[r].name, routes[r].company_length) : "";
+            strings.Valid(*route.name_index) ? strings.At(*route.name_index, *route.company_length) : "";
         Strings::SetText(name, company.name, company.name_bytes);
       }
       company.routes.emplace();
@@ -137,126 +134,51 @@ std::vector<CompanyEntry> CompanyList(const std::vector<Route>& routes, const st
 }
 
 // A route's name, and its company's name when it names one.
-void NameRoute(RouteEntry& entry, const Route& route, Strings& strings) {
-  entry.name_index = route.name;
-  entry.company_length = route.company_length;
-  const std::optional<std::string> name = strings.At(route.name);
-  Strings::SetText(name, entry.name, entry.name_bytes);
-  if (!entry.name) {
-    entry.name.emplace(std::nullopt);
+void NameRoute(RouteEntry& route, Strings& strings) {
+  const std::optional<std::string> name = strings.At(*route.name_index);
+  Strings::SetText(name, route.name, route.name_bytes);
+  if (!route.name) {
+    route.name.emplace(std::nullopt);
     return;
   }
-  if (route.company_length > 0)
-    Strings::SetText(name->substr(0, route.company_length), entry.company_name, entry.company_name_bytes);
+  if (*route.company_length > 0)
+    Strings::SetText(name->substr(0, *route.company_length), route.company_name, route.company_name_bytes);
 }
 
-std::vector<StopEntry> StopEntries(const std::vector<StopDescription>& stops) {
-  std::vector<StopEntry> entries(stops.size());
-  for (std::size_t j = 0; j < stops.size(); ++j) {
-    entries[j].station = Reference{stops[j].station, {}};
-    entries[j].companion = stops[j].companion;
-  }
-  return entries;
-}
-
-std::vector<EdgeEntry> EdgeEntries(const std::vector<EdgeDescription>& edges) {
-  std::vector<EdgeEntry> entries(edges.size());
-  for (std::size_t j = 0; j < edges.size(); ++j) {
-    entries[j].target = edges[j].target;
-    entries[j].value = edges[j].value;
-  }
-  return entries;
-}
-
-MaybeNull<std::uint16_t> NumberOrNull(std::uint16_t value) {
-  return value == kNoIndex ? MaybeNull<std::uint16_t>(std::optional<std::uint16_t>()) : MaybeNull<std::uint16_t>(value);
+// What both files' readings give alike: the string table, the stations and
+// routes with their names, the companies the routes' numbers make, the nodes.
+template <typename Reading>
+void DescribeTables(Reading& reading, Document& document) {
+  Strings strings(reading.string_index, reading.string_pool, reading.size);
+  document.strings = strings.Entries(reading.findings);
+  for (StationEntry& station : reading.stations)
+    Strings::SetText(strings.At(*station.name_string), station.name, station.name_bytes);
+  for (RouteEntry& route : reading.routes) NameRoute(route, strings);
+  document.companies = CompanyList(reading.routes, strings);
+  strings.ReportLeftOut(reading.findings);
+  document.stations = std::move(reading.stations);
+  document.routes = std::move(reading.routes);
+  document.string_pool = std::move(reading.string_pool);
+  document.nodes = std::move(reading.nodes);
 }
 
 // ---------------------------------------------------------------------------
 // An intermediate data file.
 
-HeaderEntry HeaderOf(const IntermediateReading& reading) {
-  const HeaderDescription& h = reading.file.header;
-  const intermediate::FileHeader& f = reading.header;
-  HeaderEntry entry;
-  entry.magic = std::string(h.magic.begin(), h.magic.end());
-  entry.base_offset = f.base_offset;
-  entry.trailer_offset = f.trailer_offset;
-  entry.unused_middle = std::string(h.unused_middle.begin(), h.unused_middle.end());
-  entry.rstat_capacity = f.rstat_capacity;
-  entry.node_count = f.node_count;
-  entry.station_count = f.station_count;
-  entry.route_count = f.route_count;
-  entry.string_count = f.string_count;
-  entry.pool_size = f.pool_size;
-  entry.edge_capacity = f.edge_capacity;
-  entry.unused_tail = std::string(h.unused_tail.begin(), h.unused_tail.end());
-  entry.effective_rstat_capacity = std::max(intermediate::EffectiveRStatCapacity(f), 0);
-  entry.effective_edge_capacity = intermediate::EffectiveEdgeCapacity(f);
-  return entry;
-}
-
 void DescribeIntermediate(IntermediateReading& reading, Document& document) {
-  Findings& findings = reading.findings;
   if (!reading.HasHeader()) return;
-  document.header = HeaderOf(reading);
+  document.header = std::move(reading.header);
   if (reading.node_section_end) {
     document.node_section_end = *reading.node_section_end;
     document.edge_total = reading.edge_total;
   }
-  const NetworkDescription& file = reading.file;
-  Strings strings(*file.raw_string_index, *file.raw_pool, reading.size);
-  document.strings = strings.Entries(findings);
-  std::vector<StationEntry>& stations = document.stations.emplace();
-  for (std::size_t i = 0; i < file.stations.size(); ++i) {
-    const StationDescription& s = file.stations[i];
-    StationEntry& entry = stations.emplace_back();
-    entry.index = i;
-    Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
-    entry.word_a = s.word_a;
-    entry.word_b = s.word_b;
-    entry.spare = s.spare;
-    if (i < reading.sorted_stations) {
-      entry.sort = s.sort;
-      entry.kana_sort = s.kana_sort;
-    }
+  // The file holds no company numbers: grouping gives them.
+  const std::vector<std::uint16_t> numbers =
+      CompanyNumbersOf(reading.routes, reading.string_index, reading.string_pool);
+  for (std::size_t r = 0; r < numbers.size(); ++r) {
+    reading.routes[r].company = numbers[r] == kNoIndex ? std::optional<std::uint16_t>() : numbers[r];
   }
-  Network network;  // what grouping needs: the routes' names and company-name lengths
-  network.string_index = *file.raw_string_index;
-  network.string_pool.assign(file.raw_pool->begin(), file.raw_pool->end());
-  for (const RouteDescription& r : file.routes) {
-    Route route;
-    route.name = r.name_index;
-    route.company_length = r.company_length;
-    network.routes.push_back(route);
-  }
-  const std::vector<std::uint16_t> numbers = CompanyNumbers(network);
-  std::vector<RouteEntry>& routes = document.routes.emplace();
-  for (std::size_t r = 0; r < file.routes.size(); ++r) {
-    const RouteDescription& route = file.routes[r];
-    RouteEntry& entry = routes.emplace_back();
-    entry.index = r;
-    NameRoute(entry, network.routes[r], strings);
-    entry.company = NumberOrNull(numbers[r]);
-    entry.spare = route.spare;
-    entry.station_count = route.station_count;
-    entry.word = route.word;
-    entry.byte = route.byte;
-    if (r < reading.routes_with_trailer) entry.trailer = route.trailer;
-    entry.stops = StopEntries(route.stops);
-  }
-  document.companies = CompanyList(network.routes, numbers, strings);
-  strings.ReportLeftOut(findings);
-  document.string_pool = *file.raw_pool;
-  std::vector<NodeEntry>& nodes = document.nodes.emplace();
-  for (std::size_t i = 0; i < file.nodes.size(); ++i) {
-    NodeEntry& entry = nodes.emplace_back();
-    entry.index = i;
-    entry.word_a = file.nodes[i].word_a;
-    entry.word_b = file.nodes[i].word_b;
-    entry.edge_count = file.nodes[i].edge_count;
-    entry.edges = EdgeEntries(file.nodes[i].edges);
-  }
+  DescribeTables(reading, document);
 }
 
 // The converter's own loading of the file: what it would refuse is a problem in its words.
@@ -272,127 +194,16 @@ void TryConversion(ByteSource& source, Findings& findings) {
 // ---------------------------------------------------------------------------
 // An image.
 
-DatabaseEntry DatabaseOf(const DatabaseHeaderFields& d) {
-  DatabaseEntry entry;
-  entry.name = AsciiEscaped(d.name.substr(0, d.name.find('\0')));
-  entry.attributes = d.attributes;
-  entry.version = d.version;
-  entry.creation_date = d.creation_date;
-  entry.modification_date = d.modification_date;
-  entry.backup_date = d.backup_date;
-  entry.modification_number = d.modification_number;
-  entry.app_info_offset = d.app_info_offset;
-  entry.sort_info_offset = d.sort_info_offset;
-  entry.type = AsciiEscaped(d.type);
-  entry.creator = AsciiEscaped(d.creator);
-  entry.unique_id_seed = d.unique_id_seed;
-  entry.next_record_list = d.next_record_list;
-  entry.record_count = d.record_count;
-  return entry;
-}
-
-std::string RecordContent(std::size_t i) {
-  if (i == 0) return "image header";
-  if (i >= image::kRecordCount) return "unexpected";
-  return std::string(i % 2 == 1 ? "tag " : "table ") + image::kTableTags[(i - 1) / 2];
-}
-
-ImageHeaderEntry ImageHeaderOf(const ImageHeaderFields& fields) {
-  const image::ImageCounts& c = fields.counts;
-  ImageHeaderEntry entry;
-  entry.magic = AsciiEscaped(fields.magic);
-  entry.version = AsciiEscaped(fields.version);
-  entry.station_count = c.stations;
-  entry.route_count = c.routes;
-  entry.string_count = c.strings;
-  entry.pool_size = c.pool_size;
-  entry.rstat_capacity = static_cast<std::uint16_t>(c.rstat_capacity);
-  entry.node_total = c.node_total;
-  entry.file_node_count = c.file_nodes;
-  entry.edge_count = c.edges;
-  entry.value_entry_count = c.value_entries;
-  return entry;
-}
-
-void DescribeTables(ImageReading& reading, Document& document) {
-  Strings strings(reading.string_index, reading.string_pool, reading.size);
-  document.strings = strings.Entries(reading.findings);
-  std::vector<StationEntry>& stations = document.stations.emplace();
-  for (std::size_t i = 0; i < reading.stations.size(); ++i) {
-    const ImageStation& s = reading.stations[i];
-    StationEntry& entry = stations.emplace_back();
-    entry.index = i;
-    Strings::SetText(strings.At(s.word_a), entry.name, entry.name_bytes);
-    entry.word_a = s.word_a;
-    entry.word_b = s.word_b;
-    entry.sort = s.sort;
-    entry.kana_sort = s.kana_sort;
-  }
-  const std::uint32_t capacity = reading.image_header->counts.rstat_capacity;
-  RouteStationsEntry& table = document.route_stations.emplace();
-  table.capacity = static_cast<std::uint16_t>(capacity);
-  table.slots = 2ull * capacity;
-  table.slots_used = reading.slots_used;
-  std::vector<RouteEntry>& routes = document.routes.emplace();
-  std::vector<Route> records;
-  std::vector<std::uint16_t> numbers;
-  for (std::size_t r = 0; r < reading.routes.size(); ++r) {
-    const Route& route = reading.routes[r].record;
-    RouteEntry& entry = routes.emplace_back();
-    entry.index = r;
-    NameRoute(entry, route, strings);
-    entry.company = NumberOrNull(route.company);
-    entry.first_slot = route.first_slot;
-    entry.station_count = route.station_count;
-    entry.word = route.word;
-    entry.byte = route.byte;
-    entry.trailer = route.trailer;
-    entry.stops = StopEntries(reading.routes[r].stops);
-    records.push_back(route);
-    numbers.push_back(route.company);
-  }
-  document.companies = CompanyList(records, numbers, strings);
-  strings.ReportLeftOut(reading.findings);
-  document.string_pool = reading.string_pool;
-  std::vector<NodeEntry>& nodes = document.nodes.emplace();
-  for (std::size_t i = 0; i < reading.nodes.size(); ++i) {
-    const Node& n = reading.nodes[i].record;
-    NodeEntry& entry = nodes.emplace_back();
-    entry.index = i;
-    entry.word_a = n.word_a;
-    entry.word_b = n.word_b;
-    entry.mark = NumberOrNull(n.mark);
-    entry.first_edge = NumberOrNull(n.first_edge);
-    entry.edge_count = n.edge_count;
-    entry.edges = EdgeEntries(reading.nodes[i].edges);
-    if (reading.nodes[i].role != nullptr) entry.role = reading.nodes[i].role;
-  }
-  std::vector<EdgeEntry>& unowned = document.unowned_edges.emplace();
-  for (const UnownedEdge& edge : reading.unowned_edges) {
-    EdgeEntry& entry = unowned.emplace_back();
-    entry.index = edge.index;
-    entry.target = edge.edge.target;
-    entry.value = edge.edge.value;
-  }
-  document.edge_count = reading.edge_count;
-}
-
 void DescribeImage(ImageReading& reading, Document& document) {
   if (!reading.HasDatabaseHeader()) return;
-  document.database = DatabaseOf(reading.database);
-  std::vector<RecordEntry>& records = document.records.emplace();
-  for (std::size_t i = 0; i < reading.records.size(); ++i) {
-    const ImageRecordInfo& info = reading.records[i];
-    RecordEntry& entry = records.emplace_back();
-    entry.index = i;
-    entry.content = RecordContent(i);
-    entry.offset = info.offset;
-    entry.attributes = info.attributes;
-    entry.unique_id = info.unique_id;
-    entry.length = info.length;
-  }
-  if (reading.image_header) document.image_header = ImageHeaderOf(*reading.image_header);
-  if (reading.image_header) DescribeTables(reading, document);
+  document.database = std::move(reading.database);
+  document.records = std::move(reading.records);
+  if (!reading.image_header) return;
+  document.image_header = std::move(*reading.image_header);
+  document.route_stations = reading.route_stations;
+  DescribeTables(reading, document);
+  document.unowned_edges = std::move(reading.unowned_edges);
+  document.edge_count = reading.edge_count;
 }
 
 void SetFindings(Findings& findings, Document& document) {

@@ -14,11 +14,11 @@
 
 #include <cstddef>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/ToolError.h"
 #include "text/Json.h"
 #include "toolkit/Document.h"
 
@@ -30,20 +30,9 @@ enum class FieldRole {
   kByHand,    // in a description written by hand
 };
 
-// A document refused: where in the text, at which field, and why.
-class DocumentError : public std::runtime_error {
- public:
-  DocumentError(TextPosition at, std::string path, const std::string& what)
-      : std::runtime_error(what), at_(at), path_(std::move(path)) {}
-  const TextPosition& At() const { return at_; }
-  const std::string& Path() const { return path_; }
-
- private:
-  TextPosition at_;
-  std::string path_;
-};
-// "line L, column C: path: what" (no path when it has none).
-std::string DescribeRefusal(const DocumentError& error);
+// A refusal as fenwamake states it: "line L, column C: path: what" (no path
+// when it has none, no place when it has none).
+std::string DescribeRefusal(const ToolError& error);
 
 // Why a text cannot go into a file as it is: a character Shift_JIS has no
 // code for, or a NUL that would end it early.
@@ -57,7 +46,8 @@ inline constexpr const char* kTextHoldsNul =
 bool KindIsMade(DocumentKind kind);
 std::string KindRefusal();
 
-// Reads a description or a dump. Throws DocumentError.
+// Reads a description or a dump. Throws ToolError: a refusal with its place,
+// or a failure to read the text given in pieces without one.
 Document ReadDocument(std::string_view text);
 // The same, of a text that open() gives in pieces from its start each time it
 // is called: it is read twice (first for its kind), and never held whole.

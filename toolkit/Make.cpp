@@ -10,6 +10,7 @@
 #include "network/StringTable.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
+#include "toolkit/Grouping.h"
 #include "toolkit/JsonMapping.h"
 
 namespace {
@@ -18,7 +19,7 @@ std::string At(const std::string& where, const std::string& key) { return where.
 std::string At(const std::string& where, std::size_t index) { return where + "[" + std::to_string(index) + "]"; }
 
 [[noreturn]] void Fail(const TextPosition& at, const std::string& where, const std::string& what) {
-  throw DocumentError(at, where, what);
+  throw ToolError(at, where, what);
 }
 
 // The Shift_JIS bytes of a name or a string given as UTF-8; refused when a
@@ -125,13 +126,13 @@ class DescriptionMaker {
     for (std::size_t i = 0; i < stations.size(); ++i) {
       const StationEntry& item = stations[i];
       StationDescription station;
-      if (item.name_text) {
-        station.word_a = Intern(*item.name_text, item.at, At(At("stations", i), "name"));
-        stations_.Add(*item.name_text, i);
+      if (item.name_by_hand) {
+        station.name_string = Intern(*item.name_by_hand, item.at, At(At("stations", i), "name"));
+        stations_.Add(*item.name_by_hand, i);
       }
-      station.word_a = item.word_a.value_or(station.word_a);
-      station.word_b = item.word_b.value_or(0);
-      station.spare = item.spare.value_or(0);
+      station.name_string = item.name_string.value_or(station.name_string);
+      station.opaque_word = item.opaque_word.value_or(0);
+      station.unused_word = item.unused_word.value_or(0);
       station.sort = item.sort.value_or(0);
       station.kana_sort = item.kana_sort.value_or(0);
       network_.stations.push_back(station);
@@ -143,18 +144,18 @@ class DescriptionMaker {
       const std::string where = At("routes", i);
       const RouteEntry& item = routes[i];
       RouteDescription route;
-      if (item.name_text) {
-        route.name_index = Intern(*item.name_text, item.at, At(where, "name"));
-        routes_.Add(*item.name_text, i);
+      if (item.name_by_hand) {
+        route.name_index = Intern(*item.name_by_hand, item.at, At(where, "name"));
+        routes_.Add(*item.name_by_hand, i);
       } else if (!item.name_index) {
         Fail(item.at, where, "needs a name (or a raw name_index)");
       }
-      if (item.company_text) route.company_length = CompanyLength(item, where);
+      if (item.company_by_hand) route.company_length = CompanyLength(item, where);
       route.name_index = item.name_index.value_or(route.name_index);
       route.company_length = item.company_length.value_or(route.company_length);
-      route.spare = item.spare.value_or(0);
-      route.word = item.word.value_or(0);
-      route.byte = item.byte.value_or(0);
+      route.unused_word = item.unused_word.value_or(0);
+      route.opaque_word = item.opaque_word.value_or(0);
+      route.opaque_byte = item.opaque_byte.value_or(0);
       route.trailer = item.trailer.value_or(0);
       route.station_count = item.station_count;
       route.stops = Stops(item, where, stations_);
@@ -165,9 +166,9 @@ class DescriptionMaker {
   static std::uint8_t CompanyLength(const RouteEntry& item, const std::string& where) {
     const std::string company_where = At(where, "company");
     if (item.company_length) Fail(item.at, where, "gives both company and company_length");
-    if (!item.name_text) Fail(item.at, company_where, "needs the route's name to be a prefix of");
-    const std::string& company = *item.company_text;
-    const std::string& name = *item.name_text;
+    if (!item.name_by_hand) Fail(item.at, company_where, "needs the route's name to be a prefix of");
+    const std::string& company = *item.company_by_hand;
+    const std::string& name = *item.name_by_hand;
     if (company.empty()) Fail(item.at, company_where, "is empty; leave it out for a route without a company");
     if (company.size() > name.size() || name.compare(0, company.size(), company) != 0)
       Fail(item.at, company_where, "is not the beginning of the route's name " + Quoted(ShiftJisToUtf8(name).utf8));
@@ -186,10 +187,10 @@ class DescriptionMaker {
       const std::string where = At("nodes", i);
       const NodeEntry& item = nodes[i];
       NodeDescription node;
-      if (item.station) node.word_a = stations_.Resolve(*item.station, item.at, At(where, "station"));
-      if (item.route) node.word_b = routes_.Resolve(*item.route, item.at, At(where, "route"));
-      node.word_a = item.word_a.value_or(node.word_a);
-      node.word_b = item.word_b.value_or(node.word_b);
+      if (item.station_by_hand) node.station = stations_.Resolve(*item.station_by_hand, item.at, At(where, "station"));
+      if (item.route_by_hand) node.route = routes_.Resolve(*item.route_by_hand, item.at, At(where, "route"));
+      node.station = item.station.value_or(node.station);
+      node.route = item.route.value_or(node.route);
       node.edge_count = item.edge_count;
       const std::vector<EdgeEntry>& edges = Items(item.edges);
       for (std::size_t j = 0; j < edges.size(); ++j) {
@@ -275,7 +276,7 @@ class DumpMaker {
   StringTableBytes Finish(const Document& d) {
     try {
       return strings_->Finish();
-    } catch (const std::invalid_argument& error) {
+    } catch (const ToolError& error) {
       Fail(d.at, "strings", error.what());
     }
   }
@@ -330,10 +331,10 @@ class DumpMaker {
     const std::string where = At("stations", i);
     StationDescription station;
     std::string_view bytes;
-    station.word_a = Named(item.name, item.name_bytes, item.at, where, item.word_a.value_or(0), &bytes);
+    station.name_string = Named(item.name, item.name_bytes, item.at, where, item.name_string.value_or(0), &bytes);
     if (item.name) station_names_.Add(bytes, i);
-    station.word_b = item.word_b.value_or(0);
-    station.spare = item.spare.value_or(0);
+    station.opaque_word = item.opaque_word.value_or(0);
+    station.unused_word = item.unused_word.value_or(0);
     station.sort = item.sort.value_or(0);
     station.kana_sort = item.kana_sort.value_or(0);
     file_.stations.push_back(station);
@@ -356,9 +357,9 @@ class DumpMaker {
         Fail(item.at, At(where, "company_name"), "is not the beginning of the route's name");
       route.company_length = static_cast<std::uint8_t>(company.size());
     }
-    route.spare = item.spare.value_or(0);
-    route.word = item.word.value_or(0);
-    route.byte = item.byte.value_or(0);
+    route.unused_word = item.unused_word.value_or(0);
+    route.opaque_word = item.opaque_word.value_or(0);
+    route.opaque_byte = item.opaque_byte.value_or(0);
     route.trailer = item.trailer.value_or(0);
     route.stops = Stops(item, where, station_names_);
     file_.routes.push_back(route);
@@ -391,8 +392,8 @@ class DumpMaker {
       if (nodes[i].role && *nodes[i].role != "special")
         Fail(nodes[i].at, At(where, "role"), "must be \"special\" or \"reserve\"");
       NodeDescription node;
-      node.word_a = nodes[i].word_a.value_or(0);
-      node.word_b = nodes[i].word_b.value_or(0);
+      node.station = nodes[i].station.value_or(0);
+      node.route = nodes[i].route.value_or(0);
       node.edges = Edges(Items(nodes[i].edges), At(where, "edges"));
       file_.nodes.push_back(node);
     }
@@ -463,17 +464,8 @@ class DumpMaker {
 // The converter refuses more than 40 companies, counting the routes that name none as one.
 void CountCompanies(const NetworkDescription& network, std::vector<std::string>& warnings) {
   const StringTableBytes strings = LayOutStrings(network);
-  Network grouped;
-  grouped.string_index = strings.index;
-  grouped.string_pool.assign(strings.pool.begin(), strings.pool.end());
-  for (const RouteDescription& route : network.routes) {
-    Route entry;
-    entry.name = route.name_index;
-    entry.company_length = route.company_length;
-    grouped.routes.push_back(entry);
-  }
   std::set<std::uint16_t> companies;
-  for (std::uint16_t number : CompanyNumbers(grouped)) {
+  for (std::uint16_t number : CompanyNumbersOf(network.routes, strings.index, strings.pool)) {
     if (number != kNoIndex) companies.insert(number);
   }
   if (companies.size() > kMaxCompanies)

@@ -33,5 +33,6 @@ struct MadeNetwork {
   std::vector<std::string> warnings;  // what the converter will refuse, or edits that change nothing
 };
 
-// Throws DocumentError (JsonMapping.h) for a document that cannot be made.
+// Throws ToolError for a document that cannot be made: with the place of the
+// field it is about, or without one when its file cannot be laid out.
 MadeNetwork MakeNetwork(const Document& document, const MakeOptions& options);

@@ -1,7 +1,5 @@
 #include "toolkit/Tools.h"
 
-#include <stdexcept>
-
 #include "base/ToolError.h"
 #include "diff/Diff.h"
 #include "network/NetworkFile.h"
@@ -37,48 +35,63 @@ ToolOutput RunFenwadump(ByteSource& file, const std::string& name, const DumpReq
   Document document;
   try {
     document = Inspect(file);
-  } catch (const ReadError& error) {
+  } catch (const ToolError& error) {
     run.err = "fenwadump: " + Escaped(name) + ": cannot read it: " + error.what() + "\n";
-    run.status = kToolTrouble;
+    run.status = tool_status::kDumpFailed;
     return run;
   }
   switch (request.output) {
     case DumpRequest::Output::kJson: run.out = WriteDocument(document, request.drain); break;
     case DumpRequest::Output::kSummary: run.out = Escaped(name) + ": " + Summarize(document); break;
     case DumpRequest::Output::kDot: try { run.out = DrawDot(document, request.dot);
-      } catch (const std::invalid_argument& error) {
+      } catch (const ToolError& error) {
         run.err = "fenwadump: " + Escaped(name) + ": " + error.what() + "\n";
-        run.status = kToolTrouble;
+        run.status = tool_status::kMisused;
         return run;
       }
   }
   const std::vector<std::string>& problems = ProblemsOf(document);
   run.err = ProblemLines(problems, name, request.output == DumpRequest::Output::kSummary);
-  run.status = problems.empty() ? kToolSuccess : kToolProblems;
+  run.status = problems.empty() ? tool_status::kSuccess : tool_status::kFindings;
   return run;
 }
 
 namespace {
 
+// The document read() gives; `reading` is cleared once it is read.
+Document ReadAll(const std::function<Document()>& read, bool& reading) {
+  Document document = read();
+  reading = false;
+  return document;
+}
+
+// What fenwamake says when it makes no file: a refusal with its place, a text
+// that cannot be read, or a file that cannot be laid out.
+void Refuse(ToolOutput& run, const std::string& prefix, const ToolError& error, bool reading) {
+  run.status = tool_status::kFindings;
+  if (error.At()) {
+    run.err = prefix + Escaped(DescribeRefusal(error)) + "\n";
+    run.refusal = error;
+  } else if (reading) {
+    run.err = prefix + "cannot read it: " + error.what() + "\n";
+    run.status = tool_status::kMakeFailed;
+  } else {
+    run.err = prefix + "cannot lay out the file: " + Escaped(error.what()) + "\n";
+  }
+}
+
 ToolOutput Make(const std::function<Document()>& read, const std::string& name, const MakeOptions& options) {
   ToolOutput run;
   const std::string prefix = "fenwamake: " + Escaped(name) + ": ";
+  bool reading = true;
   try {
-    const MadeNetwork made = MakeNetwork(read(), options);
+    const MadeNetwork made = MakeNetwork(ReadAll(read, reading), options);
     run.file = BuildNetworkFile(made.network);
     for (const std::string& note : made.notes) run.err += prefix + "note: " + Escaped(note) + "\n";
     for (const std::string& warning : made.warnings) run.err += prefix + "warning: " + Escaped(warning) + "\n";
-  } catch (const DocumentError& error) {
-    run.err = prefix + Escaped(DescribeRefusal(error)) + "\n";
-    run.status = kToolProblems;
-  } catch (const std::invalid_argument& error) {
-    run.err = prefix + "cannot lay out the file: " + Escaped(error.what()) + "\n";
-    run.status = kToolProblems;
-  } catch (const ReadError& error) {
-    run.err = prefix + "cannot read it: " + error.what() + "\n";
-    run.status = kToolProblems;
+  } catch (const ToolError& error) {
+    Refuse(run, prefix, error, reading);
   }
-  if (run.status != kToolSuccess) run.file.clear();
   return run;
 }
 
@@ -92,6 +105,13 @@ ToolOutput RunFenwamake(const std::function<JsonPieces()>& open, const std::stri
   return Make([&open] { return ReadDocument(open); }, name, options);
 }
 
+std::span<const ToolOption<MakeOptions>> MakeOptionTable() {
+  static constexpr ToolOption<MakeOptions> kOptions[] = {
+      {"--accept-damage", false, [](MakeOptions& options, const std::string&) { options.accept_damage = true; }},
+  };
+  return kOptions;
+}
+
 ToolOutput RunDiff(ByteSource& old_file, const std::string& old_name, ByteSource& new_file, const std::string& new_name,
                    const DiffRequest& request) {
   ToolOutput run;
@@ -101,65 +121,85 @@ ToolOutput RunDiff(ByteSource& old_file, const std::string& old_name, ByteSource
       file = diff::ReadCompared(source, name);
     } catch (const ToolError& error) {
       run.err += "fenwadump: " + Escaped(name) + ": " + Escaped(error.what()) + "\n";
-      run.status = kToolTrouble;
+      run.status = tool_status::kDumpFailed;
     }
     for (const std::string& note : file.notes) run.err += "fenwadump: " + Escaped(name) + ": " + Escaped(note) + "\n";
     return file;
   };
   const diff::ComparedFile old_side = read(old_file, old_name);
   const diff::ComparedFile new_side = read(new_file, new_name);
-  if (run.status == kToolTrouble) return run;
+  if (run.status == tool_status::kDumpFailed) return run;
   const diff::Difference difference = diff::Compare(old_side, new_side);
   switch (request.output) {
     case DiffRequest::Output::kText: run.out = diff::DiffText(difference, old_side, new_side); break;
     case DiffRequest::Output::kJson: run.out = diff::DiffJson(difference, old_side, new_side); break;
     case DiffRequest::Output::kDot: run.out = diff::DiffDot(difference, old_side, new_side); break;
   }
-  run.status = difference.same_image ? kToolSuccess : kToolProblems;
+  run.status = difference.same_image ? tool_status::kSuccess : tool_status::kFindings;
   return run;
+}
+
+std::span<const ToolOption<DumpOptions>> DumpOptionTable() {
+  static constexpr ToolOption<DumpOptions> kOptions[] = {
+      {"--summary", false, [](DumpOptions& options, const std::string&) { options.summary = true; }},
+      {"--dot", true, [](DumpOptions& options, const std::string& view) { options.dot = view; }},
+      {"--only", true, [](DumpOptions& options, const std::string& only) { options.only = only; }},
+      {"--diff", false, [](DumpOptions& options, const std::string&) { options.diff = true; }},
+      {"--json", false, [](DumpOptions& options, const std::string&) { options.json = true; }},
+  };
+  return kOptions;
 }
 
 namespace {
 
+[[noreturn]] void Wrong(const std::string& what) { throw ToolError(what); }
+
 // --diff with --json or --dot (the network only); none of the dump's other options.
-std::string ReadDiffOptions(const std::map<std::string, std::string>& options, DumpRequest& request) {
-  if (options.count("--summary") || options.count("--only")) return "--diff takes --json or --dot, no other option";
-  DiffRequest& diff = request.diff.emplace();
-  const bool dot = options.count("--dot") > 0;
-  if (options.count("--json") && dot) return "give --json or --dot, not both";
-  if (options.count("--json")) diff.output = DiffRequest::Output::kJson;
-  if (!dot) return "";
-  if (options.at("--dot") != "" && options.at("--dot") != "network")
-    return "--dot=" + Escaped(options.at("--dot")) + ": --diff draws the network only; give --dot";
+DiffRequest ReadDiffOptions(const DumpOptions& options) {
+  if (options.summary || options.only) Wrong("--diff takes --json or --dot, no other option");
+  if (options.json && options.dot) Wrong("give --json or --dot, not both");
+  DiffRequest diff;
+  if (options.json) diff.output = DiffRequest::Output::kJson;
+  if (!options.dot) return diff;
+  if (*options.dot != "" && *options.dot != "network")
+    Wrong("--dot=" + Escaped(*options.dot) + ": --diff draws the network only; give --dot");
   diff.output = DiffRequest::Output::kDot;
-  return "";
+  return diff;
+}
+
+// --only=company:NAME or --only=route:NAME, which needs --dot.
+void ReadOnly(const DumpOptions& options, DotOptions& dot) {
+  if (!options.dot) Wrong("--only needs --dot");
+  const std::string& only = *options.only;
+  for (auto [prefix, kind] :
+       {std::pair{"company:", DotOptions::Only::kCompany}, std::pair{"route:", DotOptions::Only::kRoute}}) {
+    if (only.rfind(prefix, 0) == 0 && only.size() > std::string(prefix).size()) {
+      dot.only = kind;
+      dot.name = only.substr(std::string(prefix).size());
+      return;
+    }
+  }
+  Wrong("--only=" + Escaped(only) + ": give --only=company:NAME or --only=route:NAME");
 }
 
 }  // namespace
 
-std::string ReadDumpOptions(const std::map<std::string, std::string>& options, DumpRequest& request) {
-  if (options.count("--diff")) return ReadDiffOptions(options, request);
-  if (options.count("--json")) return "--json needs --diff (a dump is JSON already)";
-  const bool dot = options.count("--dot") > 0;
-  if (options.count("--summary") && dot) return "give --summary or --dot, not both";
-  if (options.count("--summary")) request.output = DumpRequest::Output::kSummary;
-  if (dot) {
-    const std::string& view = options.at("--dot");
+DumpRequest ReadDumpOptions(const DumpOptions& options) {
+  DumpRequest request;
+  if (options.diff) {
+    request.diff = ReadDiffOptions(options);
+    return request;
+  }
+  if (options.json) Wrong("--json needs --diff (a dump is JSON already)");
+  if (options.summary && options.dot) Wrong("give --summary or --dot, not both");
+  if (options.summary) request.output = DumpRequest::Output::kSummary;
+  if (options.dot) {
+    const std::string& view = *options.dot;
     if (view != "" && view != "network" && view != "graph")
-      return "--dot=" + Escaped(view) + ": give --dot=network or --dot=graph";
+      Wrong("--dot=" + Escaped(view) + ": give --dot=network or --dot=graph");
     request.output = DumpRequest::Output::kDot;
     if (view == "graph") request.dot.view = DotOptions::View::kGraph;
   }
-  if (!options.count("--only")) return "";
-  if (!dot) return "--only needs --dot";
-  const std::string& only = options.at("--only");
-  for (auto [prefix, kind] :
-       {std::pair{"company:", DotOptions::Only::kCompany}, std::pair{"route:", DotOptions::Only::kRoute}}) {
-    if (only.rfind(prefix, 0) == 0 && only.size() > std::string(prefix).size()) {
-      request.dot.only = kind;
-      request.dot.name = only.substr(std::string(prefix).size());
-      return "";
-    }
-  }
-  return "--only=" + Escaped(only) + ": give --only=company:NAME or --only=route:NAME";
+  if (options.only) ReadOnly(options, request.dot);
+  return request;
 }

@@ -6,33 +6,55 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/ByteSource.h"
+#include "base/ToolError.h"
 #include "text/Json.h"
 #include "toolkit/Make.h"
 #include "toolkit/Views.h"
 
 // The exit statuses of both tools.
-inline constexpr int kToolSuccess = 0;
-// fenwadump: the file has problems; fenwamake: refused, or a file that cannot be read or written.
-inline constexpr int kToolProblems = 1;
-// Wrong arguments; fenwadump: a file that cannot be read, or output that cannot be written.
-inline constexpr int kToolTrouble = 2;
+namespace tool_status {
+inline constexpr int kSuccess = 0;
+// What the tool found says no: fenwadump: the file has problems, or the two
+// networks differ; fenwamake: the document is refused.
+inline constexpr int kFindings = 1;
+// Wrong arguments: an unknown option, a wrong number of files, a name --only finds nowhere.
+inline constexpr int kMisused = 2;
+// The tool cannot do its work: a file it cannot read (fenwadump --diff: or
+// compare), output it cannot write, memory run out. fenwadump says so apart
+// from its findings; fenwamake's documented status is that of a refusal.
+inline constexpr int kDumpFailed = 2;
+inline constexpr int kMakeFailed = 1;
+}  // namespace tool_status
 
 // The most bytes of JSON either tool reads (a dump of the largest network the
 // converter accepts takes about 13 MB).
 inline constexpr std::uint64_t kMostJsonBytes = 64u << 20;
 
 struct ToolOutput {
-  int status = kToolSuccess;
+  int status = tool_status::kSuccess;
   std::string out;                 // standard output
   std::string err;                 // standard error
   std::vector<std::uint8_t> file;  // fenwamake: the intermediate data file, when it succeeds
+  // fenwamake: the refusal of a document, with the place and the field it is
+  // about (its line on standard error is prefixed and escaped).
+  std::optional<ToolError> refusal;
+};
+
+// An option of a tool on the command line: --name, or --name=VALUE when it
+// takes a value; `set` records it (with its value, empty when none is given)
+// in what the options say.
+template <typename Options>
+struct ToolOption {
+  const char* name;
+  bool takes_value;
+  void (*set)(Options& options, const std::string& value);
 };
 
 // fenwadump --diff OLD NEW: what differs between two networks (diff/Diff.h),
@@ -54,13 +76,26 @@ struct DumpRequest {
   std::function<void(std::string&)> drain;
 };
 ToolOutput RunFenwadump(ByteSource& file, const std::string& name, const DumpRequest& request);
-// The request fenwadump's options make (--summary, --dot[=network|graph],
-// --only=company:NAME|route:NAME, --diff, --json, by name with their values);
-// a message saying what is wrong with them, or empty.
-std::string ReadDumpOptions(const std::map<std::string, std::string>& options, DumpRequest& request);
+
+// What fenwadump's options say, each as given, before they are checked
+// against each other.
+struct DumpOptions {
+  bool summary = false;
+  std::optional<std::string> dot;   // --dot: "" alone, else its view
+  std::optional<std::string> only;  // --only=company:NAME or --only=route:NAME
+  bool diff = false;
+  bool json = false;
+};
+// fenwadump's options (--summary, --dot[=network|graph], --only=..., --diff,
+// --json), in the order "did you mean" prefers them.
+std::span<const ToolOption<DumpOptions>> DumpOptionTable();
+// The request the options make. Throws ToolError saying what is wrong with them.
+DumpRequest ReadDumpOptions(const DumpOptions& options);
 
 // fenwamake NETWORK.json OUT: the file the description or dump `json` makes.
 ToolOutput RunFenwamake(std::string_view json, const std::string& name, const MakeOptions& options);
 // The same, of a text that open() gives in pieces from its start, each time
 // it is called (see ReadDocument), so that it is never held whole.
 ToolOutput RunFenwamake(const std::function<JsonPieces()>& open, const std::string& name, const MakeOptions& options);
+// fenwamake's options besides its files (--accept-damage).
+std::span<const ToolOption<MakeOptions>> MakeOptionTable();

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/ToolError.h"
 #include "toolkit/Document.h"
 
 // A screenful at most for people: identity, problems first, counts, routes by
@@ -20,6 +21,6 @@ struct DotOptions {
   std::string name;  // the company's or the route's name (or number) when not all is drawn
 };
 
-// The picture as Graphviz text. Throws std::invalid_argument when no company
-// or route has the name asked for.
+// The picture as Graphviz text. Throws ToolError when no company or route has
+// the name asked for.
 std::string DrawDot(const Document& document, const DotOptions& options);

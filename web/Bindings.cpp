@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <exception>
-#include <map>
 #include <new>
 #include <optional>
 #include <span>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "base/ByteSource.h"
+#include "base/ToolError.h"
 #include "diff/Diff.h"
 #include "driver/Convert.h"
 #include "pdb/ImageFormat.h"
@@ -85,6 +85,17 @@ val ToolResult(const ToolOutput& output) {
   return result;
 }
 
+// A refusal of a JSON text: {message (what is wrong), line, column, path (the
+// field's, empty when it names none)}.
+val Refusal(const ToolError& refusal) {
+  val result = val::object();
+  result.set("message", Text(refusal.what()));
+  result.set("line", refusal.At() ? refusal.At()->line : 0);
+  result.set("column", refusal.At() ? refusal.At()->column : 0);
+  result.set("path", Text(refusal.Path()));
+  return result;
+}
+
 // What a program prints when it fails as a whole (RunProgram in tools/common).
 ToolOutput Failed(const char* program, const std::string& reason, int status) {
   ToolOutput output;
@@ -99,18 +110,29 @@ ToolOutput AsFenwadump(const Run& run) {
   try {
     return run();
   } catch (const std::bad_alloc&) {
-    return Failed("fenwadump", "out of memory", kToolTrouble);
+    return Failed("fenwadump", "out of memory", tool_status::kDumpFailed);
   } catch (const std::exception& failure) {
-    return Failed("fenwadump", Escaped(failure.what()), kToolTrouble);
+    return Failed("fenwadump", Escaped(failure.what()), tool_status::kDumpFailed);
   }
 }
 
-// fenwadump [OPTIONS] NAME on `file`; the options by name, as on the command line.
-ToolOutput Dump(const std::string& file, const std::string& name, const std::map<std::string, std::string>& options) {
+// The request fenwadump's options make, as on the command line.
+template <typename Run>
+ToolOutput WithOptions(const DumpOptions& options, const Run& run) {
   return AsFenwadump([&] {
     DumpRequest request;
-    const std::string wrong = ReadDumpOptions(options, request);
-    if (!wrong.empty()) return Failed("fenwadump", wrong, kToolTrouble);
+    try {
+      request = ReadDumpOptions(options);
+    } catch (const ToolError& wrong) {
+      return Failed("fenwadump", wrong.what(), tool_status::kMisused);
+    }
+    return run(request);
+  });
+}
+
+// fenwadump [OPTIONS] NAME on `file`.
+ToolOutput Dump(const std::string& file, const std::string& name, const DumpOptions& options) {
+  return WithOptions(options, [&](const DumpRequest& request) {
     MemorySource source(BytesOf(file));
     return RunFenwadump(source, name, request);
   });
@@ -119,27 +141,28 @@ ToolOutput Dump(const std::string& file, const std::string& name, const std::map
 val DumpJson(const std::string& file, const std::string& name) { return ToolResult(Dump(file, name, {})); }
 
 val Summary(const std::string& file, const std::string& name) {
-  return ToolResult(Dump(file, name, {{"--summary", ""}}));
+  return ToolResult(Dump(file, name, {.summary = true}));
 }
 
 // fenwadump --dot=VIEW [--only=ONLY] NAME; an empty `only` draws everything.
 val Draw(const std::string& file, const std::string& name, const std::string& view, const std::string& only) {
-  std::map<std::string, std::string> options{{"--dot", view}};
-  if (!only.empty()) options["--only"] = only;
+  DumpOptions options{.dot = view};
+  if (!only.empty()) options.only = only;
   return ToolResult(Dump(file, name, options));
 }
 
 // fenwadump --diff [--json | --dot] OLD NEW on `old_file` and `new_file`; `output` is "text", "json" or "dot".
 val Diff(const std::string& old_file, const std::string& old_name, const std::string& new_file,
          const std::string& new_name, const std::string& output) {
-  return ToolResult(AsFenwadump([&] {
-    DiffRequest request;
-    if (output == "json") request.output = DiffRequest::Output::kJson;
-    if (output == "dot") request.output = DiffRequest::Output::kDot;
-    if (output != "text" && request.output == DiffRequest::Output::kText)
-      return Failed("fenwadump", "the output " + Quoted(output) + " is none of text, json and dot", kToolTrouble);
+  DumpOptions options{.diff = true};
+  if (output == "json") options.json = true;
+  if (output == "dot") options.dot = "";
+  if (output != "text" && !options.json && !options.dot)
+    return ToolResult(
+        Failed("fenwadump", "the output " + Quoted(output) + " is none of text, json and dot", tool_status::kMisused));
+  return ToolResult(WithOptions(options, [&](const DumpRequest& request) {
     MemorySource old_source(BytesOf(old_file)), new_source(BytesOf(new_file));
-    return RunDiff(old_source, old_name, new_source, new_name, request);
+    return RunDiff(old_source, old_name, new_source, new_name, *request.diff);
   }));
 }
 
@@ -153,17 +176,18 @@ val Make(const std::string& json, const std::string& name, bool accept_damage) {
       output = Failed("fenwamake",
                       Escaped(name) + ": cannot open it: it is " + std::to_string(json.size()) +
                           " bytes, more than the " + std::to_string(kMostJsonBytes) + " it may be",
-                      kToolProblems);
+                      tool_status::kMakeFailed);
     } else {
       output = RunFenwamake(json, name, options);
     }
   } catch (const std::bad_alloc&) {
-    output = Failed("fenwamake", "out of memory", kToolProblems);
+    output = Failed("fenwamake", "out of memory", tool_status::kMakeFailed);
   } catch (const std::exception& failure) {
-    output = Failed("fenwamake", Escaped(failure.what()), kToolProblems);
+    output = Failed("fenwamake", Escaped(failure.what()), tool_status::kMakeFailed);
   }
   val result = ToolResult(output);
   result.set("file", Uint8Array(output.file));
+  result.set("refusal", output.refusal ? Refusal(*output.refusal) : val::null());
   return result;
 }
 

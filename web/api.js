@@ -61,8 +61,9 @@ Module['diff'] = function (oldBytes, newBytes, options) {
                            String(given.output || 'text'));
 };
 
-// fenwamake [--accept-damage] NAME OUT: {status, out, err, file (the intermediate data file, empty on failure)};
-// json is text or its UTF-8 bytes.
+// fenwamake [--accept-damage] NAME OUT: {status, out, err, file (the intermediate data file, empty on failure),
+// refusal (null, or when the document is refused {message, line, column, path}: what is wrong, where in
+// the text, and the field it is about, '' when none)}; json is text or its UTF-8 bytes.
 Module['make'] = function (json, name, options) {
   const text = typeof json === 'string' ? json : fenwaBytes(json, 'json');
   return Module['rawMake'](text, fenwaName(name, 'network.json'), Boolean(options && options.acceptDamage));

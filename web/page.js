@@ -431,26 +431,29 @@
     byId('edit-refusal').hidden = true;
   }
 
-  // fenwamake's refusal names the field ("line 3, column 9: stations[3].name: ..."):
-  // the message goes to the cell that edits it, or the nearest one that holds
-  // it; a refusal of the string table as a whole goes to the names changed.
-  function showRefusal(err) {
-    const line = err.split('\n').find((text) => /: line \d+, column \d+: /.test(text)) || err.trim();
-    const found = /: line \d+, column \d+: ([A-Za-z_0-9.[\]]+): /.exec(line);
+  // The cells that edit the field `path` ("stations[3].name"), or the nearest
+  // ones that hold it; for the string table as a whole, the names changed.
+  function refusedCells(path) {
+    const cells = Array.from(document.querySelectorAll('[data-path]'));
     let targets = [];
-    if (found) {
-      let path = found[1];
-      while (path && !targets.length) {
-        targets = Array.from(document.querySelectorAll('[data-path="' + path + '"]'));
-        const cut = Math.max(path.lastIndexOf('.'), path.lastIndexOf('['));
-        path = cut > 0 ? path.slice(0, cut) : '';
-      }
-      if (!targets.length && /^strings|^string_pool/.test(found[1])) {
-        targets = Array.from(document.querySelectorAll('input[data-changed]'));
-      }
-      if (!targets.length && found[1].startsWith('routes')) targets = [byId('routes')];
-      if (!targets.length && found[1].startsWith('stations')) targets = [byId('stations')];
+    for (let at = path; at && !targets.length;) {
+      targets = cells.filter((cell) => cell.dataset.path === at);
+      const cut = Math.max(at.lastIndexOf('.'), at.lastIndexOf('['));
+      at = cut > 0 ? at.slice(0, cut) : '';
     }
+    if (!targets.length && /^strings|^string_pool/.test(path)) {
+      targets = Array.from(document.querySelectorAll('input[data-changed]'));
+    }
+    if (!targets.length && path.startsWith('routes')) targets = [byId('routes')];
+    if (!targets.length && path.startsWith('stations')) targets = [byId('stations')];
+    return targets;
+  }
+
+  // fenwamake's message goes to the cell of the field its refusal names, when
+  // it names one.
+  function showRefusal(made) {
+    const line = made.err.trim();
+    const targets = made.refusal && made.refusal.path ? refusedCells(made.refusal.path) : [];
     const message = byId('edit-refusal');
     message.hidden = false;
     message.textContent = line;
@@ -476,7 +479,7 @@
     page.rebuilt = made.status === 0 ? {name: name + '.dat', bytes: made.file} : null;
     byId('rebuild-diff').hidden = page.rebuilt === null;
     if (made.status !== 0) {
-      showRefusal(made.err);
+      showRefusal(made);
       for (const id of ['rebuild-console', 'rebuild-error']) byId(id).textContent = '';
       byId('rebuild-status').textContent = '';
       offer(byId('rebuild-pdb-download'), null);

@@ -32,7 +32,7 @@ ExpectedImage Expect(const NetworkDescription& network, const std::vector<std::u
   std::vector<std::uint16_t> stat, sort, ksor, stri(strings.index), rsta(2 * q, 0), adjl, fnod;
   Bytes rose;
   for (const StationDescription& s : network.stations) {
-    stat.insert(stat.end(), {s.word_a, s.word_b});
+    stat.insert(stat.end(), {s.name_string, s.opaque_word});
     sort.push_back(s.sort);
     ksor.push_back(s.kana_sort);
   }
@@ -45,8 +45,8 @@ ExpectedImage Expect(const NetworkDescription& network, const std::vector<std::u
       rsta[slot + k + j] = route.stops[j].companion;
     }
     Bytes record = BigEndianWords({route.name_index, static_cast<std::uint16_t>(slot), companies.at(r),
-                                   static_cast<std::uint16_t>(k), route.word});
-    record.insert(record.end(), {route.byte, route.company_length});
+                                   static_cast<std::uint16_t>(k), route.opaque_word});
+    record.insert(record.end(), {route.opaque_byte, route.company_length});
     const Bytes trailer = BigEndianWords({route.trailer});
     record.insert(record.end(), trailer.begin(), trailer.end());
     rose.insert(rose.end(), record.begin(), record.end());
@@ -60,7 +60,7 @@ ExpectedImage Expect(const NetworkDescription& network, const std::vector<std::u
     const NodeDescription& node = network.nodes[i];
     std::uint16_t first = 0;
     for (std::size_t n = 0; n < i; ++n) first = static_cast<std::uint16_t>(first + network.nodes[n].edges.size());
-    adjl.insert(adjl.end(), {node.word_a, node.word_b, 0xFFFF, node.edges.empty() ? std::uint16_t{0xFFFF} : first,
+    adjl.insert(adjl.end(), {node.station, node.route, 0xFFFF, node.edges.empty() ? std::uint16_t{0xFFFF} : first,
                              static_cast<std::uint16_t>(node.edges.size())});
   }
   for (const NodeDescription& node : network.nodes)

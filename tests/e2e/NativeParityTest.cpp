@@ -52,8 +52,8 @@ NetworkDescription ManyRoutes(std::size_t stations, std::size_t routes, std::siz
     RouteDescription route;
     route.name_index = static_cast<std::uint16_t>(r);
     route.company_length = r % 7 == 3 ? 0 : 5;
-    route.word = static_cast<std::uint16_t>(0x8000 + r);
-    route.byte = static_cast<std::uint8_t>(r * 3);
+    route.opaque_word = static_cast<std::uint16_t>(0x8000 + r);
+    route.opaque_byte = static_cast<std::uint8_t>(r * 3);
     route.trailer = static_cast<std::uint16_t>(0xA000 + r);
     for (std::size_t s = 0; s < 2 + r % 5; ++s) {
       route.stops.push_back({static_cast<std::uint16_t>((r * 5 + s) % stations), static_cast<std::uint16_t>(s)});

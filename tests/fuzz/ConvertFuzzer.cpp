@@ -26,7 +26,7 @@
 #include "base/Fatal.h"
 #include "driver/Convert.h"
 #include "network/IntermediateFormat.h"
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ void CheckImage(const std::vector<std::uint8_t>& image, const std::uint8_t* inpu
         "the image reads back with problems: " +
             (reading.findings.problems.empty() ? std::string() : reading.findings.problems.front()));
   Check(reading.image_header.has_value(), "the image has no image header");
-  const image::ImageCounts& c = reading.image_header->counts;
+  const image::ImageCounts& c = reading.counts;
   Check(c.stations == static_cast<std::uint32_t>(in.station_count), "station count differs from the input's");
   Check(c.routes == static_cast<std::uint32_t>(in.route_count), "route count differs from the input's");
   Check(c.strings == static_cast<std::uint32_t>(in.string_count), "string count differs from the input's");

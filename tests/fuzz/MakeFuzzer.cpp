@@ -27,9 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const ToolOutput made = RunFenwamake(text, "fuzz.json", MakeOptions{});
   Check(made.out.empty(), "fenwamake printed to standard output");
-  Check(made.status == kToolSuccess || made.status == kToolProblems, "an exit status other than 0 or 1");
-  if (made.status != kToolSuccess) {
+  Check(made.status == tool_status::kSuccess || made.status == tool_status::kFindings,
+        "an exit status other than 0 or 1");
+  if (made.status != tool_status::kSuccess) {
     Check(made.file.empty(), "a refusal with a file");
+    Check(made.refusal.has_value() || made.err.find(": cannot lay out the file: ") != std::string::npos,
+          "a refusal without its place: " + made.err);
     Check(made.err.rfind("fenwamake: fuzz.json: ", 0) == 0 && made.err.find('\n') == made.err.size() - 1,
           "a refusal that is not one line: " + made.err);
     return 0;

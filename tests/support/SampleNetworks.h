@@ -49,8 +49,8 @@ inline std::vector<RouteDescription> Routes(std::size_t count, std::size_t total
   for (std::size_t r = 0; r < count; ++r) {
     RouteDescription route;
     route.name_index = W(strings ? r % strings : 0);
-    route.word = W(0x1000 + r);
-    route.byte = static_cast<std::uint8_t>(r);
+    route.opaque_word = W(0x1000 + r);
+    route.opaque_byte = static_cast<std::uint8_t>(r);
     route.trailer = W(0x7000 + r);
     const std::size_t stops = total_stops / count + (r < total_stops % count ? 1 : 0);
     for (std::size_t j = 0; j < stops; ++j) route.stops.push_back({W(stations ? (r + j) % stations : j), W(j)});
@@ -75,8 +75,8 @@ inline std::vector<std::string> CompanyNames(std::size_t count, std::size_t comp
 inline std::vector<NodeDescription> Nodes(std::size_t count, std::size_t edges) {
   std::vector<NodeDescription> nodes(count);
   for (std::size_t i = 0; i < count; ++i) {
-    nodes[i].word_a = W(0x4000 + i);
-    nodes[i].word_b = W(i * 3);
+    nodes[i].station = W(0x4000 + i);
+    nodes[i].route = W(i * 3);
   }
   const std::size_t owners = count > 2 ? count - 2 : count;
   for (std::size_t e = 0; e < edges && owners > 0; ++e) {

@@ -34,7 +34,7 @@ inline ScatteredEdits LargestWithScatteredEdits() {
     std::swap(stops[0], stops[1]);
     ++edits.moved_stops;
     const std::size_t station = k % 2 == 0 ? 190 + 180 * k : 5000 + 450 * k;
-    ++network.stations[station].word_a;
+    ++network.stations[station].name_string;
     ++edits.renamed_stations;
   }
   edits.replaced_route = W(network.routes.size() - 1);

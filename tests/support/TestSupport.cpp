@@ -7,7 +7,7 @@
 #include "base/Fatal.h"
 #include "network/Companies.h"
 #include "network/Loader.h"
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 
 namespace fs = std::filesystem;
 
@@ -82,8 +82,8 @@ NetworkDescription SmallNetwork(std::size_t stations, std::size_t routes) {
     RouteDescription route;
     route.name_index = static_cast<std::uint16_t>(r % network.strings.size());
     route.company_length = r == 0 ? 0 : 3;
-    route.word = static_cast<std::uint16_t>(0x1000 + r);
-    route.byte = static_cast<std::uint8_t>(r);
+    route.opaque_word = static_cast<std::uint16_t>(0x1000 + r);
+    route.opaque_byte = static_cast<std::uint8_t>(r);
     route.trailer = static_cast<std::uint16_t>(0x7000 + r);
     route.stops = {{static_cast<std::uint16_t>(r % stations), 1}, {static_cast<std::uint16_t>((r + 1) % stations), 2}};
     network.routes.push_back(route);
@@ -106,12 +106,12 @@ Database ParseDatabase(const Bytes& file) {
   if (!image.HasDatabaseHeader()) throw std::runtime_error("database shorter than its header");
   Database db;
   db.header.assign(file.begin(), file.begin() + image::database::kSize);
-  for (const ImageRecordInfo& record : image.records) {
-    if (!record.length) throw std::runtime_error("record offsets out of order");
-    db.offsets.push_back(record.offset);
-    db.attributes.push_back(record.attributes);
-    const auto start = file.begin() + record.offset;
-    db.records.emplace_back(start, start + static_cast<std::ptrdiff_t>(*record.length));
+  for (const RecordEntry& record : image.records) {
+    if (!*record.length) throw std::runtime_error("record offsets out of order");
+    db.offsets.push_back(static_cast<std::uint32_t>(*record.offset));
+    db.attributes.push_back(static_cast<std::uint8_t>(*record.attributes));
+    const auto start = file.begin() + static_cast<std::ptrdiff_t>(*record.offset);
+    db.records.emplace_back(start, start + static_cast<std::ptrdiff_t>(**record.length));
   }
   return db;
 }

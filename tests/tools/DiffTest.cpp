@@ -216,7 +216,7 @@ Files FilesOf(const ordered_json& description) {
   Files files;
   files.description = description.dump(2);
   const ToolOutput made = RunFenwamake(files.description, "network.json", MakeOptions{});
-  EXPECT_EQ(made.status, kToolSuccess) << made.err;
+  EXPECT_EQ(made.status, tool_status::kSuccess) << made.err;
   files.intermediate.assign(made.file.begin(), made.file.end());
   const Conversion converted = ConvertInMemory(made.file, "network.dat");
   EXPECT_EQ(converted.status, 0) << converted.Error();
@@ -623,7 +623,7 @@ TEST(Diff, LargestInputAgainstACopyWithScatteredEdits) {
   const std::string a(original.begin(), original.end()), b(edited.begin(), edited.end());
   // The replaced route's node goes with it, and so do the edges from and to it.
   std::size_t node = 0, edges = 0;
-  while (edits.network.nodes.at(node).word_b != edits.replaced_route) ++node;
+  while (edits.network.nodes.at(node).route != edits.replaced_route) ++node;
   for (std::size_t i = 0; i < edits.network.nodes.size(); ++i)
     for (const EdgeDescription& edge : edits.network.nodes[i].edges)
       edges += i == node || (edge.target & 0x7FFF) == node ? 1 : 0;

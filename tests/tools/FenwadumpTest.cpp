@@ -56,7 +56,7 @@ std::uint32_t RecordOffset(const Bytes& image, std::size_t record) {
 }
 // Where `field` of entry `entry` of a table lies in the image.
 std::size_t FieldOffset(const Bytes& image, img::Table table, std::uint32_t size, std::size_t entry,
-                        const img::Field& field) {
+                        const WordField& field) {
   return RecordOffset(image, img::TableRecord(table)) + size * entry + field.offset;
 }
 std::size_t CountOffset(const Bytes& image, std::size_t count) {

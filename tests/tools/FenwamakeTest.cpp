@@ -7,6 +7,9 @@
 #include "base/Bytes.h"
 #include "network/IntermediateFormat.h"
 #include "tests/support/ToolRun.h"
+#include "text/Terminal.h"
+#include "toolkit/JsonMapping.h"
+#include "toolkit/Tools.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -61,9 +64,9 @@ TEST(Fenwamake, RawFieldsGiveTheBuildersBytes) {
   RouteDescription route;
   route.name_index = 300;
   route.company_length = 200;
-  route.spare = 7;
-  route.word = 8;
-  route.byte = 9;
+  route.unused_word = 7;
+  route.opaque_word = 8;
+  route.opaque_byte = 9;
   route.trailer = 10;
   route.station_count = 4;
   route.stops = {{0xFFFF, 1}};
@@ -84,7 +87,7 @@ TEST(Fenwamake, NamesAreInternedInShiftJis) {
   TempDir dir;
   const Bytes file = Make(dir, description);
   ASSERT_GE(file.size(), header::kSize);
-  EXPECT_EQ(intermediate::Word(file.data(), header::kStringCount), 4);
+  EXPECT_EQ(intermediate::SignedWord(file.data(), header::kStringCount), 4);
   const std::string pool(file.end() - intermediate::Word(file.data(), header::kPoolSize) - 6,
                          file.end() - 6);  // the trailer is last
   EXPECT_EQ(pool, std::string(
@@ -147,8 +150,8 @@ TEST(Fenwamake, DumpsOfFilesWithTheirOwnLayoutMakeThemAgain) {
   network.header.unused_tail = {1, 2, 3, 4};
   network.header.rstat_capacity = 9;
   network.header.edge_capacity = 0xFFFE;  // -2: the default
-  network.stations[1].spare = 0xBEEF;
-  network.routes[2].spare = 7;
+  network.stations[1].unused_word = 0xBEEF;
+  network.routes[2].unused_word = 7;
   // Strings at the starts of names, inside names, running to the end of the pool without a NUL and outside it.
   network.raw_pool = std::string("Route zero\0AAA line\0junk\0BBB line\0CCC", 37);
   network.raw_string_index = std::vector<std::uint16_t>{0, 11, 25, 29, 6, 34, 40};
@@ -184,6 +187,12 @@ TEST_P(Refused, ExitsNonZeroNamesTheFieldAndWritesNothing) {
   EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
   EXPECT_EQ(run.err.rfind("fenwamake: network.json: ", 0), 0u) << run.err;
   EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"network.json"});
+  // The web page's refusal: its place and field apart, saying what the line says.
+  const ToolOutput made = ::RunFenwamake(GetParam().description, "network.json", MakeOptions{});
+  ASSERT_TRUE(made.refusal.has_value()) << made.err;
+  EXPECT_TRUE(made.refusal->At().has_value());
+  EXPECT_EQ(made.err, "fenwamake: network.json: " + Escaped(DescribeRefusal(*made.refusal)) + "\n");
+  EXPECT_EQ(made.err, run.err);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -261,7 +270,9 @@ INSTANTIATE_TEST_SUITE_P(
 // and succeed; the version is the package's.
 TEST(Tools, VersionAndHelp) {
   TempDir dir;
-  for (const auto& [run, name] : {std::pair(&RunFenwamake, "fenwamake"), std::pair(&RunFenwadump, "fenwadump")}) {
+  using Program = RunResult (*)(const fs::path&, const std::vector<std::string>&);
+  for (const auto& [run, name] : {std::pair<Program, const char*>(&RunFenwamake, "fenwamake"),
+                                  std::pair<Program, const char*>(&RunFenwadump, "fenwadump")}) {
     const std::string version = std::string(name) + " (fenwaimg) " FENWA_VERSION "\n";
     const RunResult printed = run(dir.Path(), {"--version"});
     EXPECT_EQ(printed.status, 0) << name;
@@ -383,6 +394,12 @@ const std::string kDumpIntoAPipeNobodyReads =
     " && $FENWAMAKE big.json big.dat && { $FENWADUMP big.dat; echo $? >status; } | true; status=$(cat status); "
     "rm -f big.json big.dat status; exit $status";
 
+// The sample's dump with its trailer moved 100 MB on, and what removes it again.
+const std::string kFarApart =
+    "$FENWAMAKE sample.json s.dat && $FENWADUMP s.dat | "
+    "sed 's/\"trailer_offset\": [0-9]*/\"trailer_offset\": 100000000/' >far.json && ";
+const std::string kFarApartDone = "; status=$?; rm -f s.dat far.json; exit $status";
+
 TEST_P(Failing, EndsWithOneMessageAndTheDocumentedStatus) {
   const Failure& f = GetParam();
 #ifdef FENWA_SANITIZED
@@ -487,6 +504,12 @@ INSTANTIATE_TEST_SUITE_P(
                 kStations +
                     " && (ulimit -v 8500; exec $FENWAMAKE big.json out.dat); status=$?; rm -f big.json; exit $status",
                 1, "fenwamake: out of memory", true},
+        // A dump whose sections lie too far apart for any file: nothing in it is refused, the file is not made.
+        Failure{"MakeAFileTooLargeToLayOut", kFarApart + "$FENWAMAKE far.json out.dat" + kFarApartDone, 1,
+                "fenwamake: far.json: cannot lay out the file: the sections at offsets 414 and 100000000 make a "
+                "file of 100000014 bytes, more than 67108864"},
+        Failure{"CompareAFileTooLargeToLayOut", kFarApart + "$FENWADUMP --diff s.dat far.json" + kFarApartDone, 2,
+                "fenwadump: far.json: fenwamake cannot lay out its file: the sections at offsets 414 and"},
         Failure{"WrongArgumentCount", "$FENWAMAKE only.json", 2,
                 "fenwamake: give NETWORK.json and OUT (1 argument given)\nusage: fenwamake"},
         Failure{"FlagGivenAValue", "$FENWAMAKE --accept-damage=yes sample.json out.dat", 2,

@@ -10,6 +10,7 @@
 #include "pdb/ImageFormat.h"
 #include "tests/support/SampleNetworks.h"
 #include "tests/support/ToolRun.h"
+#include "text/Hex.h"
 #include "text/ShiftJis.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/Views.h"
@@ -607,7 +608,7 @@ TEST_F(LargestInput, DumpsOfItsFileAndImageMakeThemAgain) { ExpectDumpsMakeTheFi
 // give the file (and so the image) the same edits give the builder.
 TEST_F(LargestInput, EditsInEitherDumpMeanWhatTheySay) {
   NetworkDescription network = samples::Largest();
-  network.stations[0].word_a = 5;  // the first string that reads so
+  network.stations[0].name_string = 5;  // the first string that reads so
   network.routes[2].stops[0].station = 7;
   RouteDescription route = network.routes.back();
   network.routes.pop_back();

@@ -30,8 +30,8 @@ TEST(BaseLoader, CopiesStationAndSortWords) {
   network.stations[3] = {0xA1B2, 0xC3D4, 0xFFFF, 0x1234, 0x5678};
   const std::vector<Station> stations = LoadNetwork(network).network.stations;
   ASSERT_EQ(stations.size(), 5u);
-  EXPECT_EQ(stations[3].word_a, 0xA1B2);
-  EXPECT_EQ(stations[3].word_b, 0xC3D4);
+  EXPECT_EQ(stations[3].name_string, 0xA1B2);
+  EXPECT_EQ(stations[3].opaque_word, 0xC3D4);
   EXPECT_EQ(stations[3].sort, 0x1234);
   EXPECT_EQ(stations[3].kana_sort, 0x5678);
 }
@@ -40,8 +40,8 @@ TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
   NetworkDescription network = WithStations(10);
   network.strings = {"x"};
   network.routes = {RouteWithStops(2, 1), RouteWithStops(0), RouteWithStops(3, 7)};
-  network.routes[2].word = 0xBEEF;
-  network.routes[2].byte = 0xAB;
+  network.routes[2].opaque_word = 0xBEEF;
+  network.routes[2].opaque_byte = 0xAB;
   network.routes[2].company_length = 0;
   network.routes[2].trailer = 0x4321;
   const Network loaded = LoadNetwork(network).network;
@@ -50,8 +50,8 @@ TEST(BaseLoader, FillsRouteRecordsAndPacksTheirBlocks) {
   EXPECT_EQ(loaded.routes[1].first_slot, 4);  // an empty block ...
   EXPECT_EQ(loaded.routes[2].first_slot, 4);  // ... takes no slots
   EXPECT_EQ(loaded.routes[2].station_count, 3);
-  EXPECT_EQ(loaded.routes[2].word, 0xBEEF);
-  EXPECT_EQ(loaded.routes[2].byte, 0xAB);
+  EXPECT_EQ(loaded.routes[2].opaque_word, 0xBEEF);
+  EXPECT_EQ(loaded.routes[2].opaque_byte, 0xAB);
   EXPECT_EQ(loaded.routes[2].trailer, 0x4321);
   EXPECT_EQ(loaded.routes[0].company, kNoIndex);
   // Station words first, then companion words, block after block, zeros behind.

@@ -3,35 +3,16 @@
 #include "base/Fatal.h"
 #include "tests/support/TestSupport.h"
 
-TEST(FormatDecimal, WritesWithoutLeadingZeros) {
-  char text[8];
-  for (auto [value, expected] : {std::pair{0u, "0"},
-                                 {7u, "7"},
-                                 {950u, "950"},
-                                 {1554u, "1554"},
-                                 {10000u, "10000"},
-                                 {99999u, "99999"},
-                                 {1000u, "1000"}}) {
-    FormatDecimal(value, text);
-    EXPECT_STREQ(text, expected);
-  }
-}
-
-TEST(AppendText, LeavesCursorOnTheNulSoTheNextAppendOverwritesIt) {
-  char text[32] = "xxxxxxxxxxxxxxxxxxxx";
-  char* cursor = AppendText(text, "ab");
-  EXPECT_EQ(cursor, text + 2);
-  EXPECT_EQ(*cursor, '\0');
-  cursor = AppendText(cursor, "cde");
-  EXPECT_STREQ(text, "abcde");
-  EXPECT_EQ(AppendText(cursor, ""), cursor);
-}
-
 TEST(AssertFailed, ComposesConditionFileAndLine) {
   EXPECT_EQ(FatalText([] { AssertFailed("rsize == 0", "/src/network/Graph.cpp", 950); }),
             "Assertion failed: rsize == 0, file /src/network/Graph.cpp, line 950\n");
   EXPECT_EQ(FatalText([] { AssertFailed("AdjHandle == NULL", "Graph", 1554); }),
             "Assertion failed: AdjHandle == NULL, file Graph, line 1554\n");
+  // The line in decimal without leading zeros, an empty part between the others.
+  for (const auto& row : {std::pair{0u, "0"}, {7u, "7"}, {1000u, "1000"}, {10000u, "10000"}, {99999u, "99999"}}) {
+    EXPECT_EQ(FatalText([&row] { AssertFailed("", "f", row.first); }),
+              std::string("Assertion failed: , file f, line ") + row.second + "\n");
+  }
 }
 
 TEST(AssertFailed, AnOverlongPathIsCutNotOverflowed) {

@@ -38,8 +38,8 @@ TEST(LoadGraph, NodesOwnContiguousRunsOfEdges) {
 TEST(LoadGraph, CopiesNodeWordsAndClearsBit15OfTargets) {
   NodeDescription node{0xABCD, 0x1234, {{0x8005, 0xFFFF}, {0x7FFF, 1}}};
   const Graph graph = LoadNetwork(WithNodes({node})).graph;
-  EXPECT_EQ(graph.nodes[0].word_a, 0xABCD);
-  EXPECT_EQ(graph.nodes[0].word_b, 0x1234);
+  EXPECT_EQ(graph.nodes[0].station, 0xABCD);
+  EXPECT_EQ(graph.nodes[0].route, 0x1234);
   EXPECT_EQ(graph.edges[0].target, 0x0005);
   EXPECT_EQ(graph.edges[0].value, 0xFFFF);
   EXPECT_EQ(graph.edges[1].target, 0x7FFF);
@@ -51,7 +51,7 @@ TEST(LoadGraph, NoNodesLeavesOnlyEmptyReserveNodes) {
   EXPECT_EQ(graph.file_node_count, 0);
   EXPECT_TRUE(graph.edges.empty());
   for (const Node& node : graph.nodes) {
-    EXPECT_EQ(node.word_a, 0);
+    EXPECT_EQ(node.station, 0);
     EXPECT_EQ(node.mark, kNoNode);
     EXPECT_EQ(node.first_edge, kNoNode);
     EXPECT_EQ(node.edge_count, 0);
@@ -123,10 +123,10 @@ TEST(FinishGraph, ClearsMarksAndTargetFlags) {
 
 TEST(EmptySpecialAndReserveNodes, EmptiesNodesZeroAndOneAndTheReserveOnly) {
   Graph graph = LoadNetwork(WithNodes({NodeWithEdges(2, 9), NodeWithEdges(1), NodeWithEdges(1, 4)})).graph;
-  graph.nodes[22].word_a = 7;
+  graph.nodes[22].station = 7;
   EmptySpecialAndReserveNodes(graph);
   for (std::size_t i : {0u, 1u, 3u, 22u}) {
-    EXPECT_EQ(graph.nodes[i].word_a, 0) << i;
+    EXPECT_EQ(graph.nodes[i].station, 0) << i;
     EXPECT_EQ(graph.nodes[i].first_edge, kNoNode) << i;
     EXPECT_EQ(graph.nodes[i].edge_count, 0) << i;
   }

@@ -36,8 +36,8 @@ TEST(WriteImage, TurnsARouteRecordBigEndianLeavingItsTwoBytes) {
   route.first_slot = 0x0304;
   route.company = 0x0506;
   route.station_count = 0x0708;
-  route.word = 0x090A;
-  route.byte = 0x0B;
+  route.opaque_word = 0x090A;
+  route.opaque_byte = 0x0B;
   route.company_length = 0x0C;
   route.trailer = 0x0D0E;
   const Bytes expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};

@@ -57,8 +57,8 @@ NetworkDescription RandomNetwork(std::mt19937& random, std::size_t stations, std
     network.strings.push_back(company + RandomName(random, 1 + random() % 2));
     route.name_index = W(network.strings.size() - 1);
     route.company_length = r == 0 || random() % 7 == 0 ? 0 : static_cast<std::uint8_t>(company.size());
-    route.word = W(random() % 0x10000);
-    route.byte = static_cast<std::uint8_t>(random());
+    route.opaque_word = W(random() % 0x10000);
+    route.opaque_byte = static_cast<std::uint8_t>(random());
     route.trailer = W(random() % 0x10000);
     const std::size_t stops = stations ? random() % (stations < 12 ? stations + 1 : 12) : 0;
     for (std::size_t j = 0; j < stops; ++j) route.stops.push_back({W(random() % stations), W(random() % 0x10000)});
@@ -66,8 +66,8 @@ NetworkDescription RandomNetwork(std::mt19937& random, std::size_t stations, std
   }
   for (std::size_t n = 0; n < nodes; ++n) {
     NodeDescription node;
-    node.word_a = W(stations ? random() % stations : 0);
-    node.word_b = W(routes ? random() % routes : 0);
+    node.station = W(stations ? random() % stations : 0);
+    node.route = W(routes ? random() % routes : 0);
     const std::size_t edges = n < 2 ? 0 : random() % 4;
     for (std::size_t e = 0; e < edges; ++e) node.edges.push_back({W(random() % nodes), W(random() % 1000)});
     network.nodes.push_back(std::move(node));

@@ -757,8 +757,10 @@ class Elsewhere(unittest.TestCase):
             with open(os.path.join(folder, name), "wb") as file:
                 file.write(inputs[name])
         edited = write_file("edited.json", edited_sample())
+        refused_text = '{"stations": [{"name": "A"}],\n "routes": [{"nmae": "R"}]}'
+        refused = write_file("refused.json", refused_text.encode("utf-8"))
         done = subprocess.run([NODE, os.path.join(ROOT, "tests", "web", "api-node.js"),
-                               os.path.join(PAGE, "fenwa.js"), folder, SAMPLE_JSON, edited],
+                               os.path.join(PAGE, "fenwa.js"), folder, SAMPLE_JSON, edited, refused],
                               stdout=subprocess.PIPE, check=True, timeout=300)
         lines = [json.loads(line) for line in done.stdout.decode("utf-8").splitlines()]
         converted = [line for line in lines if line["call"] == "convert"]
@@ -770,8 +772,15 @@ class Elsewhere(unittest.TestCase):
                              (native["status"], native["console"], native["error"], native["image"]), line["name"])
         kinds = {line["name"]: line["kind"] for line in lines if line["call"] == "identify"}
         self.assertEqual(kinds["sample.dat"], "intermediate")
-        made = next(line for line in lines if line["call"] == "make")
+        made = next(line for line in lines if line["call"] == "make" and line["name"] == "sample-network.json")
         self.assertEqual(base64.b64decode(made["file"]), inputs["sample.dat"])
+        self.assertIsNone(made["refusal"])
+        # A refusal's place and field come apart from its line, which they agree with.
+        made = next(line for line in lines if line["call"] == "make" and line["name"] == "refused.json")
+        native = native_make("refused.json", refused_text)
+        self.assertEqual((made["status"], made["err"], made["file"]), (native["status"], native["err"], ""))
+        self.assertEqual(native["err"], "fenwamake: refused.json: line 2, column 14: routes[0].nmae: unknown field\n")
+        self.assertEqual(made["refusal"], {"message": "unknown field", "line": 2, "column": 14, "path": "routes[0].nmae"})
         image = native_convert("sample.dat", inputs["sample.dat"])["image"]
         for call, options in (("dump", []), ("summary", ["--summary"]), ("draw", ["--dot=graph"])):
             line = next(line for line in lines if line["call"] == call)

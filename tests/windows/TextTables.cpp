@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fileio/Console.h"
+#include "text/Hex.h"
 #include "text/ShiftJis.h"
 #include "text/Utf8.h"
 

@@ -44,7 +44,7 @@ std::string UnknownOption(const std::string& name, const std::vector<OptionRule>
 
 int Misused(const ProgramText& program, const std::string& what) {
   WriteStandardError(Prefix(program) + what + "\n" + program.usage);
-  return kToolTrouble;
+  return tool_status::kMisused;
 }
 
 int ReadArguments(const ProgramText& program, const std::vector<std::string>& args,
@@ -71,19 +71,25 @@ int ReadArguments(const ProgramText& program, const std::vector<std::string>& ar
     if (rule == rules.end()) return Misused(program, UnknownOption(name, rules));
     if (equals != std::string::npos && !rule->takes_value)
       return Misused(program, "the option " + name + " takes no value, but was given " + Quoted(arg));
-    if (arguments.options.count(name)) return Misused(program, "the option " + name + " is given twice");
-    arguments.options[name] = equals == std::string::npos ? "" : arg.substr(equals + 1);
+    const std::size_t index = static_cast<std::size_t>(rule - rules.begin());
+    const auto given = [index](const auto& option) { return option.first == index; };
+    if (std::any_of(arguments.options.begin(), arguments.options.end(), given))
+      return Misused(program, "the option " + name + " is given twice");
+    arguments.options.emplace_back(index, equals == std::string::npos ? "" : arg.substr(equals + 1));
   }
   return -1;
 }
 
 std::unique_ptr<FileSource> OpenInput(const ProgramText& program, const std::string& name, std::uint64_t most) {
-  std::string error;
-  std::unique_ptr<FileSource> file = FileSource::Open(name, error);
-  if (file && file->Size() > most)
-    error = "it is " + std::to_string(file->Size()) + " bytes, more than the " + std::to_string(most) + " it may be";
-  if (file && error.empty()) return file;
-  WriteStandardError(Prefix(program) + Escaped(name) + ": cannot open it: " + error + "\n");
+  try {
+    std::unique_ptr<FileSource> file = FileSource::Open(name);
+    if (file->Size() > most)
+      throw ToolError("it is " + std::to_string(file->Size()) + " bytes, more than the " + std::to_string(most) +
+                      " it may be");
+    return file;
+  } catch (const ToolError& error) {
+    WriteStandardError(Prefix(program) + Escaped(name) + ": cannot open it: " + error.what() + "\n");
+  }
   return nullptr;
 }
 

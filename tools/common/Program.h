@@ -5,9 +5,10 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fileio/FileSource.h"
@@ -20,14 +21,17 @@ struct ProgramText {
   int failure_status;  // when a file cannot be read or written, or memory runs out
 };
 
+// An option as the command line is read against it: "--summary", and
+// whether it is given as --name=VALUE.
 struct OptionRule {
-  const char* name;  // "--summary"; an option that takes a value is given as --name=VALUE
+  const char* name;
   bool takes_value;
 };
 
 struct Arguments {
   std::vector<std::string> operands;
-  std::map<std::string, std::string> options;  // by name; a flag's value is empty
+  // Each option given, in order: its place among the rules, and its value (empty when none).
+  std::vector<std::pair<std::size_t, std::string>> options;
 };
 
 // Reads the command line. --help and --version (anywhere) print to standard
@@ -37,6 +41,20 @@ struct Arguments {
 // status 2. Returns the status to end with, or -1 to go on.
 int ReadArguments(const ProgramText& program, const std::vector<std::string>& args,
                   const std::vector<OptionRule>& rules, Arguments& arguments);
+
+// The same against a tool's table of options, each recorded in `options`
+// through its table entry; the operands in `operands`.
+template <typename Options>
+int ReadArguments(const ProgramText& program, const std::vector<std::string>& args,
+                  std::span<const ToolOption<Options>> table, Options& options, std::vector<std::string>& operands) {
+  std::vector<OptionRule> rules;
+  for (const ToolOption<Options>& option : table) rules.push_back({option.name, option.takes_value});
+  Arguments arguments;
+  const int status = ReadArguments(program, args, rules, arguments);
+  for (const auto& [index, value] : arguments.options) table[index].set(options, value);
+  operands = std::move(arguments.operands);
+  return status;
+}
 
 // Names a wrong argument (or a wrong number of them) with the usage; returns status 2.
 int Misused(const ProgramText& program, const std::string& what);

@@ -25,7 +25,7 @@ constexpr ProgramText kProgram = {
     "found (the first ten also on standard error, their count with --summary; --diff: the networks\n"
     "differ); 2 for wrong arguments, a file that cannot be read (--diff: or compared), output that\n"
     "cannot be written, or running out of memory.\n",
-    kToolTrouble};
+    tool_status::kDumpFailed};
 
 // OLD and NEW name one stream (standard input twice, say): reading OLD used it up.
 int SameStream(const std::vector<std::string>& files) {
@@ -36,15 +36,16 @@ int SameStream(const std::vector<std::string>& files) {
 }
 
 int Dump(const std::vector<std::string>& args) {
-  Arguments arguments;
-  const int status = ReadArguments(
-      kProgram, args, {{"--summary", false}, {"--dot", true}, {"--only", true}, {"--diff", false}, {"--json", false}},
-      arguments);
+  DumpOptions options;
+  std::vector<std::string> files;
+  const int status = ReadArguments(kProgram, args, DumpOptionTable(), options, files);
   if (status >= 0) return status;
   DumpRequest request;
-  const std::string wrong = ReadDumpOptions(arguments.options, request);
-  if (!wrong.empty()) return Misused(kProgram, wrong);
-  const std::vector<std::string>& files = arguments.operands;
+  try {
+    request = ReadDumpOptions(options);
+  } catch (const ToolError& wrong) {
+    return Misused(kProgram, wrong.what());
+  }
   if (request.diff && files.size() != 2)
     return Misused(kProgram, "--diff compares two files, OLD and NEW; given " + std::to_string(files.size()));
   if (!request.diff && files.size() != 1)

@@ -20,22 +20,31 @@ constexpr ProgramText kProgram = {
     "Exit status: 0 when OUT was written (notes and warnings on standard error); 1 when the\n"
     "description is refused, cannot be read, OUT cannot be written or memory runs out (the\n"
     "reason on standard error, OUT left as it was); 2 for wrong arguments.\n",
-    kToolProblems};
+    tool_status::kMakeFailed};
+
+// Writes the file made to `output`; when it cannot, says why after the notes.
+void Write(const std::string& output, ToolOutput& made) {
+  try {
+    ReplaceFileWith(output, std::string(made.file.begin(), made.file.end()));
+  } catch (const ToolError& error) {
+    made.err += "fenwamake: " + Escaped(output) + ": cannot write it: " + error.what() + "\n";
+    made.status = kProgram.failure_status;
+  }
+}
 
 int Make(const std::vector<std::string>& args) {
-  Arguments arguments;
-  const int status = ReadArguments(kProgram, args, {{"--accept-damage", false}}, arguments);
+  MakeOptions options;
+  std::vector<std::string> files;
+  const int status = ReadArguments(kProgram, args, MakeOptionTable(), options, files);
   if (status >= 0) return status;
-  if (arguments.operands.size() != 2)
-    return Misused(kProgram, "give NETWORK.json and OUT (" + std::to_string(arguments.operands.size()) +
-                                 (arguments.operands.size() == 1 ? " argument given)" : " arguments given)"));
-  const std::string& input = arguments.operands[0];
-  const std::string& output = arguments.operands[1];
+  if (files.size() != 2)
+    return Misused(kProgram, "give NETWORK.json and OUT (" + std::to_string(files.size()) +
+                                 (files.size() == 1 ? " argument given)" : " arguments given)"));
+  const std::string& input = files[0];
+  const std::string& output = files[1];
   if (input != "-" && output != "-" && PlatformSameFile(input.c_str(), output.c_str()))
     return Misused(kProgram,
                    Quoted(output) + " is the input " + Quoted(input) + " itself: writing it would destroy it");
-  MakeOptions options;
-  options.accept_damage = arguments.options.count("--accept-damage") > 0;
   ToolOutput made;
   if (input == "-") {
     std::string json;
@@ -46,13 +55,10 @@ int Make(const std::vector<std::string>& args) {
     if (!file) return kProgram.failure_status;
     made = RunFenwamake([&file] { return file->Pieces(); }, input, options);
   }
-  std::string error;
-  if (made.status == kToolSuccess && output == "-") {
+  if (made.status == tool_status::kSuccess && output == "-") {
     made.out.assign(made.file.begin(), made.file.end());
-  } else if (made.status == kToolSuccess &&
-             !ReplaceFileWith(output, std::string(made.file.begin(), made.file.end()), error)) {
-    made.err += "fenwamake: " + Escaped(output) + ": cannot write it: " + error + "\n";
-    made.status = kProgram.failure_status;
+  } else if (made.status == tool_status::kSuccess) {
+    Write(output, made);
   }
   return Finish(kProgram, made);
 }

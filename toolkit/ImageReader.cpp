@@ -1,4 +1,4 @@
-#include "pdb/ImageReader.h"
+#include "toolkit/ImageReader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,8 +7,10 @@
 #include <map>
 
 #include "base/ByteCursor.h"
-#include "network/Companies.h"
+#include "network/Network.h"
 #include "text/Terminal.h"
+#include "toolkit/Grouping.h"
+#include "toolkit/Records.h"
 
 using namespace image;
 
@@ -26,6 +28,28 @@ std::string Hex4(std::uint32_t value) {
 }
 
 std::string Number(std::uint16_t value) { return value == kNoIndex ? std::string("none") : std::to_string(value); }
+
+// The fields of a record that lie in its bytes in the image.
+template <typename Record, std::size_t N>
+void Decode(const std::uint8_t* bytes, Record& record, const records::Rule<Record> (&rules)[N]) {
+  records::DecodeRecord(records::RecordFormat::kImage, bytes, record, rules);
+}
+
+// A table index as the image holds it: none is kNoIndex.
+std::uint16_t Raw(const MaybeNull<std::uint16_t>& index) { return index->value_or(kNoIndex); }
+
+std::string RecordContent(std::size_t i) {
+  if (i == 0) return "image header";
+  if (i >= kRecordCount) return "unexpected";
+  return std::string(i % 2 == 1 ? "tag " : "table ") + kTableTags[(i - 1) / 2];
+}
+
+StopEntry Stop(std::uint16_t station, std::uint16_t companion) {
+  StopEntry stop;
+  stop.station = Reference{station, {}};
+  stop.companion = companion;
+  return stop;
+}
 
 // Runs of a table that routes or nodes have claimed, none overlapping another.
 class ClaimedRuns {
@@ -71,49 +95,37 @@ class Reader {
   void Expect(bool good, const std::string& text) {
     if (!good) Report().Problem(text);
   }
-  const ImageCounts& Counts() const { return reading_.image_header->counts; }
+  const ImageCounts& Counts() const { return reading_.counts; }
 
   void ReadDatabaseHeader() {
     const std::vector<std::uint8_t> bytes = source_.Read(0, database::kSize);
     const std::uint8_t* h = bytes.data();
-    DatabaseHeaderFields& d = reading_.database;
-    d.name = Text(bytes, database::kName.offset, database::kName.width);
-    d.attributes = Word(h, database::kAttributes);
-    d.version = Word(h, database::kVersion);
-    d.creation_date = Long(h, database::kCreationDate);
-    d.modification_date = Long(h, database::kModificationDate);
-    d.backup_date = Long(h, database::kBackupDate);
-    d.modification_number = Long(h, database::kModificationNumber);
-    d.app_info_offset = Long(h, database::kAppInfoOffset);
-    d.sort_info_offset = Long(h, database::kSortInfoOffset);
-    d.type = Text(bytes, database::kType.offset, database::kType.width);
-    d.creator = Text(bytes, database::kCreator.offset, database::kCreator.width);
-    d.unique_id_seed = Long(h, database::kUniqueIdSeed);
-    d.next_record_list = Long(h, database::kNextRecordList);
-    d.record_count = Word(h, database::kNumberOfRecords);
+    DatabaseEntry& d = reading_.database;
+    Decode(h, d, records::kDatabase);  // its texts escaped, the name up to its first NUL
 
+    const std::string name = Text(bytes, database::kName.offset, database::kName.width);  // the whole field
     std::string expected_name(database::kName.width, '\0');
     std::memcpy(expected_name.data(), database::kNameText, sizeof database::kNameText - 1);
-    Expect(d.name == expected_name, "the database name is \"" + AsciiEscaped(d.name) + "\", not \"" +
-                                        database::kNameText + "\" padded with NULs");
-    Expect(d.type == database::kTypeText,
-           "the type is \"" + AsciiEscaped(d.type) + "\", not \"" + database::kTypeText + "\"");
-    Expect(d.creator == database::kCreatorText,
-           "the creator is \"" + AsciiEscaped(d.creator) + "\", not \"" + database::kCreatorText + "\"");
-    Expect(d.creation_date == database::kDate && d.modification_date == database::kDate,
+    Expect(name == expected_name,
+           "the database name is \"" + AsciiEscaped(name) + "\", not \"" + database::kNameText + "\" padded with NULs");
+    Expect(*d.type == database::kTypeText, "the type is \"" + *d.type + "\", not \"" + database::kTypeText + "\"");
+    Expect(*d.creator == database::kCreatorText,
+           "the creator is \"" + *d.creator + "\", not \"" + database::kCreatorText + "\"");
+    Expect(*d.creation_date == database::kDate && *d.modification_date == database::kDate,
            "the creation and modification dates are not the converter's fixed date " + Hex4(database::kDate));
-    for (const Field& field : database::kZeroFields) {
-      const std::uint32_t value = field.width == 2 ? Word(h, field) : Long(h, field);
-      std::string name = field.name;
-      std::replace(name.begin(), name.end(), '_', ' ');
-      Expect(value == 0, "the " + name + " is " + std::to_string(value) + ", not 0");
-    }
-    Expect(d.record_count == kRecordCount,
-           "the header counts " + std::to_string(d.record_count) + " records, not " + std::to_string(kRecordCount));
+    for (const WordField& field : database::kZeroWords) ExpectZero(field.name, Word(h, field));
+    for (const LongField& field : database::kZeroLongs) ExpectZero(field.name, Long(h, field));
+    Expect(*d.record_count == kRecordCount,
+           "the header counts " + std::to_string(*d.record_count) + " records, not " + std::to_string(kRecordCount));
+  }
+
+  void ExpectZero(std::string name, std::uint32_t value) {
+    std::replace(name.begin(), name.end(), '_', ' ');
+    Expect(value == 0, "the " + name + " is " + std::to_string(value) + ", not 0");
   }
 
   void ReadRecordList() {
-    const std::uint16_t count = reading_.database.record_count;
+    const std::uint64_t count = *reading_.database.record_count;
     const std::uint64_t list_end = record_entry::kListOffset + std::uint64_t{record_entry::kSize} * count;
     std::size_t entries = count;
     if (reading_.size < list_end) {
@@ -128,25 +140,25 @@ class Reader {
       Expect(filler[0] == 0 && filler[1] == 0, "the two bytes behind the record list are not zero");
     const std::uint64_t data_start = list_end + record_entry::kFillerSize;
     for (std::size_t i = 0; i < entries; ++i) {
-      const std::uint8_t* entry = list.data() + record_entry::kSize * i;
-      ImageRecordInfo& record = reading_.records.emplace_back();
-      record.offset = Long(entry, record_entry::kOffset);
-      record.attributes = Byte(entry, record_entry::kAttributes);
-      record.unique_id = Long24(entry, record_entry::kUniqueId);
+      RecordEntry& record = reading_.records.emplace_back();
+      record.index = i;
+      record.content = RecordContent(i);
+      Decode(list.data() + record_entry::kSize * i, record, records::kRecord);
+      record.length.emplace();  // null until the record is found a sound place
     }
     for (std::size_t i = 0; i < entries; ++i) CheckRecord(i, data_start);
   }
 
   void CheckRecord(std::size_t i, std::uint64_t data_start) {
-    ImageRecordInfo& record = reading_.records[i];
+    RecordEntry& record = reading_.records[i];
     const std::uint64_t size = reading_.size;
-    Expect(record.attributes == record_entry::kDirty, "record " + std::to_string(i) + " has the attributes " +
-                                                          Hex4(record.attributes) + ", not " +
-                                                          Hex4(record_entry::kDirty) + " (dirty)");
-    Expect(record.unique_id == 0,
-           "record " + std::to_string(i) + " has the unique ID " + std::to_string(record.unique_id) + ", not 0");
-    const std::uint64_t start = record.offset;
-    const std::uint64_t end = i + 1 < reading_.records.size() ? std::uint64_t{reading_.records[i + 1].offset} : size;
+    Expect(*record.attributes == record_entry::kDirty, "record " + std::to_string(i) + " has the attributes " +
+                                                           Hex4(static_cast<std::uint32_t>(*record.attributes)) +
+                                                           ", not " + Hex4(record_entry::kDirty) + " (dirty)");
+    Expect(*record.unique_id == 0,
+           "record " + std::to_string(i) + " has the unique ID " + std::to_string(*record.unique_id) + ", not 0");
+    const std::uint64_t start = *record.offset;
+    const std::uint64_t end = i + 1 < reading_.records.size() ? *reading_.records[i + 1].offset : size;
     bool good = true;
     if (start < data_start && start <= size) {
       Report().Problem("record " + std::to_string(i) + " starts at " + std::to_string(start) +
@@ -162,16 +174,20 @@ class Reader {
                        std::to_string(i) + " at " + std::to_string(start) + ": the offsets are not ascending");
       good = false;
     }
-    if (good) record.length = std::min(end, size) - start;
+    if (good) record.length.emplace(std::min(end, size) - start);
   }
 
+  // Record i's length; none when the record list gives it no sound place.
+  std::optional<std::uint64_t> LengthOf(std::size_t i) const {
+    return i < reading_.records.size() ? *reading_.records[i].length : std::nullopt;
+  }
   // At most `most` bytes of record i; empty when the record list gives it no sound place.
   std::vector<std::uint8_t> RecordBytes(std::size_t i, std::uint64_t most) {
-    if (i >= reading_.records.size() || !reading_.records[i].length) return {};
-    return source_.Read(reading_.records[i].offset, std::min(*reading_.records[i].length, most));
+    if (!HasRecord(i)) return {};
+    return source_.Read(*reading_.records[i].offset, std::min(Length(i), most));
   }
-  bool HasRecord(std::size_t i) const { return i < reading_.records.size() && reading_.records[i].length; }
-  std::uint64_t Length(std::size_t i) const { return *reading_.records[i].length; }
+  bool HasRecord(std::size_t i) const { return LengthOf(i).has_value(); }
+  std::uint64_t Length(std::size_t i) const { return *LengthOf(i); }
 
   void ReadImageHeader() {
     if (!HasRecord(0)) {
@@ -185,23 +201,22 @@ class Reader {
       Report().Problem("the image header record is too short to hold the table sizes");
       return;
     }
-    ImageHeaderFields fields;
-    fields.magic = Text(bytes, image_header::kMagic.offset, image_header::kMagic.width);
-    fields.version = Text(bytes, image_header::kVersion.offset, image_header::kVersion.width);
-    for (const CountField& count : kCountFields) fields.counts.*count.count = Word(bytes.data(), count.field);
-    Expect(fields.magic == image_header::kMagicText, "the image header's magic is \"" + AsciiEscaped(fields.magic) +
-                                                         "\", not \"" + image_header::kMagicText + "\"");
-    Expect(fields.version == image_header::kVersionText,
-           "the image header's format version is \"" + AsciiEscaped(fields.version) + "\", not \"" +
-               image_header::kVersionText + "\", the version the converter writes");
+    ImageHeaderEntry header;
+    Decode(bytes.data(), header, records::kImageHeader);  // its texts escaped
+    ImageCounts& c = reading_.counts;
+    for (const CountField& count : kCountFields) c.*count.count = Word(bytes.data(), count.field);
+    Expect(*header.magic == image_header::kMagicText,
+           "the image header's magic is \"" + *header.magic + "\", not \"" + image_header::kMagicText + "\"");
+    Expect(*header.version == image_header::kVersionText, "the image header's format version is \"" + *header.version +
+                                                              "\", not \"" + image_header::kVersionText +
+                                                              "\", the version the converter writes");
     Expect(std::all_of(bytes.begin() + kImageHeaderZerosOffset, bytes.end(), [](std::uint8_t b) { return b == 0; }),
            "the image header's bytes behind the table sizes are not all zero");
-    const ImageCounts& c = fields.counts;
     Expect(c.node_total == c.file_nodes + intermediate::kReserveNodes,
            "the node total " + std::to_string(c.node_total) + " is not the file nodes " + std::to_string(c.file_nodes) +
                " and " + std::to_string(intermediate::kReserveNodes) + " reserve nodes");
     Expect(c.value_entries == 0, "the value-entry count is " + std::to_string(c.value_entries) + ", not 0");
-    reading_.image_header = fields;
+    reading_.image_header = std::move(header);
   }
 
   void CheckTags() {
@@ -251,10 +266,9 @@ class Reader {
   void ReadStations() {
     ByteCursor stat = Table(kStationTable), sort = Table(kSortTable), kana_sort = Table(kKanaSortTable);
     for (std::uint32_t i = 0; i < Counts().stations && stat.Has(station::kSize); ++i) {
-      const std::uint8_t* entry = stat.Take(station::kSize);
-      ImageStation& s = reading_.stations.emplace_back();
-      s.word_a = Word(entry, station::kWordA);
-      s.word_b = Word(entry, station::kWordB);
+      StationEntry& s = reading_.stations.emplace_back();
+      s.index = i;
+      Decode(stat.Take(station::kSize), s, records::kStation);
       if (sort.Has(kWordSize)) s.sort = sort.BE16();
       if (kana_sort.Has(kWordSize)) s.kana_sort = kana_sort.BE16();
     }
@@ -268,21 +282,14 @@ class Reader {
     ClaimedRuns claimed;
     std::vector<std::size_t> overlapping;
     for (std::uint32_t r = 0; r < Counts().routes && rose.Has(route::kSize); ++r) {
-      const std::uint8_t* at = rose.Take(route::kSize);
-      ImageRoute& entry = reading_.routes.emplace_back();
-      Route& record = entry.record;
-      record.name = Word(at, route::kNameIndex);
-      record.first_slot = Word(at, route::kFirstSlot);
-      record.company = Word(at, route::kCompany);
-      record.station_count = Word(at, route::kStationCount);
-      record.word = Word(at, route::kWord);
-      record.byte = Byte(at, route::kByte);
-      record.company_length = Byte(at, route::kCompanyLength);
-      record.trailer = Word(at, route::kTrailer);
-      if (r > 0 && record.name >= reading_.string_index.size())
-        Report().Problem("route " + std::to_string(r) + " names string " + std::to_string(record.name) +
+      RouteEntry& entry = reading_.routes.emplace_back();
+      entry.index = r;
+      Decode(rose.Take(route::kSize), entry, records::kRoute);
+      std::vector<StopEntry>& stops = entry.stops.emplace();
+      if (r > 0 && *entry.name_index >= reading_.string_index.size())
+        Report().Problem("route " + std::to_string(r) + " names string " + std::to_string(*entry.name_index) +
                          ", outside the string table");
-      const std::uint64_t first = record.first_slot, count = record.station_count;
+      const std::uint64_t first = *entry.first_slot, count = *entry.station_count;
       if (first + 2 * count > slots) {
         Report().Problem("route " + std::to_string(r) + "'s " + std::to_string(count) + " stops from slot " +
                          std::to_string(first) + " run past the route-station table's " + std::to_string(slots) +
@@ -293,7 +300,7 @@ class Reader {
         ByteCursor stations(tables_[kRouteStationTable]), companions(tables_[kRouteStationTable]);
         stations.Seek(kWordSize * first);
         companions.Seek(kWordSize * (first + count));
-        for (std::uint64_t j = 0; j < count; ++j) entry.stops.push_back({stations.BE16(), companions.BE16()});
+        for (std::uint64_t j = 0; j < count; ++j) stops.push_back(Stop(stations.BE16(), companions.BE16()));
       }
       Expect(first == (next_slot & 0xFFFF), "route " + std::to_string(r) + " starts at slot " + std::to_string(first) +
                                                 ", not " + std::to_string(next_slot) +
@@ -312,17 +319,17 @@ class Reader {
         break;
       }
     }
-    reading_.slots_used = next_slot;
+    RouteStationsEntry& table = reading_.route_stations;
+    table.capacity = Counts().rstat_capacity;
+    table.slots = 2ull * Counts().rstat_capacity;
+    table.slots_used = next_slot;
   }
 
   void CheckCompanies() {
-    Network network;
-    for (const ImageRoute& entry : reading_.routes) network.routes.push_back(entry.record);
-    network.string_index = reading_.string_index;
-    network.string_pool.assign(reading_.string_pool.begin(), reading_.string_pool.end());
-    const std::vector<std::uint16_t> expected = CompanyNumbers(network);
+    const std::vector<std::uint16_t> expected =
+        CompanyNumbersOf(reading_.routes, reading_.string_index, reading_.string_pool);
     for (std::size_t r = 0; r < expected.size(); ++r) {
-      const std::uint16_t stored = reading_.routes[r].record.company;
+      const std::uint16_t stored = Raw(reading_.routes[r].company);
       if (stored != expected[r])
         Report().Problem("route " + std::to_string(r) + " has company " + Number(stored) + "; its name makes it " +
                          Number(expected[r]));
@@ -340,28 +347,26 @@ class Reader {
     std::optional<std::uint32_t> run_end;  // where the edges of the last node that had some end
     std::vector<std::uint32_t> overlapping;
     for (std::uint32_t i = 0; i < Counts().node_total && adjl.Has(node::kSize); ++i) {
-      const std::uint8_t* at = adjl.Take(node::kSize);
-      ImageNode& entry = reading_.nodes.emplace_back();
-      Node& n = entry.record;
-      n.word_a = Word(at, node::kWordA);
-      n.word_b = Word(at, node::kWordB);
-      n.mark = Word(at, node::kMark);
-      n.first_edge = Word(at, node::kFirstEdge);
-      n.edge_count = Word(at, node::kEdgeCount);
+      NodeEntry& entry = reading_.nodes.emplace_back();
+      entry.index = i;
+      Decode(adjl.Take(node::kSize), entry, records::kNode);
+      std::vector<EdgeEntry>& node_edges = entry.edges.emplace();
+      const std::uint16_t mark = Raw(entry.mark), first_edge = Raw(entry.first_edge);
       // Nodes 0 and 1 and the reserve nodes behind the file's nodes are emptied.
-      entry.role = i >= Counts().file_nodes ? "reserve" : i < 2 ? "special" : nullptr;
-      if (entry.role != nullptr &&
-          (n.word_a != 0 || n.word_b != 0 || n.mark != kNoIndex || n.first_edge != kNoIndex || n.edge_count != 0))
-        Report().Problem("node " + std::to_string(i) + " (" + entry.role + ") is not empty");
-      Expect(n.mark == kNoIndex,
-             "node " + std::to_string(i) + " carries the mark " + std::to_string(n.mark) + ", not none");
-      const std::uint64_t first = n.first_edge, count = n.edge_count;
+      const char* role = i >= Counts().file_nodes ? "reserve" : i < 2 ? "special" : nullptr;
+      if (role != nullptr) entry.role = role;
+      if (role != nullptr && (*entry.station != 0 || *entry.route != 0 || mark != kNoIndex || first_edge != kNoIndex ||
+                              *entry.edge_count != 0))
+        Report().Problem("node " + std::to_string(i) + " (" + role + ") is not empty");
+      Expect(mark == kNoIndex,
+             "node " + std::to_string(i) + " carries the mark " + std::to_string(mark) + ", not none");
+      const std::uint64_t first = first_edge, count = *entry.edge_count;
       Expect(
-          count > 0 || n.first_edge == kNoIndex,
+          count > 0 || first_edge == kNoIndex,
           "node " + std::to_string(i) + " has no edges, but its first edge is " + std::to_string(first) + ", not none");
-      if (count > 0 && (n.first_edge == kNoIndex || first + count > edges)) {
+      if (count > 0 && (first_edge == kNoIndex || first + count > edges)) {
         Report().Problem("node " + std::to_string(i) + "'s " + std::to_string(count) + " edges from edge " +
-                         Number(n.first_edge) + " run past the " + std::to_string(edges) + " stored edges");
+                         Number(first_edge) + " run past the " + std::to_string(edges) + " stored edges");
       } else if (count > 0) {
         // Each node's edges follow those of the node before it that had some.
         Expect(!run_end || first == *run_end,
@@ -373,7 +378,7 @@ class Reader {
         } else {
           for (std::uint64_t j = first; j < first + count; ++j) {
             owned[j] = true;
-            entry.edges.push_back(Edge(j, i));
+            node_edges.push_back(Edge(j, i));
           }
         }
       }
@@ -387,19 +392,26 @@ class Reader {
                        " behind the last node's edges are owned by no node");
     // The edges nodes 0 and 1 had stay in the table when the nodes are emptied.
     for (std::uint32_t e = 0; e < edges; ++e) {
-      if (!owned[e]) reading_.unowned_edges.push_back({e, Edge(e, std::nullopt)});
+      if (!owned[e]) reading_.unowned_edges.push_back(Edge(e, std::nullopt));
     }
   }
 
-  // Edge `index`, which node `owner` (if any) has.
-  EdgeDescription Edge(std::uint64_t index, std::optional<std::uint32_t> owner) {
+  // Edge `index`, which node `owner` has; one that no node owns is given with its index.
+  EdgeEntry Edge(std::uint64_t index, std::optional<std::uint32_t> owner) {
     const std::uint8_t* at = tables_[kEdgeTable].data() + edge::kSize * index;
-    const EdgeDescription e{Word(at, edge::kTarget), Word(at, edge::kValue)};
-    Expect((e.target & edge::kTargetFlag) == 0, "edge " + std::to_string(index) + " keeps bit 15 of its target set");
-    if ((e.target & intermediate::kEdgeTargetMask) >= Counts().node_total)
+    EdgeEntry e;
+    if (owner) {
+      Decode(at, e, records::kEdge);
+    } else {
+      e.index = static_cast<std::uint32_t>(index);
+      Decode(at, e, records::kUnownedEdge);
+    }
+    const std::uint16_t target = *e.target;
+    Expect((target & edge::kTargetFlag) == 0, "edge " + std::to_string(index) + " keeps bit 15 of its target set");
+    if ((target & intermediate::kEdgeTargetMask) >= Counts().node_total)
       Report().Warning("edge " + std::to_string(index) +
                        (owner ? " of node " + std::to_string(*owner) : std::string(", owned by no node,")) +
-                       " leads to node " + std::to_string(e.target & intermediate::kEdgeTargetMask) + ", beyond the " +
+                       " leads to node " + std::to_string(target & intermediate::kEdgeTargetMask) + ", beyond the " +
                        std::to_string(Counts().node_total) + " nodes");
     return e;
   }

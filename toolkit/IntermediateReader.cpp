@@ -1,13 +1,20 @@
-#include "network/IntermediateReader.h"
+#include "toolkit/IntermediateReader.h"
 
 #include <algorithm>
 #include <string>
 
 #include "base/ByteCursor.h"
+#include "toolkit/Records.h"
 
 using namespace intermediate;
 
 namespace {
+
+// The fields of a record that lie in its bytes in the file.
+template <typename Record, std::size_t N>
+void Decode(const std::uint8_t* bytes, Record& record, const records::Rule<Record> (&rules)[N]) {
+  records::DecodeRecord(records::RecordFormat::kIntermediate, bytes, record, rules);
+}
 
 // One section of the file: the bytes of its window that the file holds.
 class Section {
@@ -58,7 +65,7 @@ class Reader {
       return;
     }
     ReadHeader(header.data());
-    const SectionWindows windows = WindowsOf(reading_.header);
+    const SectionWindows windows = WindowsOf(reading_.fields);
     std::uint64_t end = header::kSize;
     bool whole = ReadNodes(windows.nodes, end);
     whole = ReadBase(windows.base, end) && whole;
@@ -74,20 +81,11 @@ class Reader {
 
   void ReadHeader(const std::uint8_t* bytes) {
     const FileHeader fields = DecodeHeader(bytes);
-    reading_.header = fields;
-    HeaderDescription& h = reading_.file.header;
-    std::copy_n(bytes + header::kMagic.offset, h.magic.size(), h.magic.begin());
-    std::copy_n(bytes + header::kUnusedMiddle.offset, h.unused_middle.size(), h.unused_middle.begin());
-    std::copy_n(bytes + header::kUnusedTail.offset, h.unused_tail.size(), h.unused_tail.begin());
-    h.base_offset = fields.base_offset;
-    h.trailer_offset = fields.trailer_offset;
-    h.rstat_capacity = Word(bytes, header::kRStatCapacity);
-    h.node_count = Word(bytes, header::kNodeCount);
-    h.station_count = Word(bytes, header::kStationCount);
-    h.route_count = Word(bytes, header::kRouteCount);
-    h.string_count = Word(bytes, header::kStringCount);
-    h.pool_size = Word(bytes, header::kPoolSize);
-    h.edge_capacity = Word(bytes, header::kEdgeCapacity);
+    reading_.fields = fields;
+    HeaderEntry& h = reading_.header;
+    Decode(bytes, h, records::kHeader);
+    h.effective_rstat_capacity = std::max(EffectiveRStatCapacity(fields), 0);
+    h.effective_edge_capacity = EffectiveEdgeCapacity(fields);
     for (auto [what, count] :
          {std::pair{"station count", fields.station_count}, std::pair{"route count", fields.route_count},
           std::pair{"string count", fields.string_count}}) {
@@ -103,19 +101,18 @@ class Reader {
   // Each node and its edges; true when the section was read whole.
   bool ReadNodes(const FileWindow& window, std::uint64_t& end) {
     Section section(source_, window, Report());
-    std::vector<NodeDescription>& nodes = reading_.file.nodes;
-    for (std::uint32_t i = 0; i < reading_.header.node_count; ++i) {
+    for (std::uint32_t i = 0; i < reading_.fields.node_count; ++i) {
       const std::uint8_t* record = section.Take(node::kSize, "node " + std::to_string(i));
       if (record == nullptr) return false;
-      NodeDescription& entry = nodes.emplace_back();
-      entry.word_a = Word(record, node::kWordA);
-      entry.word_b = Word(record, node::kWordB);
-      entry.edge_count = Word(record, node::kEdgeCount);
+      NodeEntry& entry = reading_.nodes.emplace_back();
+      entry.index = i;
+      Decode(record, entry, records::kNode);
+      std::vector<EdgeEntry>& edges = entry.edges.emplace();
       for (std::uint32_t j = 0; j < *entry.edge_count; ++j) {
         const std::uint8_t* at =
             section.Take(edge::kSize, "edge " + std::to_string(j) + " of node " + std::to_string(i));
         if (at == nullptr) return false;
-        entry.edges.push_back({Word(at, edge::kTarget), Word(at, edge::kValue)});
+        Decode(at, edges.emplace_back(), records::kEdge);
       }
       reading_.edge_total += *entry.edge_count;
     }
@@ -125,47 +122,45 @@ class Reader {
   }
 
   bool ReadStations(Section& section) {
-    const auto count = static_cast<std::size_t>(std::max(reading_.header.station_count, 0));
-    std::vector<StationDescription>& stations = reading_.file.stations;
+    const auto count = static_cast<std::size_t>(std::max(reading_.fields.station_count, 0));
+    std::vector<StationEntry>& stations = reading_.stations;
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* record = section.Take(station::kSize, "station " + std::to_string(i));
       if (record == nullptr) return false;
-      stations.push_back({Word(record, station::kWordA), Word(record, station::kWordB), Word(record, station::kSpare)});
+      StationEntry& entry = stations.emplace_back();
+      entry.index = i;
+      Decode(record, entry, records::kStation);
     }
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* record = section.Take(sort::kSize, "the sort record of station " + std::to_string(i));
       if (record == nullptr) return false;
       stations[i].sort = Word(record, sort::kSort);
       stations[i].kana_sort = Word(record, sort::kKanaSort);
-      reading_.sorted_stations = i + 1;
     }
     return true;
   }
 
   bool ReadRoutes(Section& section) {
-    const auto count = static_cast<std::size_t>(std::max(reading_.header.route_count, 0));
+    const auto count = static_cast<std::size_t>(std::max(reading_.fields.route_count, 0));
     for (std::size_t r = 0; r < count; ++r) {
       const std::uint8_t* record = section.Take(route::kSize, "route " + std::to_string(r));
       if (record == nullptr) return false;
-      RouteDescription& entry = reading_.file.routes.emplace_back();
-      entry.name_index = Word(record, route::kNameIndex);
-      entry.spare = Word(record, route::kSpare);
-      entry.station_count = Word(record, route::kStationCount);
-      entry.word = Word(record, route::kWord);
-      entry.byte = Byte(record, route::kByte);
-      entry.company_length = Byte(record, route::kCompanyLength);
+      RouteEntry& entry = reading_.routes.emplace_back();
+      entry.index = r;
+      Decode(record, entry, records::kRoute);
+      std::vector<StopEntry>& stops = entry.stops.emplace();
       for (std::uint32_t j = 0; j < *entry.station_count; ++j) {
         const std::uint8_t* at =
             section.Take(stop::kSize, "stop " + std::to_string(j) + " of route " + std::to_string(r));
         if (at == nullptr) return false;
-        entry.stops.push_back({Word(at, stop::kStation), Word(at, stop::kCompanion)});
+        Decode(at, stops.emplace_back(), records::kStop);
       }
     }
     return true;
   }
 
   bool ReadStrings(Section& section) {
-    const auto count = static_cast<std::size_t>(std::max(reading_.header.string_count, 0));
+    const auto count = static_cast<std::size_t>(std::max(reading_.fields.string_count, 0));
     std::vector<std::uint16_t> index;
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t* entry =
@@ -173,34 +168,27 @@ class Reader {
       if (entry == nullptr) return false;
       index.push_back(ReadLE16(entry));
     }
-    const std::uint8_t* pool = section.Take(reading_.header.pool_size, "the string pool");
+    const std::uint8_t* pool = section.Take(reading_.fields.pool_size, "the string pool");
     if (pool == nullptr) return false;
-    reading_.file.raw_string_index = std::move(index);
-    reading_.file.raw_pool = std::string(reinterpret_cast<const char*>(pool), reading_.header.pool_size);
+    reading_.string_index = std::move(index);
+    reading_.string_pool = std::string(reinterpret_cast<const char*>(pool), reading_.fields.pool_size);
     return true;
   }
 
   bool ReadBase(const FileWindow& window, std::uint64_t& end) {
     Section section(source_, window, Report());
     const bool whole = ReadStations(section) && ReadRoutes(section) && ReadStrings(section);
-    if (!whole) {  // the string index and pool were not read whole
-      reading_.file.raw_string_index.emplace();
-      reading_.file.raw_pool.emplace();
-    }
     if (whole && section.Offset() > window.offset) end = std::max(end, section.Offset());
     return whole;
   }
 
   bool ReadTrailer(const FileWindow& window, std::uint64_t& end) {
     Section section(source_, window, Report());
-    const auto count = static_cast<std::size_t>(std::max(reading_.header.route_count, 0));
+    const auto count = static_cast<std::size_t>(std::max(reading_.fields.route_count, 0));
     for (std::size_t r = 0; r < count; ++r) {
       const std::uint8_t* word = section.Take(kTrailerWordSize, "the trailer word of route " + std::to_string(r));
       if (word == nullptr) return false;
-      if (r < reading_.file.routes.size()) {
-        reading_.file.routes[r].trailer = ReadLE16(word);
-        reading_.routes_with_trailer = r + 1;
-      }
+      if (r < reading_.routes.size()) reading_.routes[r].trailer = ReadLE16(word);
     }
     if (section.Offset() > window.offset) end = std::max(end, section.Offset());
     return true;
