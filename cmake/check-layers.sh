@@ -2,7 +2,7 @@
 # The include graph points one way: a file includes only headers of its own
 # layer or of the layers below it. From the bottom:
 #   base/ (the failure road, bytes, cursor)  fileio/ text/  network/  pdb/
-#   driver/ (the converter)  toolkit/ (the tools on bytes)  tools/ web/ (the programs)  tests/ bench/
+#   driver/ (the converter)  toolkit/ diff/ (the tools on bytes)  tools/ web/ (the programs)  tests/ bench/
 # Prints every include that points upwards and fails when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +14,7 @@ rank() {
     network) echo 2 ;;
     pdb) echo 3 ;;
     driver) echo 4 ;;
-    toolkit) echo 5 ;;
+    toolkit | diff) echo 5 ;;
     tools | web) echo 6 ;;
     tests | bench) echo 7 ;;
     *) echo "" ;;

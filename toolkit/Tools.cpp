@@ -1,9 +1,10 @@
 #include "toolkit/Tools.h"
 
+#include "base/ToolError.h"
+#include "diff/Diff.h"
 #include "network/NetworkFile.h"
 #include "text/Json.h"
 #include "text/Terminal.h"
-#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 
@@ -115,24 +116,24 @@ ToolOutput RunDiff(ByteSource& old_file, const std::string& old_name, ByteSource
                    const DiffRequest& request) {
   ToolOutput run;
   const auto read = [&run](ByteSource& source, const std::string& name) {
-    ComparedFile file;
+    diff::ComparedFile file;
     try {
-      file = ReadCompared(source, name);
-    } catch (const CompareError& error) {
+      file = diff::ReadCompared(source, name);
+    } catch (const ToolError& error) {
       run.err += "fenwadump: " + Escaped(name) + ": " + Escaped(error.what()) + "\n";
       run.status = tool_status::kDumpFailed;
     }
     for (const std::string& note : file.notes) run.err += "fenwadump: " + Escaped(name) + ": " + Escaped(note) + "\n";
     return file;
   };
-  const ComparedFile old_side = read(old_file, old_name);
-  const ComparedFile new_side = read(new_file, new_name);
+  const diff::ComparedFile old_side = read(old_file, old_name);
+  const diff::ComparedFile new_side = read(new_file, new_name);
   if (run.status == tool_status::kDumpFailed) return run;
-  const Difference difference = Compare(old_side, new_side);
+  const diff::Difference difference = diff::Compare(old_side, new_side);
   switch (request.output) {
-    case DiffRequest::Output::kText: run.out = DiffText(difference, old_side, new_side); break;
-    case DiffRequest::Output::kJson: run.out = DiffJson(difference, old_side, new_side); break;
-    case DiffRequest::Output::kDot: run.out = DiffDot(difference, old_side, new_side); break;
+    case DiffRequest::Output::kText: run.out = diff::DiffText(difference, old_side, new_side); break;
+    case DiffRequest::Output::kJson: run.out = diff::DiffJson(difference, old_side, new_side); break;
+    case DiffRequest::Output::kDot: run.out = diff::DiffDot(difference, old_side, new_side); break;
   }
   run.status = difference.same_image ? tool_status::kSuccess : tool_status::kFindings;
   return run;

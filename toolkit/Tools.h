@@ -57,7 +57,7 @@ struct ToolOption {
   void (*set)(Options& options, const std::string& value);
 };
 
-// fenwadump --diff OLD NEW: what differs between two networks (toolkit/Diff.h),
+// fenwadump --diff OLD NEW: what differs between two networks (diff/Diff.h),
 // as text, as JSON (--json) or as a picture (--dot). Status 0 when both are
 // or make the same image, 1 when they differ, 2 when a file cannot be compared.
 struct DiffRequest {

@@ -16,12 +16,12 @@
 
 #include "base/ByteSource.h"
 #include "base/ToolError.h"
+#include "diff/Diff.h"
 #include "driver/Convert.h"
 #include "pdb/ImageFormat.h"
 #include "text/ShiftJis.h"
 #include "text/Terminal.h"
 #include "text/Utf8.h"
-#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 #include "toolkit/Tools.h"
@@ -197,12 +197,12 @@ val Make(const std::string& json, const std::string& name, bool accept_damage) {
 val Identify(const std::string& bytes) {
   MemorySource source(BytesOf(bytes));
   const DocumentKind kind = DetectKind(source.Read(0, image::database::kSize));  // as fenwadump tells them apart
-  if (kind == DocumentKind::kIntermediate) return Text(FileKindName(FileKind::kIntermediate));
-  if (kind == DocumentKind::kDatabase) return Text(FileKindName(FileKind::kDatabase));
-  if (!LooksLikeJson(BytesOf(bytes)) || bytes.size() > kMostJsonBytes) return Text("unknown");
+  if (kind == DocumentKind::kIntermediate) return Text(diff::FileKindName(diff::FileKind::kIntermediate));
+  if (kind == DocumentKind::kDatabase) return Text(diff::FileKindName(diff::FileKind::kDatabase));
+  if (!diff::LooksLikeJson(BytesOf(bytes)) || bytes.size() > kMostJsonBytes) return Text("unknown");
   try {
-    const std::optional<FileKind> json = JsonFileKind(ReadDocument(bytes).kind);
-    return Text(json ? FileKindName(*json) : "unknown dump");
+    const std::optional<diff::FileKind> json = diff::JsonFileKind(ReadDocument(bytes).kind);
+    return Text(json ? diff::FileKindName(*json) : "unknown dump");
   } catch (const std::exception&) {
   }
   return Text("json");

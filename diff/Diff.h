@@ -27,12 +27,13 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/ByteSource.h"
 #include "toolkit/Document.h"
+
+namespace diff {
 
 // What a file given to compare is.
 enum class FileKind { kIntermediate, kDatabase, kDescription, kIntermediateDump, kDatabaseDump };
@@ -53,20 +54,14 @@ struct ComparedFile {
   std::vector<std::string> notes;   // what the reader should know: how it was made, an image's problems
 };
 
-// A file that cannot be compared, and why.
-class CompareError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // The most bytes a file to compare may have.
 inline constexpr std::uint64_t kMostComparedBytes = 64u << 20;
 
 // Reads any file the tools read: an intermediate data file or an image as it
 // is, a description or a dump through what fenwamake would make of it; all
-// but an image through the converter. Throws CompareError for a file that
-// cannot be read, is of no known kind, or that fenwamake or the converter
-// refuse.
+// but an image through the converter. Throws ToolError (base/ToolError.h),
+// saying why, for a file that cannot be read, is of no known kind, or that
+// fenwamake or the converter refuse.
 ComparedFile ReadCompared(ByteSource& source, const std::string& name);
 
 enum class Change { kAdded, kRemoved, kRenamed, kMoved, kChanged };
@@ -180,3 +175,5 @@ Difference Compare(const ComparedFile& old_file, const ComparedFile& new_file);
 std::string DiffText(const Difference& difference, const ComparedFile& old_file, const ComparedFile& new_file);
 std::string DiffJson(const Difference& difference, const ComparedFile& old_file, const ComparedFile& new_file);
 std::string DiffDot(const Difference& difference, const ComparedFile& old_file, const ComparedFile& new_file);
+
+}  // namespace diff

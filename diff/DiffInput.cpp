@@ -2,26 +2,29 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/ToolError.h"
+#include "diff/Diff.h"
 #include "driver/Convert.h"
 #include "network/NetworkFile.h"
 #include "pdb/ImageFormat.h"
-#include "toolkit/Diff.h"
 #include "toolkit/Inspect.h"
 #include "toolkit/JsonMapping.h"
 #include "toolkit/Make.h"
+
+namespace diff {
 
 namespace {
 
 std::vector<std::uint8_t> AllOf(ByteSource& source) {
   if (source.Size() > kMostComparedBytes)
-    throw CompareError("it is " + std::to_string(source.Size()) + " bytes, more than the " +
-                       std::to_string(kMostComparedBytes) + " a file to compare may be");
+    throw ToolError("it is " + std::to_string(source.Size()) + " bytes, more than the " +
+                    std::to_string(kMostComparedBytes) + " a file to compare may be");
   try {
     std::vector<std::uint8_t> bytes = source.Read(0, source.Size());
     if (bytes.size() != source.Size()) throw ToolError("it ended early");
     return bytes;
   } catch (const ToolError& error) {
-    throw CompareError(std::string("cannot read it: ") + error.what());
+    throw ToolError(std::string("cannot read it: ") + error.what());
   }
 }
 
@@ -36,15 +39,15 @@ std::vector<std::uint8_t> MakeFromJson(ComparedFile& file) {
     for (const std::string& warning : made.warnings) file.notes.push_back("warning: " + warning);
     return BuildNetworkFile(made.network);
   } catch (const ToolError& error) {
-    if (error.At()) throw CompareError("fenwamake refuses it: " + DescribeRefusal(error));
-    throw CompareError(std::string("fenwamake cannot lay out its file: ") + error.what());
+    if (error.At()) throw ToolError("fenwamake refuses it: " + DescribeRefusal(error));
+    throw ToolError(std::string("fenwamake cannot lay out its file: ") + error.what());
   }
 }
 
 std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& file, const std::string& name) {
   Conversion conversion = ConvertInMemory(file, name);
   if (conversion.status == 0) return std::move(conversion.image);
-  throw CompareError("the converter refuses it: " + conversion.reason);
+  throw ToolError("the converter refuses it: " + conversion.reason);
 }
 
 }  // namespace
@@ -96,7 +99,7 @@ ComparedFile ReadCompared(ByteSource& source, const std::string& name) {
   } else if (LooksLikeJson(file.bytes)) {
     file.image = Convert(MakeFromJson(file), name);
   } else {
-    throw CompareError("neither an intermediate data file, a fenwaimg.pdb, nor a description or dump in JSON");
+    throw ToolError("neither an intermediate data file, a fenwaimg.pdb, nor a description or dump in JSON");
   }
   file.dump = InspectBytes(file.image);
   const std::size_t problems = ProblemsOf(file.dump).size();
@@ -105,3 +108,5 @@ ComparedFile ReadCompared(ByteSource& source, const std::string& name) {
                          " in the image, compared as far as it could be read (fenwadump " + name + " lists them)");
   return file;
 }
+
+}  // namespace diff
