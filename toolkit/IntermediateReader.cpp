@@ -78,6 +78,14 @@ class Reader {
 
  private:
   Findings& Report() { return reading_.findings; }
+  // The edges the converter stores; it reads one more, and refuses it.
+  std::uint64_t StoredEdges() const {
+    return static_cast<std::uint64_t>(std::min(EffectiveEdgeCapacity(reading_.fields), kMaxStoredEdges));
+  }
+  // The route-station entries the converter fills at the most.
+  std::uint64_t FilledEntries() const {
+    return static_cast<std::uint64_t>(std::clamp(EffectiveRStatCapacity(reading_.fields), 0, kMaxRStatCapacity));
+  }
 
   void ReadHeader(const std::uint8_t* bytes) {
     const FileHeader fields = DecodeHeader(bytes);
@@ -109,6 +117,12 @@ class Reader {
       Decode(record, entry, records::kNode);
       std::vector<EdgeEntry>& edges = entry.edges.emplace();
       for (std::uint32_t j = 0; j < *entry.edge_count; ++j) {
+        if (reading_.edge_total + j > StoredEdges()) {
+          Report().Problem("edge " + std::to_string(j) + " of node " + std::to_string(i) + " comes after the " +
+                           std::to_string(StoredEdges()) +
+                           " edges the converter stores and the one it refuses: it reads no further");
+          return false;
+        }
         const std::uint8_t* at =
             section.Take(edge::kSize, "edge " + std::to_string(j) + " of node " + std::to_string(i));
         if (at == nullptr) return false;
@@ -140,8 +154,11 @@ class Reader {
     return true;
   }
 
+  // Each route and its stops, as long as they fit the route-station table.
   bool ReadRoutes(Section& section) {
     const auto count = static_cast<std::size_t>(std::max(reading_.fields.route_count, 0));
+    const std::uint64_t capacity = FilledEntries();
+    std::uint64_t stops_before = 0;
     for (std::size_t r = 0; r < count; ++r) {
       const std::uint8_t* record = section.Take(route::kSize, "route " + std::to_string(r));
       if (record == nullptr) return false;
@@ -149,6 +166,14 @@ class Reader {
       entry.index = r;
       Decode(record, entry, records::kRoute);
       std::vector<StopEntry>& stops = entry.stops.emplace();
+      if (stops_before + *entry.station_count > capacity) {
+        Report().Problem("route " + std::to_string(r) + "'s block (" + std::to_string(*entry.station_count) +
+                         " stops from entry " + std::to_string(stops_before) + ") does not fit the " +
+                         std::to_string(capacity) +
+                         " entries of the route-station table that the converter fills: it reads no further");
+        return false;
+      }
+      stops_before += *entry.station_count;
       for (std::uint32_t j = 0; j < *entry.station_count; ++j) {
         const std::uint8_t* at =
             section.Take(stop::kSize, "stop " + std::to_string(j) + " of route " + std::to_string(r));

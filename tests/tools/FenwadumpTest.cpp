@@ -551,6 +551,22 @@ TEST_P(CostlyFile, IsShownInProportionToItsSize) {
 INSTANTIATE_TEST_SUITE_P(
     Files, CostlyFile,
     testing::Values(
+        // Stops and edges past the tables the converter fills, in bytes it would read for other tables.
+        Costly{"StopsPastTheRouteStationTable",
+               [](const fs::path& dir) {
+                 NetworkDescription network = SmallNetwork();
+                 network.header.rstat_capacity = 5;
+                 WriteBytes(dir / "costly", BuildNetworkFile(network));
+               },
+               "route 2's block (2 stops from entry 4) does not fit the 5 entries of the route-station table"},
+        Costly{"EdgesPastTheEdgeTable",
+               [](const fs::path& dir) {
+                 NetworkDescription network = SmallNetwork();
+                 network.header.edge_capacity = 2;
+                 network.nodes[2].edges.push_back({1, 11});  // three edges behind node 0's one
+                 WriteBytes(dir / "costly", BuildNetworkFile(network));
+               },
+               "edge 2 of node 2 comes after the 2 edges the converter stores and the one it refuses"},
         Costly{"RoutesClaimingTheWholeRouteStationTable",
                [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(true)); },
                "4680 routes (the first route 1) claim route-station slots that routes before them have"},
