@@ -31,8 +31,8 @@ enum Tag : std::uint64_t {
   kNode,
   kTable,
   kRole,
-  kRawA,
-  kRawB,
+  kRawStation,
+  kRawRoute,
   kUnowned,
   kCompany,
 };

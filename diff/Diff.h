@@ -110,11 +110,11 @@ struct CompanyChange {
 
 // A node of the route-finding graph as one side has it: what its words name.
 struct NodeSide {
-  std::optional<std::uint32_t> number;  // none: the edges no node owns
-  std::optional<std::string> role;      // in an image: "special" or "reserve"
-  bool missing = false;                 // an edge leads to a node that does not exist
-  std::uint16_t word_a = 0, word_b = 0;
-  std::optional<Named> station, route;  // when word A names a station and word B a route
+  std::optional<std::uint32_t> number;             // none: the edges no node owns
+  std::optional<std::string> role;                 // in an image: "special" or "reserve"
+  bool missing = false;                            // an edge leads to a node that does not exist
+  std::uint16_t station_word = 0, route_word = 0;  // its words A and B
+  std::optional<Named> station, route;             // when word A names a station and word B a route
 };
 
 struct NodeChange {

@@ -118,8 +118,9 @@ std::string NodeText(const NodeSide& node, const std::optional<NodeSide>& now = 
   if (now && now->number != node.number) text += " (now " + std::to_string(*now->number) + ")";
   if (node.missing) return text + " (no such node)";
   if (node.role) return text + " (" + Escaped(*node.role) + ")";
-  const std::string a = node.station ? NameOrNumber(*node.station, "station") : "A " + std::to_string(node.word_a);
-  const std::string b = node.route ? NameOrNumber(*node.route, "route") : "B " + std::to_string(node.word_b);
+  const std::string a =
+      node.station ? NameOrNumber(*node.station, "station") : "A " + std::to_string(node.station_word);
+  const std::string b = node.route ? NameOrNumber(*node.route, "route") : "B " + std::to_string(node.route_word);
   return text + " (" + a + ", " + b + ")";
 }
 
@@ -329,8 +330,8 @@ void WriteNode(JsonWriter& out, const NodeSide& node) {
   if (node.missing) Flag(out, "missing", true);
   if (node.role) WriteText(out, "role", node.role);
   if (!node.missing) {
-    Number(out, "word_a", node.word_a);
-    Number(out, "word_b", node.word_b);
+    Number(out, "word_a", node.station_word);
+    Number(out, "word_b", node.route_word);
   }
   if (node.station) NamedMember(out, "station", *node.station);
   if (node.route) NamedMember(out, "route", *node.route);

@@ -65,10 +65,10 @@ class Lists {
     }
     const NodeEntry& entry = side.nodes[i];
     node.role = entry.role;
-    node.word_a = entry.station.value_or(0);
-    node.word_b = entry.route.value_or(0);
-    if (!node.role && side.IsStation(node.word_a)) node.station = StationNamed(side, node.word_a);
-    if (!node.role && side.IsRoute(node.word_b)) node.route = RouteNamed(side, node.word_b);
+    node.station_word = entry.station.value_or(0);
+    node.route_word = entry.route.value_or(0);
+    if (!node.role && side.IsStation(node.station_word)) node.station = StationNamed(side, node.station_word);
+    if (!node.role && side.IsRoute(node.route_word)) node.route = RouteNamed(side, node.route_word);
     return node;
   }
 

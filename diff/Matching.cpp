@@ -129,7 +129,7 @@ class Matcher {
     for (auto [r, j] : side.stops_at[s]) items.push_back(StopPlace(side, old, r, j, known));
     for (std::uint32_t node : side.nodes_at[s]) {
       const std::uint16_t b = side.nodes[node].route.value_or(0);
-      items.push_back(Mix(kNode, side.IsRoute(b) ? Known(routes_, old, b, true, known) : Mix(kRawB, b)));
+      items.push_back(Mix(kNode, side.IsRoute(b) ? Known(routes_, old, b, true, known) : Mix(kRawRoute, b)));
     }
     return Place(items, known);
   }
@@ -161,8 +161,8 @@ class Matcher {
     const NodeEntry& node = side.nodes[i];
     if (node.role) return Mix(kRole, std::hash<std::string>()(*node.role));
     const std::uint16_t a = node.station.value_or(0), b = node.route.value_or(0);
-    const std::uint64_t station = side.IsStation(a) ? Identity(stations_, old, a) : Mix(kRawA, a);
-    const std::uint64_t route = side.IsRoute(b) ? Identity(routes_, old, b) : Mix(kRawB, b);
+    const std::uint64_t station = side.IsStation(a) ? Identity(stations_, old, a) : Mix(kRawStation, a);
+    const std::uint64_t route = side.IsRoute(b) ? Identity(routes_, old, b) : Mix(kRawRoute, b);
     return Mix(station, route);
   }
 
