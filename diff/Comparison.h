@@ -94,7 +94,6 @@ Named RouteNamed(const Side& side, std::uint32_t r);
 // the constructor, by name, then by place, then nodes by what they name.
 struct Matching {
   Matching(const Document& old_doc, const Document& new_doc);
-  const Side& Of(bool old) const { return old ? old_side : new_side; }
 
   Names names;
   Side old_side, new_side;

@@ -1,6 +1,5 @@
 // The files fenwadump --diff compares, each taken as the image it is or makes.
 #include <algorithm>
-#include <stdexcept>
 
 #include "base/ToolError.h"
 #include "diff/Diff.h"

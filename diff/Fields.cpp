@@ -18,7 +18,7 @@ void CompareField(std::vector<FieldChange>& out, const char* field, const Maybe<
 // What adds a changed field of a record's table to `out`.
 auto Adder(std::vector<FieldChange>& out) {
   return [&out](const char* field, FieldValue old_value, FieldValue new_value) {
-    out.push_back({field, std::move(old_value), std::move(new_value)});
+    RecordField(out, field, std::move(old_value), std::move(new_value));
   };
 }
 

@@ -218,7 +218,8 @@ Side::Side(const Document& doc_, Names& names)
     }
   }
   for (std::uint32_t i = 0; i < nodes.size(); ++i) {
-    if (!nodes[i].role && IsStation(nodes[i].station.value_or(0))) nodes_at[*nodes[i].station].push_back(i);
+    const std::uint16_t station = nodes[i].station.value_or(0);
+    if (!nodes[i].role && IsStation(station)) nodes_at[station].push_back(i);
   }
 }
 

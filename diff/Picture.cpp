@@ -21,7 +21,7 @@ constexpr const char* kSame = "#aaaaaa";
 // what changed and the stops next to it.
 constexpr std::size_t kWholeNetwork = 150;
 
-// A station or a route in the picture: its id, label and mark (a colour, or none).
+// A station or a route in the picture: its label and mark (a colour, or none).
 struct Mark {
   std::string label;
   const char* colour = nullptr;

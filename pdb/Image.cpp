@@ -20,7 +20,7 @@ void WriteImageHeader(const ImageCounts& counts, const char* version, ByteWriter
 
 // The tag record of a table, and room for the table behind it.
 std::uint8_t* StartTable(Table table, std::size_t length, ByteWriter& out) {
-  FENWA_ASSERT(length <= kMostTableBytes);  // the input limits keep every table within it
+  FENWA_ASSERT(length <= kMostTableBytes);
   std::memcpy(out.ExtendUnfilled(kTagSize), kTableTags[table], kTagSize);
   return out.ExtendUnfilled(length);  // every byte of a table is written
 }

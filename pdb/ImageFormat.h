@@ -159,7 +159,8 @@ enum Table : std::size_t {
   kNodeTable,
   kEdgeTable,
 };
-// A table's length is written as a 16-bit value: no table of an image is longer.
+// A record of the handheld's database is shorter than 64 KiB; the converter's
+// input limits keep every table within it.
 inline constexpr std::uint32_t kMostTableBytes = 0xFFFF;
 // The record numbers of a table's tag and of the table itself.
 constexpr std::size_t TagRecord(std::size_t table) { return 1 + 2 * table; }

@@ -235,18 +235,19 @@ class Reader {
       const auto lengths = RecordLengths(Counts());
       for (std::size_t k = 0; k < kTableCount; ++k) {
         const std::size_t index = TableRecord(k);
-        if (lengths[index] > kMostTableBytes)
-          Report().Problem(std::string("the image header's counts make the ") + kTableTags[k] + " table " +
-                           std::to_string(lengths[index]) + " bytes, more than the " + std::to_string(kMostTableBytes) +
-                           " a table holds: only those are read");
         if (!HasRecord(index)) {
           Report().Problem(std::string("the ") + kTableTags[k] + " table (record " + std::to_string(index) +
                            ") is missing");
           continue;
         }
-        Expect(Length(index) == lengths[index],
-               std::string("the ") + kTableTags[k] + " table is " + std::to_string(Length(index)) +
-                   " bytes; the image header's counts make it " + std::to_string(lengths[index]));
+        const std::string length_text = std::string("the ") + kTableTags[k] + " table is " +
+                                        std::to_string(Length(index)) + " bytes; the image header's counts make it " +
+                                        std::to_string(lengths[index]);
+        if (lengths[index] > kMostTableBytes)
+          Report().Problem(length_text + ", more than a record holds: at most its first " +
+                           std::to_string(kMostTableBytes) + " bytes are read");
+        else
+          Expect(Length(index) == lengths[index], length_text);
       }
     }
     if (reading_.records.size() > kRecordCount)

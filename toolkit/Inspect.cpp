@@ -9,6 +9,7 @@
 #include "network/Loader.h"
 #include "network/Network.h"
 #include "text/ShiftJis.h"
+#include "toolkit/FieldTypes.h"
 #include "toolkit/Grouping.h"
 #include "toolkit/ImageReader.h"
 #include "toolkit/IntermediateReader.h"
@@ -206,9 +207,19 @@ void DescribeImage(ImageReading& reading, Document& document) {
   document.edge_count = reading.edge_count;
 }
 
+// At most as many as a dump lists: the last of them counts the rest.
+std::vector<std::string> Listed(std::vector<std::string> texts, const records::Table& table, const char* what) {
+  if (texts.size() > table.most) {
+    const std::size_t rest = texts.size() - (table.most - 1);
+    texts.resize(table.most - 1);
+    texts.push_back("and " + std::to_string(rest) + " more " + what + ", not listed");
+  }
+  return texts;
+}
+
 void SetFindings(Findings& findings, Document& document) {
-  document.problems = std::move(findings.problems);
-  document.warnings = std::move(findings.warnings);
+  document.problems = Listed(std::move(findings.problems), records::kProblemTable, "problems");
+  document.warnings = Listed(std::move(findings.warnings), records::kWarningTable, "warnings");
 }
 
 }  // namespace

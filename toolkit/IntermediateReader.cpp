@@ -86,6 +86,13 @@ class Reader {
   std::uint64_t FilledEntries() const {
     return static_cast<std::uint64_t>(std::clamp(EffectiveRStatCapacity(reading_.fields), 0, kMaxRStatCapacity));
   }
+  std::string TableText() const {
+    const std::int32_t capacity = EffectiveRStatCapacity(reading_.fields);
+    if (capacity <= kMaxRStatCapacity)
+      return "the " + std::to_string(FilledEntries()) + " entries of the route-station table";
+    return "the " + std::to_string(kMaxRStatCapacity) + " entries a route-station table holds (the converter refuses " +
+           std::to_string(capacity) + ")";
+  }
 
   void ReadHeader(const std::uint8_t* bytes) {
     const FileHeader fields = DecodeHeader(bytes);
@@ -168,9 +175,8 @@ class Reader {
       std::vector<StopEntry>& stops = entry.stops.emplace();
       if (stops_before + *entry.station_count > capacity) {
         Report().Problem("route " + std::to_string(r) + "'s block (" + std::to_string(*entry.station_count) +
-                         " stops from entry " + std::to_string(stops_before) + ") does not fit the " +
-                         std::to_string(capacity) +
-                         " entries of the route-station table that the converter fills: it reads no further");
+                         " stops from entry " + std::to_string(stops_before) + ") does not fit " + TableText() +
+                         ": no further is read");
         return false;
       }
       stops_before += *entry.station_count;

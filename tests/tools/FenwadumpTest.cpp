@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
             [](Bytes& b) { PutBE16(b, CountOffset(b, 0), static_cast<std::uint16_t>(BE16(b, CountOffset(b, 0)) + 1)); },
             "the STAT table is 64 bytes; the image header's counts make it 68"},
         Damage{"RouteStationCapacityPastWhatATableHolds", [](Bytes& b) { PutBE16(b, CountOffset(b, 4), 0xFFFF); },
-               "counts make the RSTA table 262140 bytes, more than the 65535 a table holds"},
+               "make it 262140, more than a record holds: at most its first 65535 bytes are read"},
         Damage{
             "FileNodeCountDisagrees",
             [](Bytes& b) { PutBE16(b, CountOffset(b, 6), static_cast<std::uint16_t>(BE16(b, CountOffset(b, 6)) - 1)); },
@@ -552,13 +552,14 @@ INSTANTIATE_TEST_SUITE_P(
     Files, CostlyFile,
     testing::Values(
         // Stops and edges past the tables the converter fills, in bytes it would read for other tables.
-        Costly{"StopsPastTheRouteStationTable",
-               [](const fs::path& dir) {
-                 NetworkDescription network = SmallNetwork();
-                 network.header.rstat_capacity = 5;
-                 WriteBytes(dir / "costly", BuildNetworkFile(network));
-               },
-               "route 2's block (2 stops from entry 4) does not fit the 5 entries of the route-station table"},
+        Costly{
+            "StopsPastTheRouteStationTable",
+            [](const fs::path& dir) {
+              NetworkDescription network = SmallNetwork();
+              network.header.rstat_capacity = 5;
+              WriteBytes(dir / "costly", BuildNetworkFile(network));
+            },
+            "route 2's block (2 stops from entry 4) does not fit the 5 entries of the route-station table: no further"},
         Costly{"EdgesPastTheEdgeTable",
                [](const fs::path& dir) {
                  NetworkDescription network = SmallNetwork();
@@ -567,6 +568,16 @@ INSTANTIATE_TEST_SUITE_P(
                  WriteBytes(dir / "costly", BuildNetworkFile(network));
                },
                "edge 2 of node 2 comes after the 2 edges the converter stores and the one it refuses"},
+        Costly{"ProblemsPastWhatADumpLists",
+               [](const fs::path& dir) {  // 65535 records, each with three faults
+                 Bytes image(Sample().image.begin(), Sample().image.begin() + img::database::kSize);
+                 PutBE16(image, img::database::kNumberOfRecords.offset, 0xFFFF);
+                 image.resize(EntryOffset(0xFFFF));
+                 for (std::size_t i = 0; i < 0xFFFF; ++i)
+                   image[EntryOffset(i) + img::record_entry::kUniqueId.offset] = 1;
+                 WriteBytes(dir / "costly", image);
+               },
+               "more problems, not listed"},
         Costly{"RoutesClaimingTheWholeRouteStationTable",
                [](const fs::path& dir) { WriteBytes(dir / "costly", ClaimingImage(true)); },
                "4680 routes (the first route 1) claim route-station slots that routes before them have"},

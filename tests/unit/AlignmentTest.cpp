@@ -96,7 +96,7 @@ TEST(AlignmentAlongScript, LeavesAShortestScript) {
 // insertions and deletions are at most kMostEdits; past them, only the
 // common beginning and end do.
 TEST(AlignmentAlongScript, GivesUpPastTheMostEdits) {
-  for (const std::ptrdiff_t run : {kMostEdits / 4 - 1, kMostEdits / 4 + 1}) {
+  for (const std::ptrdiff_t run : {kMostEdits / 4 - 1, kMostEdits / 4, kMostEdits / 4 + 1}) {
     Keys a = {7}, b = {7};
     for (std::ptrdiff_t k = 0; k < run; ++k) a.push_back(100 + k), b.push_back(10000 + k);
     a.push_back(5), b.push_back(5);
