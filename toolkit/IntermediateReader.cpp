@@ -86,6 +86,7 @@ class Reader {
   std::uint64_t FilledEntries() const {
     return static_cast<std::uint64_t>(std::clamp(EffectiveRStatCapacity(reading_.fields), 0, kMaxRStatCapacity));
   }
+  // The route-station table as a problem names it.
   std::string TableText() const {
     const std::int32_t capacity = EffectiveRStatCapacity(reading_.fields);
     if (capacity <= kMaxRStatCapacity)
@@ -127,7 +128,7 @@ class Reader {
         if (reading_.edge_total + j > StoredEdges()) {
           Report().Problem("edge " + std::to_string(j) + " of node " + std::to_string(i) + " comes after the " +
                            std::to_string(StoredEdges()) +
-                           " edges the converter stores and the one it refuses: it reads no further");
+                           " edges the converter stores and the one it refuses: no further is read");
           return false;
         }
         const std::uint8_t* at =
