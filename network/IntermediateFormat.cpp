@@ -51,6 +51,10 @@ std::int32_t EffectiveEdgeCapacity(const FileHeader& header) {
   return header.edge_capacity > 0 ? header.edge_capacity : kDefaultEdgeCapacity;
 }
 
+std::int32_t StoredEdgeLimit(const FileHeader& header) {
+  return std::min(EffectiveEdgeCapacity(header), kMaxStoredEdges);
+}
+
 std::int64_t LeastRStatCapacity(const std::vector<std::uint16_t>& stop_counts) {
   std::int64_t entries = 0;
   std::int64_t least = 0;
@@ -75,7 +79,7 @@ SectionWindows WindowsOf(const FileHeader& header) {
   const auto count = [](std::int32_t value) { return static_cast<std::uint64_t>(value > 0 ? value : 0); };
   // Edges are read one at a time and stored before the next is read: at most the
   // stored ones and the one that finds the table full.
-  const std::uint64_t edges = count(std::min(EffectiveEdgeCapacity(header), kMaxStoredEdges)) + 1;
+  const std::uint64_t edges = count(StoredEdgeLimit(header)) + 1;
   // A route's stops are read only when its block fits the table: at most Q stops in all.
   const std::uint64_t stops = count(EffectiveRStatCapacity(header));
   const std::uint64_t stations = count(header.station_count);

@@ -170,6 +170,9 @@ FileHeader DecodeHeader(const std::uint8_t* header);
 std::int32_t EffectiveRStatCapacity(const FileHeader& header);
 // M: the edge capacity given, or 10000 when none is given.
 std::int32_t EffectiveEdgeCapacity(const FileHeader& header);
+// The edges the converter stores at the most: M, or fewer when the table cannot
+// hold M. It reads one edge more, and refuses it.
+std::int32_t StoredEdgeLimit(const FileHeader& header);
 
 // The least route-station capacity the converter accepts for routes with these
 // stop counts, in route order: every route's block must start below the last

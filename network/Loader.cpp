@@ -223,7 +223,7 @@ Graph LoadGraph(const NetworkInput& input) {
   graph.nodes.reserve(header.node_count + std::size_t{kReserveNodes});
   graph.file_node_count = header.node_count;
   graph.edge_capacity = EffectiveEdgeCapacity(header);
-  graph.edges.reserve(static_cast<std::size_t>(std::min(graph.edge_capacity, kMaxStoredEdges)));
+  graph.edges.reserve(static_cast<std::size_t>(StoredEdgeLimit(header)));
   ByteCursor cursor = input.NodeSection();
   for (std::size_t i = 0; i < header.node_count; ++i) {
     const std::uint8_t* record = Need(cursor, node::kSize, node::kSize, kSiteNode);

@@ -78,10 +78,7 @@ class Reader {
 
  private:
   Findings& Report() { return reading_.findings; }
-  // The edges the converter stores; it reads one more, and refuses it.
-  std::uint64_t StoredEdges() const {
-    return static_cast<std::uint64_t>(std::min(EffectiveEdgeCapacity(reading_.fields), kMaxStoredEdges));
-  }
+  std::uint64_t StoredEdges() const { return static_cast<std::uint64_t>(StoredEdgeLimit(reading_.fields)); }
   // The route-station entries the converter fills at the most.
   std::uint64_t FilledEntries() const {
     return static_cast<std::uint64_t>(std::clamp(EffectiveRStatCapacity(reading_.fields), 0, kMaxRStatCapacity));
