@@ -220,9 +220,18 @@ struct Document {
   Maybe<std::vector<NodeEntry>> nodes;
   Maybe<std::vector<std::string>> problems;
   Maybe<std::vector<std::string>> warnings;
+  // Found past what a dump lists (not in the JSON): its last problem or warning counts them.
+  std::size_t problems_not_listed = 0, warnings_not_listed = 0;
   // A description written by hand.
   Maybe<std::vector<std::string>> extra_strings;  // Shift_JIS
   Maybe<std::string> section_order;
   Maybe<std::vector<std::uint16_t>> raw_string_index;
   Maybe<std::string> raw_pool;  // bytes
 };
+
+// How many problems or warnings were found: those listed, the last counting
+// the ones not listed when there are any.
+inline std::size_t FoundCount(const Maybe<std::vector<std::string>>& listed, std::size_t not_listed) {
+  const std::size_t count = listed ? listed->size() : 0;
+  return not_listed == 0 ? count : count - 1 + not_listed;
+}

@@ -208,18 +208,21 @@ void DescribeImage(ImageReading& reading, Document& document) {
 }
 
 // At most as many as a dump lists: the last of them counts the rest.
-std::vector<std::string> Listed(std::vector<std::string> texts, const records::Table& table, const char* what) {
+std::vector<std::string> Listed(std::vector<std::string> texts, const records::Table& table, const char* what,
+                                std::size_t& not_listed) {
   if (texts.size() > table.most) {
-    const std::size_t rest = texts.size() - (table.most - 1);
+    not_listed = texts.size() - (table.most - 1);
     texts.resize(table.most - 1);
-    texts.push_back("and " + std::to_string(rest) + " more " + what + ", not listed");
+    texts.push_back("and " + std::to_string(not_listed) + " more " + what + ", not listed");
   }
   return texts;
 }
 
 void SetFindings(Findings& findings, Document& document) {
-  document.problems = Listed(std::move(findings.problems), records::kProblemTable, "problems");
-  document.warnings = Listed(std::move(findings.warnings), records::kWarningTable, "warnings");
+  document.problems =
+      Listed(std::move(findings.problems), records::kProblemTable, "problems", document.problems_not_listed);
+  document.warnings =
+      Listed(std::move(findings.warnings), records::kWarningTable, "warnings", document.warnings_not_listed);
 }
 
 }  // namespace

@@ -33,13 +33,14 @@ std::string More(std::size_t count, const std::string& what) {
 }
 
 void Problems(std::ostringstream& out, const Document& doc) {
-  const std::size_t count = Count(doc.problems);
+  const std::size_t count = FoundCount(doc.problems, doc.problems_not_listed);
+  const std::size_t warnings = FoundCount(doc.warnings, doc.warnings_not_listed);
   std::string head = count == 0   ? "  no problems"
                      : count == 1 ? "  1 problem"
                                   : "  " + std::to_string(count) + " problems";
-  if (Count(doc.warnings) > 0) head += "; " + std::to_string(Count(doc.warnings)) + " warnings (see the JSON dump)";
+  if (warnings > 0) head += "; " + std::to_string(warnings) + " warnings (see the JSON dump)";
   out << Clip(head + (count > 0 ? ":" : "")) << "\n";
-  for (std::size_t i = 0; i < count && i < kShownProblems; ++i)
+  for (std::size_t i = 0; i < Count(doc.problems) && i < kShownProblems; ++i)
     out << Clip("    " + Escaped((*doc.problems)[i])) << "\n";
   if (count > kShownProblems) out << "    " << More(count - kShownProblems, "problems") << "\n";
 }

@@ -12,19 +12,22 @@ namespace {
 
 // The first problems on standard error (the summary lists them itself and
 // only counts them there), then how many more.
-std::string ProblemLines(const std::vector<std::string>& problems, const std::string& name, bool summary) {
+std::string ProblemLines(const Document& document, const std::string& name, bool summary) {
   constexpr std::size_t kListed = 10;
+  const std::vector<std::string>& problems = ProblemsOf(document);
+  const std::size_t count = FoundCount(document.problems, document.problems_not_listed);
   const std::string prefix = "fenwadump: " + Escaped(name) + ": ";
   std::string text;
   if (summary) {
-    if (!problems.empty())
-      text = prefix + std::to_string(problems.size()) + (problems.size() == 1 ? " problem\n" : " problems\n");
+    if (count > 0) text = prefix + std::to_string(count) + (count == 1 ? " problem\n" : " problems\n");
     return text;
   }
   for (std::size_t i = 0; i < problems.size() && i < kListed; ++i) text += prefix + Escaped(problems[i]) + "\n";
-  if (problems.size() > kListed)
-    text += prefix + "… and " + std::to_string(problems.size() - kListed) +
-            " more problems (the JSON dump lists every one)\n";
+  if (count > kListed)
+    text += prefix + "… and " + std::to_string(count - kListed) + " more problems (the JSON dump lists " +
+            (document.problems_not_listed == 0 ? std::string("every one")
+                                               : "the first " + std::to_string(problems.size() - 1)) +
+            ")\n";
   return text;
 }
 
@@ -50,9 +53,8 @@ ToolOutput RunFenwadump(ByteSource& file, const std::string& name, const DumpReq
         return run;
       }
   }
-  const std::vector<std::string>& problems = ProblemsOf(document);
-  run.err = ProblemLines(problems, name, request.output == DumpRequest::Output::kSummary);
-  run.status = problems.empty() ? tool_status::kSuccess : tool_status::kFindings;
+  run.err = ProblemLines(document, name, request.output == DumpRequest::Output::kSummary);
+  run.status = ProblemsOf(document).empty() ? tool_status::kSuccess : tool_status::kFindings;
   return run;
 }
 
